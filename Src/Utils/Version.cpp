@@ -1,0 +1,1 @@
+#include "Utils/Version.h"
