@@ -1,4 +1,5 @@
 #include "Model/Model.h"
+#include "Utils/Utils.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,20 @@ TEST_F(EventListTest, SortedListIsNewestFirstWithUntimedEventsLast)
     CChat* fresh = Chat(3);
     EXPECT_EQ(fresh, m_list.GetList(false).back().get());
     EXPECT_EQ(fresh, m_list.GetList(true).back().get()) << "a new event without server time sorts last";
+}
+
+TEST_F(EventListTest, NewEventsTakeTheLocalClockAndNoServerTime)
+{
+    CUtils::SetClockSource([]() -> long long { return 1700000000500LL; });
+    CChat* chat = m_list.CreateLocalChat(m_model.GetNewObjectHandle());
+    CVoicemail* voicemail = m_list.CreateVoicemail(m_model.GetNewObjectHandle(), 1);
+    CUtils::SetClockSource(nullptr);
+    EXPECT_EQ(1700000000, chat->GetEventLocalTimestamp());
+    EXPECT_EQ(1700000000, chat->GetCreateTimestamp());
+    EXPECT_EQ(1700000000, voicemail->GetEventLocalTimestamp());
+    EXPECT_EQ(0, chat->GetEventServerTimestamp());
+    EXPECT_FALSE(voicemail->SetEventLocalTimestamp(1700000000));
+    EXPECT_TRUE(voicemail->SetEventLocalTimestamp(1700000001));
 }
 
 TEST_F(EventListTest, UnreadCountsAndMissedCounts)
