@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+// Builds the XML bodies of the two store requests. Values from the caller are XML-escaped; the
+// encrypted e-mail and password are Base64 and need no escaping.
+class CMarloRequestBuilder
+{
+public:
+    static const char* const get_token_req_1;
+    static const char* const get_token_req_2;
+    static const char* const get_token_req_3;
+    static const char* const get_token_req_4;
+    static const char* const get_token_req_5;
+    static const char* const purchase_req_1;
+    static const char* const purchase_req_2;
+    static const char* const purchase_req_3;
+    static const char* const purchase_req_4;
+
+    // The device id element carries "partner:deviceId"; the partner is sent again in its own element.
+    static std::string DeviceTokenBody(const std::string& partner, const std::string& deviceId,
+                                       const std::string& encryptedEmail, const std::string& encryptedPassword);
+
+    static std::string PurchaseBody(const std::string& msin, const std::string& associateTag,
+                                    const std::string& deviceToken);
+
+    // Replaces &, <, >, " and ' by their entities.
+    static std::string XmlEscape(const std::string& text);
+};
