@@ -68,11 +68,13 @@ protected:
             .Sub(VexlaLib::KEY_BUDDYRECORDS, container);
         return packet;
     }
+    // Signs in with a complete list and forgets the events of the sign-in.
     void SignInWithList(const std::vector<CTestPacket>& records)
     {
         SignIn();
         Receive(BuddyList(0, records));
         Drain();
+        m_listener.Clear();
     }
 
     CFakeClock m_clock;
