@@ -1,8 +1,5 @@
 #include "ControlCommands.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <set>
 
@@ -72,10 +69,6 @@ std::string CControlCommands::Execute(const std::string& line)
     if (name == "stall") return Stall(c, true);
     if (name == "resume") return Stall(c, false);
     if (name == "drop") return Drop(c);
-    if (name == "quit") {
-        kill(getpid(), SIGTERM);
-        return OkLine();
-    }
     return ErrorLine("unknown command \"" + name + "\"");
 }
 

@@ -1,6 +1,7 @@
 #include "ControlServer.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -152,7 +153,14 @@ void CControlServer::ServeLines(int fd)
                 continue;
             }
             TJsonPtr command = CJson::Parse(line);
-            if (CJson::GetString(command.get(), "cmd", "") == "subscribe") {
+            const std::string name = CJson::GetString(command.get(), "cmd", "");
+            if (name == "quit") {
+                // Answered before the stop begins: stopping closes every control client.
+                WriteLine(fd, CJson::ToLine(CJson::Ok().get()));
+                kill(getpid(), SIGTERM);
+                return;
+            }
+            if (name == "subscribe") {
                 WriteLine(fd, CJson::ToLine(CJson::Ok().get()));
                 Subscribe(fd, static_cast<size_t>(std::max<long long>(0, CJson::GetInt(command.get(), "since", 0))));
                 return;

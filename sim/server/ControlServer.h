@@ -13,7 +13,8 @@ class CEventLog;
 
 // The control socket: a unix stream socket at a path; each client sends one JSON command per line and
 // reads one JSON answer per line, on its own thread. After {"cmd": "subscribe"} the client instead
-// receives every event as one line, from "since" on, until it closes the socket.
+// receives every event as one line, from "since" on, until it closes the socket; {"cmd": "quit"}
+// is answered and then stops the process (SIGTERM to itself).
 class CControlServer {
 public:
     CControlServer(CControlCommands& commands, const CEventLog& events);
