@@ -2,7 +2,9 @@
 
 namespace VexlaLib {
 
-CByteArrayOutputStream::CByteArrayOutputStream() : m_bytes(std::make_shared<TByteArray>()) {}
+CByteArrayOutputStream::CByteArrayOutputStream(size_t capacity) : m_bytes(std::make_shared<TByteArray>()) {
+  m_bytes->reserve(capacity);
+}
 
 void CByteArrayOutputStream::WriteByte(unsigned char byte) { m_bytes->push_back(byte); }
 

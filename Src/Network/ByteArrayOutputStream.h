@@ -8,7 +8,8 @@ namespace VexlaLib {
 // Appends every byte to a byte vector of its own, which ToByteArray shares without copying.
 class CByteArrayOutputStream : public IOutputStream {
  public:
-  CByteArrayOutputStream();
+  // capacity: bytes to reserve, when the size is known in advance.
+  explicit CByteArrayOutputStream(size_t capacity = 0);
 
   void WriteByte(unsigned char byte) override;
   void Flush() override;
