@@ -18,15 +18,6 @@ using ServerSim::CJson;
 
 namespace {
 
-int Chunk(const TPacketSPtr& packet)
-{
-    int chunk = -1;
-    if (packet) {
-        packet->GetAttrInt32(KEY_CHUNKTYPE, &chunk);
-    }
-    return chunk;
-}
-
 bool Ok(const ServerSim::TJsonPtr& answer)
 {
     return answer && CJson::GetBool(answer.get(), "ok", false);
@@ -49,7 +40,7 @@ TEST_F(ControlTest, HandshakeDirectivesReplaceTheAnswerForTheirCount)
 
     auto redirected = Client();
     TPacketSPtr redirect = SendConnect(*redirected);
-    ASSERT_EQ(Chunk(redirect), CHUNK_REDIRECT);
+    ASSERT_EQ(ChunkOf(redirect), CHUNK_REDIRECT);
     unsigned char* address = nullptr;
     ASSERT_TRUE(redirect->GetAttrAddress(KEY_NEW_SERVER, &address));
     EXPECT_EQ(TByteArray(address, address + 6), (TByteArray{127, 0, 0, 2, 10010 >> 8, 10010 & 0xFF}));
@@ -57,7 +48,7 @@ TEST_F(ControlTest, HandshakeDirectivesReplaceTheAnswerForTheirCount)
     for (int i = 0; i < 2; ++i) {
         auto refused = Client();
         TPacketSPtr error = SendConnect(*refused);
-        ASSERT_EQ(Chunk(error), CHUNK_ERROR);
+        ASSERT_EQ(ChunkOf(error), CHUNK_ERROR);
         int code = 0;
         EXPECT_TRUE(error->GetAttrInt32(KEY_ERROR_CODE, &code));
         EXPECT_EQ(code, 64);
@@ -81,21 +72,21 @@ TEST_F(ControlTest, InjectedPacketsReachALoggedInClientEncrypted)
 {
     auto client = Client();
     ASSERT_TRUE(client->Handshake(L"alice", L"1"));
-    ASSERT_EQ(Chunk(client->Login(L"alice", L"secret", {})), CHUNK_LOGGEDIN);
-    ASSERT_EQ(Chunk(client->Receive()), CHUNK_SAVEDATA);
+    ASSERT_EQ(ChunkOf(client->Login(L"alice", L"secret", {})), CHUNK_LOGGEDIN);
+    ASSERT_EQ(ChunkOf(client->Receive()), CHUNK_SAVEDATA);
 
     ServerSim::TJsonPtr answer =
         Command(R"({"cmd": "send", "packet": {"chunk": "CHUNK_ERROR", "KEY_ERROR_CODE": 26, "KEY_ERROR_MESSAGE": "x"}})");
     ASSERT_TRUE(Ok(answer));
     EXPECT_EQ(CJson::GetInt(answer.get(), "sent", 0), 1);
     TPacketSPtr error = client->Receive();
-    ASSERT_EQ(Chunk(error), CHUNK_ERROR);
+    ASSERT_EQ(ChunkOf(error), CHUNK_ERROR);
 
     // A frame with a bad checksum fails the client's check; the stream stays aligned behind it.
     ASSERT_TRUE(Ok(Command(R"({"cmd": "bad_checksum"})")));
     EXPECT_EQ(client->Receive(), nullptr);
     ASSERT_TRUE(Ok(Command(R"({"cmd": "send", "packet": {"chunk": 5, "KEY_BALANCE_AMOUNT": 12}})")));
-    EXPECT_EQ(Chunk(client->Receive()), CHUNK_BALANCE);
+    EXPECT_EQ(ChunkOf(client->Receive()), CHUNK_BALANCE);
 
     ASSERT_TRUE(Ok(Command(R"({"cmd": "drop"})")));
     EXPECT_TRUE(client->WaitClosed());

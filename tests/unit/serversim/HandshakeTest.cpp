@@ -10,15 +10,6 @@ using namespace VexlaLib;
 
 namespace {
 
-int Chunk(const TPacketSPtr& packet)
-{
-    int chunk = -1;
-    if (packet) {
-        packet->GetAttrInt32(KEY_CHUNKTYPE, &chunk);
-    }
-    return chunk;
-}
-
 class HandshakeTest : public SimFixture {};
 
 TEST_F(HandshakeTest, LoginThroughTheHandshakeRecordsTheUserData)
@@ -31,7 +22,7 @@ TEST_F(HandshakeTest, LoginThroughTheHandshakeRecordsTheUserData)
     EXPECT_NEAR(serverTime, static_cast<double>(time(nullptr)), 60);
 
     TPacketSPtr answer = client->Login(L"alice", L"secret", {});
-    ASSERT_EQ(Chunk(answer), CHUNK_LOGGEDIN);
+    ASSERT_EQ(ChunkOf(answer), CHUNK_LOGGEDIN);
     TByteArraySPtr sessionId;
     ASSERT_TRUE(answer->GetAttrBinary(KEY_SESSION_ID, &sessionId));
     EXPECT_EQ(sessionId->size(), 16u);
@@ -39,7 +30,7 @@ TEST_F(HandshakeTest, LoginThroughTheHandshakeRecordsTheUserData)
     EXPECT_TRUE(answer->GetAttrString(KEY_HELP_URL, &help));
     EXPECT_EQ(help, L"http://help");
     TPacketSPtr saved = client->Receive();
-    ASSERT_EQ(Chunk(saved), CHUNK_SAVEDATA);
+    ASSERT_EQ(ChunkOf(saved), CHUNK_SAVEDATA);
     TPacketSPtr credentials;
     EXPECT_TRUE(saved->GetAttrContainer(KEY_SAVEDDATA, &credentials));
 
@@ -78,7 +69,7 @@ TEST_F(HandshakeTest, RefusedLoginsCarryTheirReasons)
         auto client = Client();
         ASSERT_TRUE(client->Handshake(logins[i].first, L"1"));
         TPacketSPtr answer = client->Login(logins[i].first, logins[i].second, {});
-        ASSERT_EQ(Chunk(answer), CHUNK_LOGGEDOUT);
+        ASSERT_EQ(ChunkOf(answer), CHUNK_LOGGEDOUT);
         int reason = 0;
         EXPECT_TRUE(answer->GetAttrInt32(KEY_LOGOUTREASON, &reason));
         EXPECT_EQ(reason, reasons[i]);
@@ -91,10 +82,10 @@ TEST_F(HandshakeTest, LogoutEndsTheSession)
     ASSERT_TRUE(client->Handshake(L"alice", L"1"));
     TByteArraySPtr issued;
     ASSERT_TRUE(client->Login(L"alice", L"secret", {})->GetAttrBinary(KEY_SESSION_ID, &issued));
-    ASSERT_EQ(Chunk(client->Receive()), CHUNK_SAVEDATA);
+    ASSERT_EQ(ChunkOf(client->Receive()), CHUNK_SAVEDATA);
     ASSERT_TRUE(client->Send(MakePacket(CHUNK_LOGOUT)));
     TPacketSPtr answer = client->Receive();
-    ASSERT_EQ(Chunk(answer), CHUNK_LOGGEDOUT);
+    ASSERT_EQ(ChunkOf(answer), CHUNK_LOGGEDOUT);
     int reason = 0;
     EXPECT_TRUE(answer->GetAttrInt32(KEY_LOGOUTREASON, &reason));
     EXPECT_EQ(reason, 1);
@@ -117,7 +108,7 @@ TEST_F(HandshakeTest, BadFramesAreDroppedAndTheConnectionServesOn)
     // not decode: both dropped, the connection stays aligned.
     ASSERT_TRUE(client->SendRaw({0x02, 0x41, 0x00, 0xDE, 0xAD, 0xBE, 0xEF}));
     ASSERT_NE(WaitEvent(R"({"type": "bad_frame", "reason": "checksum"})"), "");
-    EXPECT_EQ(Chunk(client->Login(L"alice", L"secret", {})), CHUNK_LOGGEDIN);
+    EXPECT_EQ(ChunkOf(client->Login(L"alice", L"secret", {})), CHUNK_LOGGEDIN);
 }
 
 TEST_F(HandshakeTest, HostileFramesNeverStopTheServer)
@@ -134,7 +125,7 @@ TEST_F(HandshakeTest, HostileFramesNeverStopTheServer)
 
     auto client = Client();
     ASSERT_TRUE(client->Handshake(L"alice", L"1"));
-    EXPECT_EQ(Chunk(client->Login(L"alice", L"secret", {})), CHUNK_LOGGEDIN);
+    EXPECT_EQ(ChunkOf(client->Login(L"alice", L"secret", {})), CHUNK_LOGGEDIN);
 }
 
 }  // namespace

@@ -49,6 +49,15 @@ CPacket MakePacket(int chunk)
     return packet;
 }
 
+int ChunkOf(const TPacketSPtr& packet)
+{
+    int chunk = -1;
+    if (packet) {
+        packet->GetAttrInt32(KEY_CHUNKTYPE, &chunk);
+    }
+    return chunk;
+}
+
 CSimTestClient::CSimTestClient()
     : m_fd(-1), m_checksumKey(std::make_shared<TByteArray>()), m_nodeId{1, 2, 3, 4, 5, 6, 7, 8}
 {

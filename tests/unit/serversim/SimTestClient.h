@@ -55,5 +55,7 @@ private:
 
 // A packet of the given chunk kind.
 VexlaLib::CPacket MakePacket(int chunk);
+// The packet's chunk kind; -1 for none or no packet.
+int ChunkOf(const TPacketSPtr& packet);
 
 }  // namespace SimTest
