@@ -2,13 +2,13 @@
 
 #include <random>
 
-#include "CapturedLog.h"
+#include "support/LogCapture.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
 #include "WireTestHelpers.h"
 
 using namespace VexlaLib;
-using VexlaTest::CCapturedLog;
+using VexlaTest::CLogCapture;
 using VexlaTest::Decode;
 using VexlaTest::Encode;
 using VexlaTest::PacketWith;
@@ -24,7 +24,7 @@ void ExpectStableDecoding(const TByteArray& input) {
     ASSERT_TRUE(again);
     ASSERT_EQ(Encode(*again), encoded);
   }
-  CCapturedLog::Instance().Clear();
+  CLogCapture::Get().Clear();
 }
 
 TByteArray SampleBody() {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "AllocationCounter.h"
-#include "CapturedLog.h"
+#include "support/LogCapture.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
 #include "Network/Frame.h"
@@ -9,7 +9,7 @@
 
 using namespace VexlaLib;
 using VexlaTest::Bytes;
-using VexlaTest::CCapturedLog;
+using VexlaTest::CLogCapture;
 using VexlaTest::Encode;
 using VexlaTest::PacketWith;
 
@@ -33,7 +33,7 @@ TByteArray LittleEndian(uint32_t value) {
 }
 
 CFrame::TReadResult ReadFrame(CByteArrayInputStream* in, const TByteArraySPtr& key, TByteArraySPtr* body) {
-  CCapturedLog::Instance().Clear();
+  CLogCapture::Get().Clear();
   return CFrame::Read(in, key, body);
 }
 
@@ -100,7 +100,7 @@ TEST(Frame, RefusesLengthsOutOfRangeOrBeyondTheInput) {
     TByteArraySPtr body;
     EXPECT_EQ(ReadFrame(&in, nullptr, &body), CFrame::FRAME_MALFORMED);
     EXPECT_FALSE(body);
-    EXPECT_TRUE(CCapturedLog::Instance().Contains(refused.message));
+    EXPECT_TRUE(CLogCapture::Get().Contains(refused.message));
   }
   EXPECT_TRUE(CFrame::IsBodyLengthAcceptable(0));
   EXPECT_TRUE(CFrame::IsBodyLengthAcceptable(CFrame::MAX_BODY_LENGTH));

@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "CapturedLog.h"
+#include "support/LogCapture.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
 #include "WireTestHelpers.h"
 
 using namespace VexlaLib;
-using VexlaTest::CCapturedLog;
+using VexlaTest::CLogCapture;
 using VexlaTest::Decode;
 using VexlaTest::Encode;
 using VexlaTest::PacketWith;
@@ -18,10 +18,10 @@ namespace {
 
 // Decodes the body, expecting no packet and the given messages in the error log.
 void ExpectRefused(const TByteArray& body, std::vector<std::wstring> messages) {
-  CCapturedLog::Instance().Clear();
+  CLogCapture::Get().Clear();
   EXPECT_FALSE(Decode(body));
   for (const std::wstring& message : messages) {
-    EXPECT_TRUE(CCapturedLog::Instance().Contains(message)) << "missing: " << std::string(message.begin(), message.end());
+    EXPECT_TRUE(CLogCapture::Get().Contains(message)) << "missing: " << std::string(message.begin(), message.end());
   }
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "CapturedLog.h"
+#include "support/LogCapture.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
@@ -8,19 +8,19 @@
 #include "WireTestHelpers.h"
 
 using namespace VexlaLib;
-using VexlaTest::CCapturedLog;
+using VexlaTest::CLogCapture;
 using VexlaTest::Decode;
 using VexlaTest::PacketWith;
 
 namespace {
 
 std::wstring DumpOf(const CPacket& packet) {
-  CCapturedLog::Instance().Clear();
+  CLogCapture::Get().Clear();
   {
     CLogStream stream(CLog::LOG_DEBUG, CLogStream::TIMESTAMP_NONE);
     packet.dump(stream);
   }
-  return CCapturedLog::Instance().Text();
+  return CLogCapture::Get().Text();
 }
 
 }  // namespace
