@@ -54,13 +54,37 @@ CFakeServer* AcceptEither(CFakeServer& first, CFakeServer& second) {
     return nullptr;
 }
 
+// Runs `serverSide` on its own thread while the harness logs in; true when the login was answered.
+bool LogIn(CNetHarness& harness, const std::function<void()>& serverSide) {
+    auto script = std::async(std::launch::async, serverSide);
+    harness.module.SendPacket(CNetHarness::LoginPacket());
+    const bool answered = harness.PumpUntilReceived(CHUNK_LOGGEDIN);
+    script.get();
+    return answered;
+}
+
+// Two servers in the list; the first connection may go to either of them.
+struct TwoServers {
+    CFakeServer first;
+    CFakeServer second;
+    CNetHarness harness{first.Address() + L" " + second.Address()};
+
+    CFakeServer* AcceptFirst() { return AcceptEither(first, second); }
+    CFakeServer* Other(CFakeServer* one) { return one == &first ? &second : &first; }
+};
+
+class OneServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(harness.Start()); }
+
+    CFakeServer server;
+    CNetHarness harness{server.Address()};
+};
+
 }  // namespace
 
-TEST(HandshakeTest, LoginRunsOverEncryptedKeyedFramesAndLogoutEndsIt) {
-    CFakeServer server;
-    CNetHarness harness(server.Address());
-    ASSERT_TRUE(harness.Start());
-    auto script = std::async(std::launch::async, [&server] {
+TEST_F(OneServerTest, LoginRunsOverEncryptedKeyedFramesAndLogoutEndsIt) {
+    auto script = std::async(std::launch::async, [this] {
         ASSERT_TRUE(server.Accept());
         TPacketSPtr connect = server.ReadConnect();
         ASSERT_TRUE(connect);
@@ -132,46 +156,32 @@ TEST(HandshakeTest, NodeIdentifierIsMadeOnceAndKept) {
     EXPECT_EQ(first, second);
 }
 
-TEST(HandshakeTest, BackupRootKeyIdentityIsAccepted) {
-    CFakeServer server;
-    CNetHarness harness(server.Address());
-    ASSERT_TRUE(harness.Start());
-    auto script = std::async(std::launch::async, [&server] {
+TEST_F(OneServerTest, BackupRootKeyIdentityIsAccepted) {
+    EXPECT_TRUE(LogIn(harness, [this] {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.Handshake(TPacketSPtr(), CFakeServer::IDENTITY_BACKUP));
         AnswerLogin(server);
-    });
-    harness.module.SendPacket(CNetHarness::LoginPacket());
-    EXPECT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
-    script.get();
+    }));
 }
 
 TEST(HandshakeTest, CorruptIdentityMovesToTheNextServer) {
-    CFakeServer first;
-    CFakeServer second;
-    CNetHarness harness(first.Address() + L" " + second.Address());
-    ASSERT_TRUE(harness.Start());
-    auto script = std::async(std::launch::async, [&] {
-        CFakeServer* refused = AcceptEither(first, second);
+    TwoServers servers;
+    ASSERT_TRUE(servers.harness.Start());
+    EXPECT_TRUE(LogIn(servers.harness, [&servers] {
+        CFakeServer* refused = servers.AcceptFirst();
         ASSERT_TRUE(refused);
         ASSERT_TRUE(refused->ReadConnect());
         refused->SendIdentity(CFakeServer::IDENTITY_CORRUPT);
         EXPECT_TRUE(refused->PeerClosed());
-        CFakeServer* next = refused == &first ? &second : &first;
+        CFakeServer* next = servers.Other(refused);
         ASSERT_TRUE(next->Accept());
         ASSERT_TRUE(next->Handshake());
         AnswerLogin(*next);
-    });
-    harness.module.SendPacket(CNetHarness::LoginPacket());
-    EXPECT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
-    script.get();
+    }));
 }
 
-TEST(HandshakeTest, AnswerOutOfTurnFailsTheAttempt) {
-    CFakeServer server;
-    CNetHarness harness(server.Address());
-    ASSERT_TRUE(harness.Start());
-    auto script = std::async(std::launch::async, [&server] {
+TEST_F(OneServerTest, AnswerOutOfTurnFailsTheAttempt) {
+    EXPECT_TRUE(LogIn(harness, [this] {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.ReadConnect());
         // A connected answer while the identity is awaited: the client drops this connection.
@@ -180,19 +190,13 @@ TEST(HandshakeTest, AnswerOutOfTurnFailsTheAttempt) {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.Handshake());
         AnswerLogin(server);
-    });
-    harness.module.SendPacket(CNetHarness::LoginPacket());
-    EXPECT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
-    script.get();
+    }));
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_CONNECTED));
 }
 
-TEST(HandshakeTest, RedirectsDoNotUseUpAttempts) {
-    CFakeServer server;
-    CNetHarness harness(server.Address());
-    ASSERT_TRUE(harness.Start());
-    auto script = std::async(std::launch::async, [&server] {
-        // Four redirects and a failed handshake exceed the three attempts only if redirects counted.
+TEST_F(OneServerTest, RedirectsDoNotUseUpAttempts) {
+    EXPECT_TRUE(LogIn(harness, [this] {
+        // Four redirects exceed the three attempts only if redirects counted.
         for (int redirect = 0; redirect < 4; ++redirect) {
             ASSERT_TRUE(server.Accept());
             ASSERT_TRUE(server.ReadConnect());
@@ -205,23 +209,19 @@ TEST(HandshakeTest, RedirectsDoNotUseUpAttempts) {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.Handshake());
         AnswerLogin(server);
-    });
-    harness.module.SendPacket(CNetHarness::LoginPacket());
-    EXPECT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
-    script.get();
+    }));
 }
 
 TEST(HandshakeTest, InternalServerErrorMovesOnAndOtherErrorsStop) {
-    CFakeServer first;
-    CFakeServer second;
-    CNetHarness harness(first.Address() + L" " + second.Address());
+    TwoServers servers;
+    CNetHarness& harness = servers.harness;
     ASSERT_TRUE(harness.Start());
-    auto script = std::async(std::launch::async, [&] {
-        CFakeServer* busy = AcceptEither(first, second);
+    auto script = std::async(std::launch::async, [&servers] {
+        CFakeServer* busy = servers.AcceptFirst();
         ASSERT_TRUE(busy);
         ASSERT_TRUE(busy->ReadConnect());
         busy->Write(WithInt(CFakeServer::Make(CHUNK_ERROR), KEY_ERROR_CODE, 64));
-        CFakeServer* next = busy == &first ? &second : &first;
+        CFakeServer* next = servers.Other(busy);
         ASSERT_TRUE(next->Accept());
         ASSERT_TRUE(next->ReadConnect());
         next->Write(WithText(WithInt(CFakeServer::Make(CHUNK_ERROR), KEY_ERROR_CODE, 5), KEY_ERROR_MESSAGE, L"no"));
@@ -236,11 +236,8 @@ TEST(HandshakeTest, InternalServerErrorMovesOnAndOtherErrorsStop) {
     EXPECT_EQ(0, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN));
 }
 
-TEST(HandshakeTest, MinorWarningIsSkippedAndAMajorOneWaitsForContinue) {
-    CFakeServer server;
-    CNetHarness harness(server.Address());
-    ASSERT_TRUE(harness.Start());
-    auto script = std::async(std::launch::async, [&server] {
+TEST_F(OneServerTest, MinorWarningIsSkippedAndAMajorOneWaitsForContinue) {
+    auto script = std::async(std::launch::async, [this] {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.ReadConnect());
         server.Write(WithInt(CFakeServer::Make(CHUNK_WARNING), KEY_ERROR_CODE, 7));
@@ -262,11 +259,8 @@ TEST(HandshakeTest, MinorWarningIsSkippedAndAMajorOneWaitsForContinue) {
     script.get();
 }
 
-TEST(HandshakeTest, AbortAfterAWarningDropsTheConnection) {
-    CFakeServer server;
-    CNetHarness harness(server.Address());
-    ASSERT_TRUE(harness.Start());
-    auto script = std::async(std::launch::async, [&server] {
+TEST_F(OneServerTest, AbortAfterAWarningDropsTheConnection) {
+    auto script = std::async(std::launch::async, [this] {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.ReadConnect());
         server.Write(WithInt(CFakeServer::Make(CHUNK_WARNING), KEY_ERROR_CODE, 6));
