@@ -12,15 +12,15 @@
 int CTeskSend::Run()
 {
     std::string error;
-    TBusConnectionSPtr bus = CBusConnection::Open(CBusConnection::AddressOf(m_options.publicBus ? BUS_PUBLIC : BUS_PRIVATE), &error);
-    if (!bus)
+    m_bus = CBusConnection::Open(CBusConnection::AddressOf(m_options.publicBus ? BUS_PUBLIC : BUS_PRIVATE), &error);
+    if (!m_bus)
     {
         fprintf(stderr, "tesk-send: cannot connect to the bus: %s\n", error.c_str());
         return EXIT_NO_REPLY;
     }
     const TBusReplies replies = m_options.count == 1 ? BUS_ONE_REPLY : BUS_MANY_REPLIES;
-    const uint32_t serial = bus->Call(m_options.uri, m_options.payload, replies, [this](const CBusReply& reply) { OnReply(reply); }, &error);
-    if (serial == 0)
+    m_serial = m_bus->Call(m_options.uri, m_options.payload, replies, [this](const CBusReply& reply) { OnReply(reply); }, &error);
+    if (m_serial == 0)
     {
         fprintf(stderr, "tesk-send: %s\n", error.c_str());
         return EXIT_NO_REPLY;
@@ -42,8 +42,8 @@ int CTeskSend::Run()
         }
     }
     g_main_loop_unref(m_loop);
-    bus->CancelCall(serial); // ends a call still open for later replies; nothing for a finished one
-    bus->Close();
+    m_bus->CancelCall(m_serial); // ends a call still open for later replies; nothing for a finished one
+    m_bus->Close();
 
     if (m_busFailure || m_replies == 0)
     {
@@ -63,6 +63,8 @@ void CTeskSend::OnReply(const CBusReply& reply)
     m_busFailure = reply.IsBusFailure();
     if (m_busFailure || m_replies == m_options.count)
     {
+        // Replies already queued behind this one are not handed out once the call is cancelled.
+        m_bus->CancelCall(m_serial);
         g_main_loop_quit(m_loop);
     }
 }

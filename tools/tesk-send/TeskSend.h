@@ -8,6 +8,7 @@
 
 #include <glib.h>
 
+#include <cstdint>
 #include <string>
 
 class CBusReply;
@@ -29,6 +30,8 @@ private:
     static gboolean Stop(gpointer data);
 
     CTeskSendOptions m_options;
+    TBusConnectionSPtr m_bus;
+    uint32_t m_serial = 0;
     GMainLoop* m_loop = nullptr;
     int m_replies = 0;
     bool m_failureReply = false;
