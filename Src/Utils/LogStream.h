@@ -36,6 +36,8 @@ public:
         using TValue = std::decay_t<T>;
         if constexpr (std::is_same_v<TValue, char*> || std::is_same_v<TValue, const char*>)
             WriteNarrow(value);
+        else if constexpr (std::is_same_v<T, wchar_t*> || std::is_same_v<T, const wchar_t*>)
+            Buffer() << (value != nullptr ? value : L"");
         else if constexpr (std::is_same_v<TValue, std::string>)
             WriteNarrow(value.data(), value.size());
         else if constexpr (std::is_same_v<TValue, char>)

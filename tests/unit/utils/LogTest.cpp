@@ -101,6 +101,14 @@ TEST_F(LogStreamTest, NarrowTextIsWidenedByteByByte)
     EXPECT_EQ(Captured(), std::wstring(L"h\u00C3\u00A9\u00FF\n"));
 }
 
+TEST_F(LogStreamTest, NullTextPointersWriteNothingAndKeepTheMessageGoing)
+{
+    const char* narrow = nullptr;
+    const wchar_t* wide = nullptr;
+    CLogStream(CLog::LOG_INFO, CLogStream::TIMESTAMP_NONE) << "a" << narrow << wide << 1 << std::endl;
+    EXPECT_EQ(Captured(), L"a1\n");
+}
+
 TEST_F(LogStreamTest, DestructionDeliversAnUnflushedMessageWithANewline)
 {
     { CLogStream(CLog::LOG_WARNING, CLogStream::TIMESTAMP_NONE) << "pending"; }

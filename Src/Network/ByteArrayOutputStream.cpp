@@ -1,0 +1,15 @@
+#include "Network/ByteArrayOutputStream.h"
+
+namespace VexlaLib {
+
+CByteArrayOutputStream::CByteArrayOutputStream(size_t capacity) : m_bytes(std::make_shared<TByteArray>()) {
+  m_bytes->reserve(capacity);
+}
+
+void CByteArrayOutputStream::WriteByte(unsigned char byte) { m_bytes->push_back(byte); }
+
+void CByteArrayOutputStream::Flush() {}
+
+TByteArraySPtr CByteArrayOutputStream::ToByteArray() const { return m_bytes; }
+
+}  // namespace VexlaLib

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Network/OutputStream.h"
+#include "Utils/ByteArray.h"
+
+namespace VexlaLib {
+
+// Appends every byte to a byte vector of its own, which ToByteArray shares without copying.
+class CByteArrayOutputStream : public IOutputStream {
+ public:
+  // capacity: bytes to reserve, when the size is known in advance.
+  explicit CByteArrayOutputStream(size_t capacity = 0);
+
+  void WriteByte(unsigned char byte) override;
+  void Flush() override;
+
+  TByteArraySPtr ToByteArray() const;
+
+ private:
+  TByteArraySPtr m_bytes;
+};
+
+}  // namespace VexlaLib

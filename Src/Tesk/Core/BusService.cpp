@@ -1,0 +1,149 @@
+#include "Tesk/Core/BusService.h"
+
+#include "Tesk/Core/BusConnection.h"
+#include "Tesk/Core/BusMessage.h"
+
+#include <gio/gio.h>
+
+#include <algorithm>
+
+CBusService::~CBusService()
+{
+    m_subscriptions.clear();
+    Unregister();
+}
+
+bool CBusService::Register(const char* name, TBusScope scope, std::string* error)
+{
+    if (IsRegistered())
+    {
+        *error = "The service is registered already";
+        return false;
+    }
+    const bool onPrivate = scope != BUS_SCOPE_PUBLIC;
+    const bool onPublic = scope != BUS_SCOPE_PRIVATE;
+    if (onPrivate && !Connect(BUS_PRIVATE, name, &m_private, error))
+    {
+        Unregister();
+        return false;
+    }
+    if (onPublic)
+    {
+        if (m_private && m_private->Address() == CBusConnection::AddressOf(BUS_PUBLIC))
+        {
+            m_public = m_private;
+        }
+        else if (!Connect(BUS_PUBLIC, name, &m_public, error))
+        {
+            Unregister();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CBusService::Connect(TBusKind bus, const char* name, TBusConnectionSPtr* connection, std::string* error)
+{
+    *connection = CBusConnection::Open(CBusConnection::AddressOf(bus), error);
+    if (!*connection)
+    {
+        return false;
+    }
+    (*connection)->SetDispatcher(this);
+    return name == nullptr || (*connection)->OwnName(name, error);
+}
+
+bool CBusService::AddCategory(const std::string& category, const std::vector<CBusMethod>& methods, std::string* error)
+{
+    if (!g_variant_is_object_path(category.c_str()))
+    {
+        *error = "Invalid category \"" + category + "\"";
+        return false;
+    }
+    std::map<std::string, TBusMessageHandler>& table = m_categories[category];
+    for (const CBusMethod& method : methods)
+    {
+        table[method.name] = method.handler;
+    }
+    return true;
+}
+
+void CBusService::Unregister()
+{
+    for (TBusConnectionSPtr* connection : {&m_private, &m_public})
+    {
+        if (*connection)
+        {
+            (*connection)->SetDispatcher(nullptr);
+            (*connection)->Close();
+            connection->reset();
+        }
+    }
+}
+
+void CBusService::Subscribe(const std::string& key, const TBusMessageSPtr& message)
+{
+    std::vector<TBusMessageSPtr>& subscribers = m_subscriptions[key];
+    if (std::find(subscribers.begin(), subscribers.end(), message) == subscribers.end())
+    {
+        subscribers.push_back(message);
+    }
+}
+
+bool CBusService::ReplyToSubscribers(const std::string& key, const std::string& payload, std::string* error)
+{
+    auto it = m_subscriptions.find(key);
+    if (it == m_subscriptions.end())
+    {
+        return true;
+    }
+    bool allSent = true;
+    const std::vector<TBusMessageSPtr> subscribers = it->second;
+    for (const TBusMessageSPtr& message : subscribers)
+    {
+        allSent = message->Respond(payload, error) && allSent;
+    }
+    return allSent;
+}
+
+void CBusService::Unsubscribe(const TBusMessageSPtr& message)
+{
+    for (auto it = m_subscriptions.begin(); it != m_subscriptions.end();)
+    {
+        std::vector<TBusMessageSPtr>& subscribers = it->second;
+        subscribers.erase(std::remove(subscribers.begin(), subscribers.end(), message), subscribers.end());
+        it = subscribers.empty() ? m_subscriptions.erase(it) : std::next(it);
+    }
+}
+
+void CBusService::RemoveSubscribers(const std::string& key)
+{
+    m_subscriptions.erase(key);
+}
+
+size_t CBusService::SubscriberCount(const std::string& key) const
+{
+    auto it = m_subscriptions.find(key);
+    return it == m_subscriptions.end() ? 0 : it->second.size();
+}
+
+const TBusMessageHandler* CBusService::FindMethod(const std::string& category, const std::string& method) const
+{
+    auto table = m_categories.find(category);
+    if (table == m_categories.end())
+    {
+        return nullptr;
+    }
+    auto row = table->second.find(method);
+    return row == table->second.end() ? nullptr : &row->second;
+}
+
+void CBusService::OnMessageCancelled(const TBusMessageSPtr& message)
+{
+    Unsubscribe(message);
+    if (m_cancelHandler)
+    {
+        TBusMessageHandler handler = m_cancelHandler;
+        handler(message);
+    }
+}

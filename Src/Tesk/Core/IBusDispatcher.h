@@ -1,0 +1,18 @@
+#pragma once
+// What a connection asks of the service that serves its incoming method calls.
+
+#include "Tesk/Core/BusTypes.h"
+
+#include <string>
+
+class IBusDispatcher
+{
+public:
+    // The handler of `method` in `category` (an object path), or null when the service has none.
+    virtual const TBusMessageHandler* FindMethod(const std::string& category, const std::string& method) const = 0;
+    // A live message was cancelled: its caller sent Cancel or left the bus.
+    virtual void OnMessageCancelled(const TBusMessageSPtr& message) = 0;
+
+protected:
+    ~IBusDispatcher() = default;
+};

@@ -1,0 +1,76 @@
+#include "Utils/ARC4.h"
+
+#include <cassert>
+#include <utility>
+
+namespace VexlaLib {
+
+CARC4::CARC4(const std::vector<unsigned char>& key)
+    : m_keyLength(static_cast<int>(key.size())), m_i(0), m_j(0) {
+    assert(m_keyLength > 0 && "ARC4.cpp: empty key");
+    for (int n = 0; n < 256; ++n) {
+        m_s[n] = static_cast<unsigned char>(n);
+    }
+    unsigned char j = 0;
+    for (int n = 0; n < 256; ++n) {
+        j = static_cast<unsigned char>(j + m_s[n] + key[n % m_keyLength]);
+        std::swap(m_s[n], m_s[j]);
+    }
+    Drop();
+}
+
+namespace {
+
+// One key-stream step on the permutation `s` with indices i and j (kept in 0...255).
+inline unsigned char Step(unsigned char* s, unsigned& i, unsigned& j) {
+    i = (i + 1) & 0xFF;
+    unsigned si = s[i];
+    j = (j + si) & 0xFF;
+    unsigned sj = s[j];
+    s[i] = static_cast<unsigned char>(sj);
+    s[j] = static_cast<unsigned char>(si);
+    return s[(si + sj) & 0xFF];
+}
+
+}  // namespace
+
+unsigned char CARC4::NextByte() {
+    unsigned i = m_i, j = m_j;
+    unsigned char value = Step(m_s, i, j);
+    m_i = static_cast<unsigned char>(i);
+    m_j = static_cast<unsigned char>(j);
+    return value;
+}
+
+int CARC4::EncryptBytes(unsigned char* buffer, int offset, int count) {
+    // The indices live in locals: stores to the buffer may alias the members, which would force the
+    // compiler to reload them for every byte.
+    unsigned i = m_i, j = m_j;
+    unsigned char* end = buffer + offset + count;
+    for (unsigned char* p = buffer + offset; p < end; ++p) {
+        *p ^= Step(m_s, i, j);
+    }
+    m_i = static_cast<unsigned char>(i);
+    m_j = static_cast<unsigned char>(j);
+    return count;
+}
+
+int CARC4::DecryptBytes(unsigned char* buffer, int offset, int count) {
+    return EncryptBytes(buffer, offset, count);
+}
+
+int CARC4::EncryptByte(int value) {
+    return (value ^ NextByte()) & 0xFF;
+}
+
+int CARC4::DecryptByte(int value) {
+    return EncryptByte(value);
+}
+
+void CARC4::Drop() {
+    for (int n = 0; n < DROP_LENGTH; ++n) {
+        NextByte();
+    }
+}
+
+}  // namespace VexlaLib

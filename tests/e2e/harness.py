@@ -1,0 +1,140 @@
+"""Shared helpers of the end-to-end suites: where the binaries are, and running a process whose
+standard error is read line by line so a test can wait for a line with a deadline."""
+
+import os
+import queue
+import re
+import signal
+import subprocess
+import threading
+import time
+
+SOURCE_DIR = os.environ.get("VEXLA_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
+BUILD_DIR = os.environ.get("VEXLA_BUILD_DIR", os.path.join(SOURCE_DIR, "build", "dev"))
+
+DEFAULT_TIMEOUT = 20.0
+
+SANITIZER_REPORT = re.compile(r"ERROR: (Address|Leak)Sanitizer|runtime error:|SUMMARY: \w+Sanitizer")
+
+
+def binary(*parts):
+    """Path of a built program, e.g. binary("Src", "vexlad")."""
+    path = os.path.join(BUILD_DIR, *parts)
+    if not os.path.exists(path):
+        raise FileNotFoundError(f"{path} is not built (VEXLA_BUILD_DIR={BUILD_DIR})")
+    return path
+
+
+def vexlad_path():
+    return binary("Src", "vexlad")
+
+
+class Process:
+    """A running program. Its standard error (and, unless passed on, standard output) is collected
+    line by line; wait_for_line blocks until a matching line arrives or the deadline passes."""
+
+    def __init__(self, args, env=None, cwd=None, name=None):
+        self.args = [str(a) for a in args]
+        self.name = name or os.path.basename(self.args[0])
+        full_env = dict(os.environ)
+        if env:
+            full_env.update(env)
+        self.proc = subprocess.Popen(self.args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, env=full_env, cwd=cwd)
+        self._lines = []          # every line read so far, from both streams, in arrival order
+        self._lock = threading.Lock()
+        self._new_line = threading.Condition(self._lock)
+        self._open_streams = 2
+        self._readers = [threading.Thread(target=self._read, args=(stream,), daemon=True)
+                         for stream in (self.proc.stdout, self.proc.stderr)]
+        for reader in self._readers:
+            reader.start()
+        self._cursor = 0          # wait_for_line searches from here on
+
+    def _read(self, stream):
+        for raw in iter(stream.readline, b""):
+            line = raw.decode("utf-8", errors="replace").rstrip("\n")
+            with self._new_line:
+                self._lines.append(line)
+                self._new_line.notify_all()
+        with self._new_line:
+            self._open_streams -= 1
+            self._new_line.notify_all()
+
+    @property
+    def lines(self):
+        with self._lock:
+            return list(self._lines)
+
+    def output(self):
+        return "\n".join(self.lines)
+
+    def wait_for_line(self, pattern, timeout=DEFAULT_TIMEOUT):
+        """Returns the first line after the previous match that contains pattern (a string) or
+        matches it (a compiled regular expression); fails with the output so far on the deadline."""
+        matches = pattern.search if isinstance(pattern, re.Pattern) else (lambda line: pattern in line)
+        deadline = time.monotonic() + timeout
+        with self._new_line:
+            while True:
+                while self._cursor < len(self._lines):
+                    line = self._lines[self._cursor]
+                    self._cursor += 1
+                    if matches(line):
+                        return line
+                remaining = deadline - time.monotonic()
+                if self._open_streams == 0 or remaining <= 0:
+                    break
+                self._new_line.wait(remaining)
+        raise AssertionError(f"{self.name}: no line matching {pattern!r} within {timeout}s; "
+                             f"exit status {self.proc.poll()}; output:\n" + "\n".join(self._lines))
+
+    def send_signal(self, signum):
+        self.proc.send_signal(signum)
+
+    def wait_exit(self, timeout=DEFAULT_TIMEOUT):
+        """Waits for the process to end, then for its output to be read; returns the exit status."""
+        status = self.proc.wait(timeout=timeout)
+        for reader in self._readers:
+            reader.join(timeout)
+        return status
+
+    def assert_no_sanitizer_reports(self):
+        reports = [line for line in self.lines if SANITIZER_REPORT.search(line)]
+        assert not reports, f"{self.name}: sanitizer reports:\n" + self.output()
+
+    def stop(self, timeout=DEFAULT_TIMEOUT):
+        """Ends the process if it still runs (SIGTERM, then SIGKILL) and checks for sanitizer reports."""
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        for reader in self._readers:
+            reader.join(timeout)
+        self.assert_no_sanitizer_reports()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+
+def start_vexlad(data_dir, *extra_args, env=None):
+    """Starts vexlad logging to standard error with a private data directory."""
+    return Process([vexlad_path(), "--data-dir", data_dir, "--stderr", *extra_args], env=env, name="vexlad")
+
+
+def wait_ready(daemon):
+    """Waits until vexlad runs its main loop (its quit handler is installed by then)."""
+    daemon.wait_for_line("Initialisation done, entering main loop.")
+
+
+def quit_vexlad(daemon):
+    """Asks vexlad for the orderly shutdown and returns its exit status."""
+    daemon.send_signal(signal.SIGQUIT)
+    daemon.wait_for_line("Vexla service ended.")
+    return daemon.wait_exit()

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+
+#include "Network/AttrChunk.h"
+#include "Network/AttrKey.h"
+#include "Network/Attribute.h"
+#include "Network/ChunkKind.h"
+#include "Network/PacketQueue.h"
+
+using namespace VexlaLib;
+
+namespace {
+
+TPacketSPtr Chunk(int chunk) {
+    TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
+    packet->AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, chunk));
+    return packet;
+}
+
+const std::chrono::seconds WAIT_LIMIT(10);
+
+}  // namespace
+
+TEST(PacketQueueTest, PushPopAndPushFrontKeepTheirOrder) {
+    CPacketQueue queue;
+    EXPECT_EQ(nullptr, queue.Pop(false));
+    queue.Push(Chunk(CHUNK_LOGIN));
+    queue.Push(Chunk(CHUNK_LOGOUT));
+    queue.PushFront(Chunk(CHUNK_GETRECENTCHATS));
+    EXPECT_EQ(3u, queue.Size());
+    EXPECT_EQ(CHUNK_GETRECENTCHATS, ChunkKindOf(queue.Pop(false)));
+    EXPECT_EQ(CHUNK_LOGIN, ChunkKindOf(queue.Pop(false)));
+    EXPECT_EQ(CHUNK_LOGOUT, ChunkKindOf(queue.Pop(true)));
+    EXPECT_EQ(0u, queue.Size());
+}
+
+TEST(PacketQueueTest, PeekLeavesThePacketInPlace) {
+    CPacketQueue queue;
+    queue.Push(Chunk(CHUNK_SENDCHATMESSAGE));
+    queue.Push(Chunk(CHUNK_LOGOUT));
+    EXPECT_EQ(CHUNK_LOGOUT, ChunkKindOf(queue.PeekPacket(CHUNK_LOGOUT)));
+    EXPECT_EQ(nullptr, queue.PeekPacket(CHUNK_LOGIN));
+    EXPECT_EQ(2u, queue.Size());
+    queue.Clear();
+    EXPECT_EQ(0u, queue.Size());
+}
+
+TEST(PacketQueueTest, SpecificPacketIsTakenFromAnywhereAndTheRestStays) {
+    CPacketQueue queue;
+    queue.Push(Chunk(CHUNK_SENDCHATMESSAGE));
+    queue.Push(Chunk(CHUNK_REGISTERUSER));
+    queue.Push(Chunk(CHUNK_LOGIN));
+    EXPECT_EQ(CHUNK_REGISTERUSER, ChunkKindOf(queue.WaitForSpecificPacket({CHUNK_LOGIN, CHUNK_REGISTERUSER})));
+    EXPECT_EQ(2u, queue.Size());
+    EXPECT_EQ(CHUNK_SENDCHATMESSAGE, ChunkKindOf(queue.Pop(false)));
+}
+
+TEST(PacketQueueTest, SpecificWaitIgnoresOtherPacketsUntilAMatchArrives) {
+    CPacketQueue queue;
+    auto waiter = std::async(std::launch::async, [&queue] { return queue.WaitForSpecificPacket({CHUNK_LOGIN}); });
+    queue.Push(Chunk(CHUNK_SENDCHATMESSAGE));
+    EXPECT_EQ(std::future_status::timeout, waiter.wait_for(std::chrono::milliseconds(50)));
+    queue.Push(Chunk(CHUNK_LOGIN));
+    ASSERT_EQ(std::future_status::ready, waiter.wait_for(WAIT_LIMIT));
+    EXPECT_EQ(CHUNK_LOGIN, ChunkKindOf(waiter.get()));
+    EXPECT_EQ(1u, queue.Size());
+}
+
+TEST(PacketQueueTest, StopWaitEndsASpecificWaitWithNothing) {
+    CPacketQueue queue;
+    queue.Push(Chunk(CHUNK_SENDCHATMESSAGE));
+    auto waiter = std::async(std::launch::async, [&queue] { return queue.WaitForSpecificPacket({CHUNK_LOGIN}); });
+    queue.SignalStopWait();
+    ASSERT_EQ(std::future_status::ready, waiter.wait_for(WAIT_LIMIT));
+    EXPECT_EQ(nullptr, waiter.get());
+    EXPECT_EQ(1u, queue.Size());
+}
+
+TEST(PacketQueueTest, StopWaitGivenBeforeTheWaitIsNotLost) {
+    CPacketQueue queue;
+    queue.SignalStopWait();
+    EXPECT_EQ(nullptr, queue.WaitForSpecificPacket({CHUNK_LOGIN}));
+    queue.SignalStopWait();
+    EXPECT_EQ(nullptr, queue.Pop(true));
+}
+
+TEST(PacketQueueTest, WaitingPopWakesOnPush) {
+    CPacketQueue queue;
+    auto waiter = std::async(std::launch::async, [&queue] { return queue.Pop(true); });
+    queue.Push(Chunk(CHUNK_LOGOUT));
+    ASSERT_EQ(std::future_status::ready, waiter.wait_for(WAIT_LIMIT));
+    EXPECT_EQ(CHUNK_LOGOUT, ChunkKindOf(waiter.get()));
+}
+
+TEST(PacketQueueTest, ChunkKindOfAPacketWithoutOneIsMinusOne) {
+    EXPECT_EQ(-1, ChunkKindOf(TPacketSPtr()));
+    EXPECT_EQ(-1, ChunkKindOf(std::make_shared<CPacket>(CPacket::INCOMING)));
+}

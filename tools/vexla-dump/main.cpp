@@ -1,0 +1,126 @@
+// vexla-dump: prints the readable dump of a captured packet body or stream of frames.
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "DumpOptions.h"
+#include "HexText.h"
+#include "Network/ByteArrayInputStream.h"
+#include "Network/Frame.h"
+#include "Network/Packet.h"
+#include "StreamLog.h"
+#include "Utils/ARC4.h"
+#include "Utils/Log.h"
+#include "Utils/LogStream.h"
+
+using namespace VexlaLib;
+
+namespace {
+
+const int kExitMalformed = 1;
+const int kExitUsage = 2;
+const int kExitChecksumMismatch = 3;
+
+bool ReadInput(const CDumpOptions& options, TByteArray* bytes, std::string* error)
+{
+    std::string raw;
+    if (options.inputPath.empty() || options.inputPath == "-") {
+        raw.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        std::ifstream file(options.inputPath, std::ios::binary);
+        if (!file) {
+            *error = "cannot open " + options.inputPath;
+            return false;
+        }
+        raw.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    if (options.binary) {
+        bytes->assign(raw.begin(), raw.end());
+        return true;
+    }
+    if (!CHexText::Parse(raw, bytes)) {
+        *error = "the input is not hexadecimal text (use --binary for raw bytes)";
+        return false;
+    }
+    return true;
+}
+
+// Decodes one packet body and prints its dump; false (the decoder has said why) when malformed.
+bool DumpBody(const TByteArraySPtr& body)
+{
+    CByteArrayInputStream in(body);
+    TPacketSPtr packet = CPacket::Deserialize(&in);
+    if (!packet)
+        return false;
+    CLogStream stream(CLog::LOG_DEBUG, CLogStream::TIMESTAMP_NONE);
+    packet->dump(stream);
+    return true;
+}
+
+int DumpFrames(const TByteArraySPtr& input, const TByteArraySPtr& key)
+{
+    CByteArrayInputStream in(input);
+    bool mismatch = false;
+    int number = 0;
+    while (in.Available() > 0) {
+        ++number;
+        TByteArraySPtr body;
+        const CFrame::TReadResult result = CFrame::Read(&in, key, &body);
+        if (result == CFrame::FRAME_MALFORMED) {
+            std::fprintf(stderr, "vexla-dump: frame %d is malformed\n", number);
+            return kExitMalformed;
+        }
+        mismatch = mismatch || result == CFrame::FRAME_BAD_CHECKSUM;
+        std::printf("Frame %d: %zu bytes, %s\n", number, body->size(),
+                    result == CFrame::FRAME_OK ? "checksum ok" : "checksum mismatch");
+        std::fflush(stdout);
+        if (!DumpBody(body)) {
+            std::fprintf(stderr, "vexla-dump: the body of frame %d is malformed\n", number);
+            return kExitMalformed;
+        }
+    }
+    if (number == 0) {
+        std::fprintf(stderr, "vexla-dump: the input holds no frame\n");
+        return kExitMalformed;
+    }
+    return mismatch ? kExitChecksumMismatch : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CDumpOptions options;
+    std::string error;
+    if (!options.Parse(argc, argv, &error)) {
+        std::fprintf(stderr, "vexla-dump: %s\n\n%s", error.c_str(), CDumpOptions::Usage());
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(CDumpOptions::Usage(), stdout);
+        return 0;
+    }
+    TByteArraySPtr input = std::make_shared<TByteArray>();
+    if (!ReadInput(options, input.get(), &error)) {
+        std::fprintf(stderr, "vexla-dump: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (!options.rc4Key.empty() && !input->empty()) {
+        CARC4 cipher(options.rc4Key);
+        cipher.DecryptBytes(input->data(), 0, static_cast<int>(input->size()));
+    }
+
+    CLog::Instance().AddStream(CLog::LOG_DEBUG, new CStreamLog(stdout));
+    CLog::Instance().AddStream(CLog::LOG_ERROR | CLog::LOG_WARNING | CLog::LOG_INFO, new CStreamLog(stderr));
+
+    if (options.frames)
+        return DumpFrames(input, options.key);
+    if (!DumpBody(input)) {
+        std::fprintf(stderr, "vexla-dump: the packet body is malformed\n");
+        return kExitMalformed;
+    }
+    return 0;
+}
