@@ -60,8 +60,13 @@ int main(int argc, char** argv)
     curl_global_init(CURL_GLOBAL_DEFAULT);
     CCurlStoreTransport transport(config, std::cout);
     CMarloRequestHandler handler(config, transport, std::cout);
-    CMarloService service(handler);
-    const bool served = service.setup_service() && service.Run();
+    bool registered = false;
+    {
+        CMarloService service(handler);
+        registered = service.setup_service();
+        if (registered)
+            service.Run();
+    }
     curl_global_cleanup();
-    return served ? 0 : 1;
+    return registered ? 0 : 1;
 }

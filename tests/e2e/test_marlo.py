@@ -1,112 +1,122 @@
-"""marloservice end to end: a private bus, store-sim over HTTPS with client certificates, and the
-two bus methods called the way the store application calls them."""
+"""marloservice end to end: a private bus, store-sim over HTTPS with client certificates, and the two
+bus methods called the way the store application calls them."""
 
 import json
 import os
-import queue
 import re
+import signal
+import socket
 import subprocess
-import threading
 import time
 
 import pytest
+from gi.repository import Gio, GLib
 
-BUILD_DIR = os.environ.get("VEXLA_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build/dev"))
-SOURCE_DIR = os.environ.get("VEXLA_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
-KEYS = os.path.join(SOURCE_DIR, "sim/store/keys")
-STORE_SIM = os.path.join(SOURCE_DIR, "sim/store/store-sim")
-MARLOSERVICE = os.path.join(BUILD_DIR, "Src/marloservice/marloservice")
-DEADLINE = 20
+import harness
+
+KEYS = os.path.join(harness.SOURCE_DIR, "sim", "store", "keys")
+STORE_SIM = os.path.join(harness.SOURCE_DIR, "sim", "store", "store-sim")
 FAILURE = {"returnValue": False, "errorCode": -1, "errorText": "Command failed."}
 ACCOUNT = {"email": "user@example.com", "password": "secret", "deviceid": "IMEI-356938035643809"}
+BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path={socket}</listen>
+  <servicedir>{services}</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
 
 
-class Process:
-    """A child process whose standard output is read line by line into a queue."""
-
-    def __init__(self, argv, env=None):
-        self.popen = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                      stderr=subprocess.STDOUT, env=env, text=True, bufsize=1)
-        self.lines = queue.Queue()
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        for line in self.popen.stdout:
-            self.lines.put(line.rstrip("\n"))
-        self.lines.put(None)
-
-    def expect(self, pattern, timeout=DEADLINE):
-        """The first later line matching pattern (a regular expression); fails at the deadline."""
-        deadline = time.monotonic() + timeout
-        while True:
-            remaining = deadline - time.monotonic()
-            try:
-                line = self.lines.get(timeout=max(remaining, 0))
-            except queue.Empty:
-                pytest.fail("no line matching %r within %s s" % (pattern, timeout))
-            if line is None:
-                pytest.fail("process ended before a line matching %r" % pattern)
-            match = re.search(pattern, line)
-            if match:
-                return match
-
-    def pending(self):
-        """Lines already read and not yet expected."""
-        lines = []
-        while not self.lines.empty():
-            line = self.lines.get()
-            if line is not None:
-                lines.append(line)
-        return lines
-
-    def send(self, line):
-        self.popen.stdin.write(line + "\n")
-        self.popen.stdin.flush()
-
-    def stop(self):
-        if self.popen.poll() is None:
-            self.popen.terminate()
-            try:
-                self.popen.wait(DEADLINE)
-            except subprocess.TimeoutExpired:
-                self.popen.kill()
-                self.popen.wait()
+def marloservice_path():
+    return harness.binary("Src", "marloservice", "marloservice")
 
 
 class Store:
-    """store-sim on a free port; each request it serves is one JSON event on its output."""
+    """store-sim on a free port; each request it serves is one JSON line on its output."""
 
-    def __init__(self, *options):
-        self.process = Process([STORE_SIM, "--port", "0"] + list(options))
-        self.host = self.process.expect(r"^store-sim listening on (\S+)$").group(1)
+    def __init__(self, control_path, *options):
+        self.control_path = control_path
+        self.process = harness.Process([STORE_SIM, "--port", "0", "--control", control_path, *options],
+                                       name="store-sim")
+        line = self.process.wait_for_line(re.compile(r"^store-sim listening on \S+$"))
+        self.host = line.split()[-1]
 
     def request(self):
-        return json.loads(self.process.expect(r'^\{.*"event": "request"').group(0))
+        return json.loads(self.process.wait_for_line(re.compile(r'^\{.*"event": "request"')))
 
     def tls_error(self):
-        return json.loads(self.process.expect(r'^\{.*"event": "tls-error"').group(0))
+        return json.loads(self.process.wait_for_line(re.compile(r'^\{.*"event": "tls-error"')))
 
     def mode(self, mode):
-        self.process.send("mode " + mode)
-        self.process.expect("^mode " + mode + "$")
+        with socket.socket(socket.AF_UNIX) as control:
+            control.settimeout(harness.DEFAULT_TIMEOUT)
+            control.connect(self.control_path)
+            control.sendall(json.dumps({"cmd": "mode", "mode": mode}).encode() + b"\n")
+            assert json.loads(control.makefile().readline()) == {"ok": True, "mode": mode}
+
+
+class Bus:
+    """A private dbus-daemon; its service directory can start marloservice on demand."""
+
+    def __init__(self, directory):
+        self.services = directory / "services"
+        self.services.mkdir()
+        self.address = "unix:path=%s" % (directory / "bus")
+        self.env = {"TESK_PUBLIC_BUS_ADDRESS": self.address, "TESK_PRIVATE_BUS_ADDRESS": self.address,
+                    "DBUS_SESSION_BUS_ADDRESS": self.address}
+        config = directory / "bus.conf"
+        config.write_text(BUS_CONFIG.format(socket=directory / "bus", services=self.services))
+        self.daemon = harness.Process(["dbus-daemon", "--nofork", "--print-address=1", "--config-file", config],
+                                      env=self.env, name="dbus-daemon")
+        self.daemon.wait_for_line(self.address)
+
+    def stop_activated(self, name):
+        """Ends the process the bus started for name, and waits until it is gone."""
+        pid = self.call_bus("GetConnectionUnixProcessID", name)
+        os.kill(pid, signal.SIGTERM)
+        deadline = time.monotonic() + harness.DEFAULT_TIMEOUT
+        while self.call_bus("NameHasOwner", name):
+            assert time.monotonic() < deadline, "%s did not leave the bus" % name
+            time.sleep(0.05)
+
+    def call_bus(self, method, name):
+        connection = Gio.DBusConnection.new_for_address_sync(
+            self.address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+        try:
+            return connection.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
+                                        GLib.Variant("(s)", (name,)), None, Gio.DBusCallFlags.NONE, -1).unpack()[0]
+        finally:
+            connection.close_sync()
+
+    def call(self, method, payload, timeout=harness.DEFAULT_TIMEOUT):
+        """Calls a method of com.nylo.marlo with a JSON payload and returns the parsed reply."""
+        text = payload if isinstance(payload, str) else json.dumps(payload)
+        result = subprocess.run(["gdbus", "call", "--session", "--dest", "com.nylo.marlo", "--object-path", "/",
+                                 "--method", "com.nylo.Tesk1." + method, GLib.Variant("s", text).print_(False)],
+                                env=dict(os.environ, **self.env), capture_output=True, text=True, timeout=timeout)
+        assert result.returncode == 0, result.stderr
+        return json.loads(GLib.Variant.parse(None, result.stdout, None, None).unpack()[0])
 
 
 @pytest.fixture
-def bus():
-    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                              stdout=subprocess.PIPE, text=True)
-    address = daemon.stdout.readline().strip()
-    yield address
-    daemon.terminate()
-    daemon.wait()
+def bus(tmp_path):
+    private_bus = Bus(tmp_path)
+    yield private_bus
+    private_bus.daemon.stop()
 
 
 @pytest.fixture
-def stores():
+def stores(tmp_path):
     started = []
 
     def start(*options):
-        started.append(Store(*options))
+        started.append(Store(str(tmp_path / ("store%d.control" % len(started))), *options))
         return started[-1]
 
     yield start
@@ -114,58 +124,44 @@ def stores():
         store.process.stop()
 
 
-def write_config(tmp_path, store, **overrides):
+def write_config(path, store, **overrides):
     settings = {
         "store_host": store.host,
         "cert_path": os.path.join(KEYS, "client.crt"),
         "priv_key_path": os.path.join(KEYS, "client.key"),
         "pub_key_path": os.path.join(KEYS, "pubkey.der"),
         "ca_file": os.path.join(KEYS, "ca.crt"),
-        "transfer_timeout": "3",
+        "transfer_timeout": "5",
     }
     settings.update(overrides)
-    path = tmp_path / "marlo.conf"
     with open(os.path.join(KEYS, "marlo-test.conf")) as secrets:
         path.write_text(secrets.read() + "".join("%s = %s\n" % item for item in settings.items()))
-    return str(path)
-
-
-class Marlo:
-    """marloservice on the private bus, and calls to it as the store application makes them."""
-
-    def __init__(self, bus_address, config):
-        self.env = dict(os.environ, TESK_PUBLIC_BUS_ADDRESS=bus_address, TESK_PRIVATE_BUS_ADDRESS=bus_address,
-                        DBUS_SESSION_BUS_ADDRESS=bus_address)
-        self.process = Process([MARLOSERVICE, "--config", config], env=self.env)
-        subprocess.run(["gdbus", "wait", "--session", "--timeout", str(DEADLINE), "com.nylo.marlo"],
-                       env=self.env, check=True)
-
-    def call(self, method, payload):
-        text = payload if isinstance(payload, str) else json.dumps(payload)
-        result = subprocess.run(["gdbus", "call", "--session", "--dest", "com.nylo.marlo", "--object-path", "/",
-                                 "--method", "com.nylo.Tesk1." + method, text],
-                                env=self.env, capture_output=True, text=True, timeout=DEADLINE + 60, check=True)
-        return json.loads(re.fullmatch(r"\('(.*)',\)\s*", result.stdout, re.S).group(1))
+    return path
 
 
 @pytest.fixture
 def marlo(bus, tmp_path):
+    """Starts marloservice for a store (with settings overridden) and waits until it owns its name."""
     started = []
 
     def start(store, **overrides):
-        started.append(Marlo(bus, write_config(tmp_path, store, **overrides)))
-        return started[-1]
+        config = write_config(tmp_path / "marlo.conf", store, **overrides)
+        service = harness.Process([marloservice_path(), "--config", config], env=bus.env, name="marloservice")
+        started.append(service)
+        subprocess.run(["gdbus", "wait", "--session", "--timeout", str(int(harness.DEFAULT_TIMEOUT)), "com.nylo.marlo"],
+                       env=dict(os.environ, **bus.env), check=True, timeout=harness.DEFAULT_TIMEOUT + 5)
+        return service
 
     yield start
     for service in started:
-        service.process.stop()
+        service.stop()
 
 
-def test_device_token_and_purchase(stores, marlo):
+def test_device_token_and_purchase(bus, stores, marlo):
     store = stores()
     service = marlo(store)
 
-    reply = service.call("devicetokenget", ACCOUNT)
+    reply = bus.call("devicetokenget", ACCOUNT)
     assert reply["returnValue"] is True and reply["httpStatus"] == 200
     token = re.search(r"<deviceToken>(DT-\w+)</deviceToken>", reply["xml"]).group(1)
     request = store.request()
@@ -176,29 +172,32 @@ def test_device_token_and_purchase(stores, marlo):
     assert request["fields"]["partner"] == "nylo"
     assert request["fields"]["deviceEnabled"] == "true"
 
-    reply = service.call("purchase", {"msin": "B00TEST123", "devicetoken": token, "associatetag": "nylo-store"})
+    reply = bus.call("purchase", {"msin": "B00TEST123", "devicetoken": token, "associatetag": "nylo-store"})
     assert reply["returnValue"] is True
     assert "<orderId>ORD-000001</orderId>" in reply["xml"]
     assert store.request()["body"] == ('<?xml version="1.0"?><offerPurchase><MSIN>B00TEST123</MSIN>'
                                        "<associateTag>nylo-store</associateTag><deviceToken>%s</deviceToken>"
                                        "</offerPurchase>" % token)
+    service.send_signal(signal.SIGTERM)
+    assert service.wait_exit() == 0
 
 
-def test_store_refusals_come_back_as_its_xml(stores, marlo):
+def test_store_refusals_come_back_as_its_xml(bus, stores, marlo):
     store = stores()
-    service = marlo(store)
-    reply = service.call("devicetokenget", dict(ACCOUNT, password="wrong"))
+    marlo(store)
+    reply = bus.call("devicetokenget", dict(ACCOUNT, password="wrong"))
     assert reply["returnValue"] is True
     assert "<code>INVALID_CREDENTIALS</code>" in reply["xml"]
-    reply = service.call("purchase", {"msin": "B00TEST123", "devicetoken": "DT-forged"})
+    reply = bus.call("purchase", {"msin": "B00TEST123", "devicetoken": "DT-forged"})
     assert "<code>INVALID_DEVICE_TOKEN</code>" in reply["xml"]
+    store.request()
     assert store.request()["fields"]["associateTag"] == ""
 
 
-def test_caller_values_arrive_escaped(stores, marlo):
+def test_caller_values_arrive_escaped(bus, stores, marlo):
     store = stores()
-    service = marlo(store)
-    service.call("purchase", {"msin": "B<1>&2", "devicetoken": "D\"T'&", "associatetag": "a&b<c"})
+    marlo(store)
+    bus.call("purchase", {"msin": "B<1>&2", "devicetoken": "D\"T'&", "associatetag": "a&b<c"})
     request = store.request()
     assert "<MSIN>B&lt;1&gt;&amp;2</MSIN>" in request["body"]
     assert "<associateTag>a&amp;b&lt;c</associateTag>" in request["body"]
@@ -206,73 +205,91 @@ def test_caller_values_arrive_escaped(stores, marlo):
     assert request["fields"] == {"MSIN": "B<1>&2", "associateTag": "a&b<c", "deviceToken": "D\"T'&"}
 
 
-def test_bad_calls_fail_without_a_transfer(stores, marlo):
+def test_bad_calls_fail_without_a_transfer(bus, stores, marlo):
     store = stores()
     service = marlo(store)
-    assert service.call("purchase", "this is not JSON") == FAILURE
-    service.process.expect("^ERROR! returning false reply$")
+    assert bus.call("purchase", "this is not JSON") == FAILURE
+    service.wait_for_line("ERROR! returning false reply")
     for method, payload in [("devicetokenget", {"password": "p", "deviceid": "d"}),
                             ("devicetokenget", {"email": "e", "deviceid": "d"}),
                             ("devicetokenget", {"email": "e", "password": "p"}),
                             ("purchase", {"devicetoken": "t", "associatetag": "a"}),
                             ("purchase", {"msin": "m", "associatetag": "a"})]:
-        assert service.call(method, payload) == FAILURE
-        service.process.expect("^ERROR: no params$")
-        service.process.expect("^ERROR! returning false reply$")
-    assert service.call("devicetokenget", dict(ACCOUNT, email="e" * 118)) == FAILURE
-    service.process.expect("^ERROR! returning false reply$")
-    # The next request the store sees is this one: none of the calls above reached it.
-    service.call("purchase", {"msin": "marker", "devicetoken": "t"})
+        assert bus.call(method, payload) == FAILURE
+        service.wait_for_line("ERROR: no params")
+        service.wait_for_line("ERROR! returning false reply")
+    assert bus.call("devicetokenget", dict(ACCOUNT, email="e" * 118)) == FAILURE
+    service.wait_for_line("ERROR! returning false reply")
+    # The first request the store sees is this one: none of the calls above reached it.
+    bus.call("purchase", {"msin": "marker", "devicetoken": "t"})
     assert store.request()["fields"]["MSIN"] == "marker"
 
 
-def test_missing_public_key_fails_without_a_transfer(stores, marlo, tmp_path):
+def test_missing_public_key_fails_without_a_transfer(bus, stores, marlo, tmp_path):
     store = stores()
-    service = marlo(store, pub_key_path=str(tmp_path / "absent.der"))
-    assert service.call("devicetokenget", ACCOUNT) == FAILURE
-    service.process.expect("^ERROR! returning false reply$")
-    service.call("purchase", {"msin": "marker", "devicetoken": "t"})
+    service = marlo(store, pub_key_path=tmp_path / "absent.der")
+    assert bus.call("devicetokenget", ACCOUNT) == FAILURE
+    service.wait_for_line("ERROR! returning false reply")
+    bus.call("purchase", {"msin": "marker", "devicetoken": "t"})
     assert store.request()["fields"]["MSIN"] == "marker"
 
 
-def test_empty_answer_fails_and_error_page_is_passed_on(stores, marlo):
+def test_empty_answer_fails_and_error_page_is_passed_on(bus, stores, marlo):
     store = stores()
-    service = marlo(store)
+    marlo(store)
     store.mode("empty")
-    assert service.call("devicetokenget", ACCOUNT) == FAILURE
+    assert bus.call("devicetokenget", ACCOUNT) == FAILURE
     store.mode("error")
-    reply = service.call("purchase", {"msin": "m", "devicetoken": "t"})
+    reply = bus.call("purchase", {"msin": "m", "devicetoken": "t"})
     assert reply["returnValue"] is True and reply["httpStatus"] == 500
     assert "Internal Server Error" in reply["xml"]
 
 
-def test_untrusted_store_certificate_is_refused(stores, marlo):
+def test_untrusted_store_certificate_is_refused(bus, stores, marlo):
     store = stores("--cert", os.path.join(KEYS, "rogue-store.crt"), "--key", os.path.join(KEYS, "rogue-store.key"))
     service = marlo(store)
-    assert service.call("devicetokenget", ACCOUNT) == FAILURE
-    service.process.expect("^ERROR: store transfer failed: .*certificate")
+    assert bus.call("devicetokenget", ACCOUNT) == FAILURE
+    service.wait_for_line(re.compile(r"^ERROR: store transfer failed: .*certificate"))
     assert "unknown ca" in store.tls_error()["error"]
 
 
-def test_store_requires_a_client_certificate_it_trusts(stores, marlo):
+def test_store_requires_a_client_certificate_it_trusts(bus, stores, marlo):
     store = stores()
-    service = marlo(store, cert_path=os.path.join(KEYS, "rogue-client.crt"),
-                    priv_key_path=os.path.join(KEYS, "rogue-client.key"))
-    assert service.call("purchase", {"msin": "m", "devicetoken": "t"}) == FAILURE
+    marlo(store, cert_path=os.path.join(KEYS, "rogue-client.crt"), priv_key_path=os.path.join(KEYS, "rogue-client.key"))
+    assert bus.call("purchase", {"msin": "m", "devicetoken": "t"}) == FAILURE
     assert "certificate" in store.tls_error()["error"]
 
 
-def test_stalled_store_times_out_and_the_next_call_is_served(stores, marlo):
+def test_stalled_store_times_out_and_the_next_call_is_served(bus, stores, marlo):
     store = stores()
     service = marlo(store, transfer_timeout="2")
     store.mode("stall")
     started = time.monotonic()
-    assert service.call("purchase", {"msin": "stalled", "devicetoken": "t"}) == FAILURE
-    assert time.monotonic() - started < 2 + DEADLINE
-    service.process.expect("^ERROR: store transfer failed: .*[Tt]imeout")
+    assert bus.call("purchase", {"msin": "stalled", "devicetoken": "t"}) == FAILURE
+    assert time.monotonic() - started < 2 + harness.DEFAULT_TIMEOUT
+    service.wait_for_line(re.compile(r"^ERROR: store transfer failed: .*timed out"))
     store.mode("normal")
-    reply = service.call("devicetokenget", ACCOUNT)
-    assert "<deviceToken>" in reply["xml"]
+    assert "<deviceToken>" in bus.call("devicetokenget", ACCOUNT)["xml"]
+
+
+def test_bus_starts_the_service_on_demand(bus, stores, tmp_path):
+    store = stores()
+    config = write_config(tmp_path / "marlo.conf", store)
+    (bus.services / "com.nylo.marlo.service").write_text(
+        "[D-BUS Service]\nName=com.nylo.marlo\nExec=%s --config %s\n" % (marloservice_path(), config))
+    assert bus.call("devicetokenget", ACCOUNT)["returnValue"] is True
+    assert store.request()["email"] == "user@example.com"
+    bus.stop_activated("com.nylo.marlo")
+
+
+def test_second_instance_cannot_take_the_name(bus, stores, marlo, tmp_path):
+    store = stores()
+    marlo(store)
+    config = write_config(tmp_path / "second.conf", store)
+    second = subprocess.run([marloservice_path(), "--config", config], env=dict(os.environ, **bus.env),
+                            capture_output=True, text=True, timeout=harness.DEFAULT_TIMEOUT)
+    assert second.returncode != 0
+    assert "Failed to register marlo service!" in second.stdout
 
 
 @pytest.mark.parametrize("line, message", [
@@ -283,7 +300,7 @@ def test_stalled_store_times_out_and_the_next_call_is_served(stores, marlo):
 def test_bad_configuration_stops_the_start(tmp_path, line, message):
     config = tmp_path / "bad.conf"
     config.write_text("store_host = 127.0.0.1:1\n" + line + "\n")
-    result = subprocess.run([MARLOSERVICE, "--config", str(config)], capture_output=True, text=True,
-                            timeout=DEADLINE)
+    result = subprocess.run([marloservice_path(), "--config", config], capture_output=True, text=True,
+                            timeout=harness.DEFAULT_TIMEOUT)
     assert result.returncode != 0
     assert message in result.stderr
