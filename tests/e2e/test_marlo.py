@@ -1,5 +1,5 @@
-"""marloservice end to end: a private bus, store-sim over HTTPS with client certificates, and the two
-bus methods called the way the store application calls them."""
+"""marloservice end to end: private buses, store-sim over HTTPS with client certificates, and the two
+bus methods called with tesk-send the way the store application calls them."""
 
 import json
 import os
@@ -18,21 +18,6 @@ KEYS = os.path.join(harness.SOURCE_DIR, "sim", "store", "keys")
 STORE_SIM = os.path.join(harness.SOURCE_DIR, "sim", "store", "store-sim")
 FAILURE = {"returnValue": False, "errorCode": -1, "errorText": "Command failed."}
 ACCOUNT = {"email": "user@example.com", "password": "secret", "deviceid": "IMEI-356938035643809"}
-BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path={socket}</listen>
-  <servicedir>{services}</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-"""
-
-
 def marloservice_path():
     return harness.binary("Src", "marloservice", "marloservice")
 
@@ -61,54 +46,36 @@ class Store:
             assert json.loads(control.makefile().readline()) == {"ok": True, "mode": mode}
 
 
-class Bus:
-    """A private dbus-daemon; its service directory can start marloservice on demand."""
-
-    def __init__(self, directory):
-        self.services = directory / "services"
-        self.services.mkdir()
-        self.address = "unix:path=%s" % (directory / "bus")
-        self.env = {"TESK_PUBLIC_BUS_ADDRESS": self.address, "TESK_PRIVATE_BUS_ADDRESS": self.address,
-                    "DBUS_SESSION_BUS_ADDRESS": self.address}
-        config = directory / "bus.conf"
-        config.write_text(BUS_CONFIG.format(socket=directory / "bus", services=self.services))
-        self.daemon = harness.Process(["dbus-daemon", "--nofork", "--print-address=1", "--config-file", config],
-                                      env=self.env, name="dbus-daemon")
-        self.daemon.wait_for_line(self.address)
-
-    def stop_activated(self, name):
-        """Ends the process the bus started for name, and waits until it is gone."""
-        pid = self.call_bus("GetConnectionUnixProcessID", name)
-        os.kill(pid, signal.SIGTERM)
-        deadline = time.monotonic() + harness.DEFAULT_TIMEOUT
-        while self.call_bus("NameHasOwner", name):
-            assert time.monotonic() < deadline, "%s did not leave the bus" % name
-            time.sleep(0.05)
-
-    def call_bus(self, method, name):
-        connection = Gio.DBusConnection.new_for_address_sync(
-            self.address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
-        try:
-            return connection.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method,
-                                        GLib.Variant("(s)", (name,)), None, Gio.DBusCallFlags.NONE, -1).unpack()[0]
-        finally:
-            connection.close_sync()
-
-    def call(self, method, payload, timeout=harness.DEFAULT_TIMEOUT):
-        """Calls a method of com.nylo.marlo with a JSON payload and returns the parsed reply."""
-        text = payload if isinstance(payload, str) else json.dumps(payload)
-        result = subprocess.run(["gdbus", "call", "--session", "--dest", "com.nylo.marlo", "--object-path", "/",
-                                 "--method", "com.nylo.Tesk1." + method, GLib.Variant("s", text).print_(False)],
-                                env=dict(os.environ, **self.env), capture_output=True, text=True, timeout=timeout)
-        assert result.returncode == 0, result.stderr
-        return json.loads(GLib.Variant.parse(None, result.stdout, None, None).unpack()[0])
-
-
 @pytest.fixture
-def bus(tmp_path):
-    private_bus = Bus(tmp_path)
-    yield private_bus
-    private_bus.daemon.stop()
+def buses():
+    """A private and a public bus; marloservice lives on the public one."""
+    started = harness.Buses()
+    yield started
+    started.stop()
+
+
+def call(buses, method, payload, timeout=harness.DEFAULT_TIMEOUT):
+    """Calls a method of com.nylo.marlo as the store application does; returns the one reply."""
+    run = harness.tesk_send(buses, "--public", "nylo://com.nylo.marlo/" + method, json.dumps(payload), timeout=timeout)
+    [reply] = harness.reply_lines(run)
+    assert run.returncode == (0 if reply["returnValue"] else 1), run.stderr
+    return reply
+
+
+def dbus_call(address, destination, path, interface, method, argument):
+    """A plain D-Bus call with one string argument; returns the first value of the answer."""
+    connection = Gio.DBusConnection.new_for_address_sync(
+        address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION)
+    try:
+        return connection.call_sync(destination, path, interface, method, GLib.Variant("(s)", (argument,)), None,
+                                    Gio.DBusCallFlags.NONE, int(harness.DEFAULT_TIMEOUT * 1000)).unpack()[0]
+    finally:
+        connection.close_sync()
+
+
+def call_bus_daemon(address, method, name):
+    """A method of the bus daemon itself that takes a bus name."""
+    return dbus_call(address, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method, name)
 
 
 @pytest.fixture
@@ -140,16 +107,17 @@ def write_config(path, store, **overrides):
 
 
 @pytest.fixture
-def marlo(bus, tmp_path):
+def marlo(buses, tmp_path):
     """Starts marloservice for a store (with settings overridden) and waits until it owns its name."""
     started = []
 
     def start(store, **overrides):
         config = write_config(tmp_path / "marlo.conf", store, **overrides)
-        service = harness.Process([marloservice_path(), "--config", config], env=bus.env, name="marloservice")
+        service = harness.Process([marloservice_path(), "--config", config], env=buses.env, name="marloservice")
         started.append(service)
         subprocess.run(["gdbus", "wait", "--session", "--timeout", str(int(harness.DEFAULT_TIMEOUT)), "com.nylo.marlo"],
-                       env=dict(os.environ, **bus.env), check=True, timeout=harness.DEFAULT_TIMEOUT + 5)
+                       env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=buses.public_address), check=True,
+                       timeout=harness.DEFAULT_TIMEOUT + 5)
         return service
 
     yield start
@@ -157,11 +125,11 @@ def marlo(bus, tmp_path):
         service.stop()
 
 
-def test_device_token_and_purchase(bus, stores, marlo):
+def test_device_token_and_purchase(buses, stores, marlo):
     store = stores()
     service = marlo(store)
 
-    reply = bus.call("devicetokenget", ACCOUNT)
+    reply = call(buses, "devicetokenget", ACCOUNT)
     assert reply["returnValue"] is True and reply["httpStatus"] == 200
     token = re.search(r"<deviceToken>(DT-\w+)</deviceToken>", reply["xml"]).group(1)
     request = store.request()
@@ -172,7 +140,7 @@ def test_device_token_and_purchase(bus, stores, marlo):
     assert request["fields"]["partner"] == "nylo"
     assert request["fields"]["deviceEnabled"] == "true"
 
-    reply = bus.call("purchase", {"msin": "B00TEST123", "devicetoken": token, "associatetag": "nylo-store"})
+    reply = call(buses, "purchase", {"msin": "B00TEST123", "devicetoken": token, "associatetag": "nylo-store"})
     assert reply["returnValue"] is True
     assert "<orderId>ORD-000001</orderId>" in reply["xml"]
     assert store.request()["body"] == ('<?xml version="1.0"?><offerPurchase><MSIN>B00TEST123</MSIN>'
@@ -182,22 +150,22 @@ def test_device_token_and_purchase(bus, stores, marlo):
     assert service.wait_exit() == 0
 
 
-def test_store_refusals_come_back_as_its_xml(bus, stores, marlo):
+def test_store_refusals_come_back_as_its_xml(buses, stores, marlo):
     store = stores()
     marlo(store)
-    reply = bus.call("devicetokenget", dict(ACCOUNT, password="wrong"))
+    reply = call(buses, "devicetokenget", dict(ACCOUNT, password="wrong"))
     assert reply["returnValue"] is True
     assert "<code>INVALID_CREDENTIALS</code>" in reply["xml"]
-    reply = bus.call("purchase", {"msin": "B00TEST123", "devicetoken": "DT-forged"})
+    reply = call(buses, "purchase", {"msin": "B00TEST123", "devicetoken": "DT-forged"})
     assert "<code>INVALID_DEVICE_TOKEN</code>" in reply["xml"]
     store.request()
     assert store.request()["fields"]["associateTag"] == ""
 
 
-def test_caller_values_arrive_escaped(bus, stores, marlo):
+def test_caller_values_arrive_escaped(buses, stores, marlo):
     store = stores()
     marlo(store)
-    bus.call("purchase", {"msin": "B<1>&2", "devicetoken": "D\"T'&", "associatetag": "a&b<c"})
+    call(buses, "purchase", {"msin": "B<1>&2", "devicetoken": "D\"T'&", "associatetag": "a&b<c"})
     request = store.request()
     assert "<MSIN>B&lt;1&gt;&amp;2</MSIN>" in request["body"]
     assert "<associateTag>a&amp;b&lt;c</associateTag>" in request["body"]
@@ -205,88 +173,97 @@ def test_caller_values_arrive_escaped(bus, stores, marlo):
     assert request["fields"] == {"MSIN": "B<1>&2", "associateTag": "a&b<c", "deviceToken": "D\"T'&"}
 
 
-def test_bad_calls_fail_without_a_transfer(bus, stores, marlo):
+def test_bad_calls_fail_without_a_transfer(buses, stores, marlo):
     store = stores()
     service = marlo(store)
-    assert bus.call("purchase", "this is not JSON") == FAILURE
+    # tesk-send sends JSON only, so this one goes out as a plain D-Bus call.
+    reply = dbus_call(buses.public_address, "com.nylo.marlo", "/", "com.nylo.Tesk1", "purchase", "this is not JSON")
+    assert json.loads(reply) == FAILURE
     service.wait_for_line("ERROR! returning false reply")
     for method, payload in [("devicetokenget", {"password": "p", "deviceid": "d"}),
                             ("devicetokenget", {"email": "e", "deviceid": "d"}),
                             ("devicetokenget", {"email": "e", "password": "p"}),
                             ("purchase", {"devicetoken": "t", "associatetag": "a"}),
                             ("purchase", {"msin": "m", "associatetag": "a"})]:
-        assert bus.call(method, payload) == FAILURE
+        assert call(buses, method, payload) == FAILURE
         service.wait_for_line("ERROR: no params")
         service.wait_for_line("ERROR! returning false reply")
-    assert bus.call("devicetokenget", dict(ACCOUNT, email="e" * 118)) == FAILURE
+    assert call(buses, "devicetokenget", dict(ACCOUNT, email="e" * 118)) == FAILURE
     service.wait_for_line("ERROR! returning false reply")
     # The first request the store sees is this one: none of the calls above reached it.
-    bus.call("purchase", {"msin": "marker", "devicetoken": "t"})
+    call(buses, "purchase", {"msin": "marker", "devicetoken": "t"})
     assert store.request()["fields"]["MSIN"] == "marker"
 
 
-def test_missing_public_key_fails_without_a_transfer(bus, stores, marlo, tmp_path):
+def test_missing_public_key_fails_without_a_transfer(buses, stores, marlo, tmp_path):
     store = stores()
     service = marlo(store, pub_key_path=tmp_path / "absent.der")
-    assert bus.call("devicetokenget", ACCOUNT) == FAILURE
+    assert call(buses, "devicetokenget", ACCOUNT) == FAILURE
     service.wait_for_line("ERROR! returning false reply")
-    bus.call("purchase", {"msin": "marker", "devicetoken": "t"})
+    call(buses, "purchase", {"msin": "marker", "devicetoken": "t"})
     assert store.request()["fields"]["MSIN"] == "marker"
 
 
-def test_empty_answer_fails_and_error_page_is_passed_on(bus, stores, marlo):
+def test_empty_answer_fails_and_error_page_is_passed_on(buses, stores, marlo):
     store = stores()
     marlo(store)
     store.mode("empty")
-    assert bus.call("devicetokenget", ACCOUNT) == FAILURE
+    assert call(buses, "devicetokenget", ACCOUNT) == FAILURE
     store.mode("error")
-    reply = bus.call("purchase", {"msin": "m", "devicetoken": "t"})
+    reply = call(buses, "purchase", {"msin": "m", "devicetoken": "t"})
     assert reply["returnValue"] is True and reply["httpStatus"] == 500
     assert "Internal Server Error" in reply["xml"]
 
 
-def test_untrusted_store_certificate_is_refused(bus, stores, marlo):
+def test_untrusted_store_certificate_is_refused(buses, stores, marlo):
     store = stores("--cert", os.path.join(KEYS, "rogue-store.crt"), "--key", os.path.join(KEYS, "rogue-store.key"))
     service = marlo(store)
-    assert bus.call("devicetokenget", ACCOUNT) == FAILURE
+    assert call(buses, "devicetokenget", ACCOUNT) == FAILURE
     service.wait_for_line(re.compile(r"^ERROR: store transfer failed: .*certificate"))
     assert "unknown ca" in store.tls_error()["error"]
 
 
-def test_store_requires_a_client_certificate_it_trusts(bus, stores, marlo):
+def test_store_requires_a_client_certificate_it_trusts(buses, stores, marlo):
     store = stores()
     marlo(store, cert_path=os.path.join(KEYS, "rogue-client.crt"), priv_key_path=os.path.join(KEYS, "rogue-client.key"))
-    assert bus.call("purchase", {"msin": "m", "devicetoken": "t"}) == FAILURE
+    assert call(buses, "purchase", {"msin": "m", "devicetoken": "t"}) == FAILURE
     assert "certificate" in store.tls_error()["error"]
 
 
-def test_stalled_store_times_out_and_the_next_call_is_served(bus, stores, marlo):
+def test_stalled_store_times_out_and_the_next_call_is_served(buses, stores, marlo):
     store = stores()
     service = marlo(store, transfer_timeout="2")
     store.mode("stall")
     started = time.monotonic()
-    assert bus.call("purchase", {"msin": "stalled", "devicetoken": "t"}) == FAILURE
+    assert call(buses, "purchase", {"msin": "stalled", "devicetoken": "t"}) == FAILURE
     assert time.monotonic() - started < 2 + harness.DEFAULT_TIMEOUT
     service.wait_for_line(re.compile(r"^ERROR: store transfer failed: .*timed out"))
     store.mode("normal")
-    assert "<deviceToken>" in bus.call("devicetokenget", ACCOUNT)["xml"]
+    assert "<deviceToken>" in call(buses, "devicetokenget", ACCOUNT)["xml"]
 
 
-def test_bus_starts_the_service_on_demand(bus, stores, tmp_path):
+def test_bus_starts_the_service_on_demand(stores, tmp_path):
     store = stores()
     config = write_config(tmp_path / "marlo.conf", store)
-    (bus.services / "com.nylo.marlo.service").write_text(
-        "[D-BUS Service]\nName=com.nylo.marlo\nExec=%s --config %s\n" % (marloservice_path(), config))
-    assert bus.call("devicetokenget", ACCOUNT)["returnValue"] is True
-    assert store.request()["email"] == "user@example.com"
-    bus.stop_activated("com.nylo.marlo")
+    buses = harness.Buses(marlo_args="--config %s" % config)
+    try:
+        assert call(buses, "devicetokenget", ACCOUNT)["returnValue"] is True
+        assert store.request()["email"] == "user@example.com"
+        # The bus started it, so it outlives the bus unless ended here.
+        os.kill(call_bus_daemon(buses.public_address, "GetConnectionUnixProcessID", "com.nylo.marlo"), signal.SIGTERM)
+        deadline = time.monotonic() + harness.DEFAULT_TIMEOUT
+        while call_bus_daemon(buses.public_address, "NameHasOwner", "com.nylo.marlo"):
+            assert time.monotonic() < deadline, "marloservice did not leave the bus"
+            time.sleep(0.05)
+    finally:
+        buses.stop()
 
 
-def test_second_instance_cannot_take_the_name(bus, stores, marlo, tmp_path):
+def test_second_instance_cannot_take_the_name(buses, stores, marlo, tmp_path):
     store = stores()
     marlo(store)
     config = write_config(tmp_path / "second.conf", store)
-    second = subprocess.run([marloservice_path(), "--config", config], env=dict(os.environ, **bus.env),
+    second = subprocess.run([marloservice_path(), "--config", config], env=dict(os.environ, **buses.env),
                             capture_output=True, text=True, timeout=harness.DEFAULT_TIMEOUT)
     assert second.returncode != 0
     assert "Failed to register marlo service!" in second.stdout
