@@ -7,6 +7,7 @@
 
 namespace VexlaLib {
 
+class CProperties;
 class IPersistentStorage;
 
 // What the library uses of its network side. CNetModuleLink puts the real network module behind
@@ -16,7 +17,7 @@ class INetworkModule
 public:
     virtual ~INetworkModule() = default;
 
-    virtual bool Initialize(INetListener* listener, IPersistentStorage* storage, IPersistentStorage* properties) = 0;
+    virtual bool Initialize(INetListener* listener, IPersistentStorage* storage, CProperties* properties) = 0;
     virtual void Terminate() = 0;
     virtual void SendPacket(TPacketSPtr packet) = 0;
     // True when a received packet or a network event reached the listener.

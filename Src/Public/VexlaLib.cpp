@@ -9,6 +9,7 @@
 #include "Network/Packet.h"
 #include "Public/IConnectionListener.h"
 #include "Public/INetworkModule.h"
+#include "Public/NetModuleLink.h"
 #include "Utils/LogStream.h"
 #include "Utils/IPersistentStorage.h"
 #include "Utils/Properties.h"
@@ -62,6 +63,11 @@ CVexlaLib::CVexlaLib()
 CVexlaLib::~CVexlaLib()
 {
     Terminate();
+}
+
+bool CVexlaLib::Initialize(IPersistentStorage* storage)
+{
+    return Initialize(storage, std::unique_ptr<INetworkModule>(new CNetModuleLink));
 }
 
 bool CVexlaLib::Initialize(IPersistentStorage* storage, std::unique_ptr<INetworkModule> networkModule)

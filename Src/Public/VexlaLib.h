@@ -45,7 +45,9 @@ public:
     CVexlaLib& operator=(const CVexlaLib&) = delete;
 
     // Lifecycle and plumbing.
-    // Takes the network side to use (tests drive the library through a scripted one).
+    // Connects through the network module (CNetModule).
+    bool Initialize(IPersistentStorage* storage);
+    // The same over the given network side (tests drive the library through a scripted one).
     bool Initialize(IPersistentStorage* storage, std::unique_ptr<INetworkModule> networkModule);
     void Terminate();
     // Bit 0: network work was done; bit 1: a timer fired.

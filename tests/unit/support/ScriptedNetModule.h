@@ -16,8 +16,7 @@ namespace VexlaTest {
 // the internal CHUNK_FORCED_DISCONNECT when a login or registration was waiting, like the real one.
 class CScriptedNetModule : public VexlaLib::INetworkModule {
 public:
-    bool Initialize(VexlaLib::INetListener* listener, VexlaLib::IPersistentStorage*,
-                    VexlaLib::IPersistentStorage*) override
+    bool Initialize(VexlaLib::INetListener* listener, VexlaLib::IPersistentStorage*, VexlaLib::CProperties*) override
     {
         m_listener = listener;
         return m_initializeResult;
