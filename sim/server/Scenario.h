@@ -34,6 +34,9 @@ public:
     std::string ConnectedFields() const;
     void SetConnectedFields(const std::string& fields);
 
+    // The scenario's "chats" list as JSON text ("" for none); the chat store reads it.
+    std::string Chats() const;
+
     // Seconds added to the clock for KEY_SERVER_UTC_TIME.
     int TimeOffset() const;
     // KEY_LOGOUTREASON of the answer to CHUNK_LOGOUT.
@@ -46,6 +49,7 @@ private:
     std::map<std::string, SAccount> m_accounts;
     TIdentityKey m_identityKey;
     std::string m_connectedFields;
+    std::string m_chats;
     int m_timeOffset;
     int m_logoutReason;
     std::map<std::string, std::string> m_sessions;
