@@ -14,6 +14,7 @@ namespace VexlaLib {
 
 class CAccountHandler;
 class CBaseHandler;
+class CCallHandler;
 class CContactHandler;
 class CPresenceHandler;
 class CProperties;
@@ -112,6 +113,17 @@ public:
     bool ExtendContactSearch();
     bool EndContactSearch();
 
+    // Calls and voicemail; contacts and voicemails are named by handle. Every request ends in one
+    // OnUseDialOutNumber or OnDialOutFailed; refused (false) while signed out.
+    bool RequestContactCall(int id);
+    bool RequestVexlaCall(const std::wstring& name);
+    bool RequestVexlaOutCall(const std::wstring& number);
+    bool RequestListenVoicemail(int id);
+    bool MarkVoicemailAsRead(int id);
+    bool DeleteVoicemail(int id);
+    bool MarkAllVoicemailsAsRead();
+    bool DeleteAllVoicemails();
+
     // INetListener.
     int OnInterfaceRequest(std::wstring* address) override;
     void OnPacketSent(TPacketSPtr packet) override;
@@ -181,6 +193,11 @@ private:
     void HandlePresenceSettings(const TPacketSPtr& packet);
     void CheckForUpgrade(const TPacketSPtr& packet, const std::wstring& url, const std::wstring& latestVersion);
     bool AnswerAuthRequest(const std::wstring& name, int type);
+    // The call handler when it may work: null before Initialize and while signed out (its reports go
+    // to signed-in listeners only).
+    CCallHandler* CallHandlerForRequest() const;
+    // Calls the operation for the voicemail with that handle; false without one or without the handler.
+    bool ForwardToVoicemail(int id, void (CCallHandler::*operation)(CVoicemail*));
     // Calls the event on every listener, in registration order, with adding and removing refused.
     template <typename TCall>
     void CallListeners(TCall call);
@@ -195,6 +212,7 @@ private:
     std::unique_ptr<CAccountHandler> m_pAccountHandler;
     std::unique_ptr<CContactHandler> m_pContactHandler;
     std::unique_ptr<CPresenceHandler> m_pPresenceHandler;
+    std::unique_ptr<CCallHandler> m_pCallHandler;
     // Every handler, in the order errors are offered and session data is cleared.
     std::vector<CBaseHandler*> m_handlers;
     std::map<int, TDispatchRow> m_dispatch;
