@@ -15,11 +15,10 @@ namespace {
 const int READ_CHUNK_SIZE = 4096;
 const char HTTP_SCHEME[] = "http://";
 
-bool IsRedirect(int status) {
-    return status == 301 || status == 302 || status == 303 || status == 307;
-}
+bool IsRedirect(int status) { return status == 301 || status == 302 || status == 303 || status == 307; }
 
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
+bool StartsWithNoCase(const std::string& text, const char* prefix)
+{
     size_t n = 0;
     for (; prefix[n] != '\0'; ++n) {
         if (n >= text.size() || std::tolower(static_cast<unsigned char>(text[n])) != prefix[n]) {
@@ -29,9 +28,9 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
     return true;
 }
 
-bool IsUrlText(const std::string& text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < 0x7F; });
+bool IsUrlText(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < 0x7F; });
 }
 
 }  // namespace
@@ -41,7 +40,8 @@ CHttp::CHttp() : m_data(std::make_shared<TByteArray>()), m_aborted(false) {}
 CHttp::~CHttp() = default;
 
 int CHttp::Request(const std::wstring& url, const std::wstring& localAddress, const std::wstring& headerLines,
-                   const TByteArraySPtr& body) {
+                   const TByteArraySPtr& body)
+{
     const std::string extraLines = CUtils::ConvertWideToChar(headerLines);
     std::wstring target = url;
     for (int budget = REDIRECT_BUDGET;;) {
@@ -71,7 +71,8 @@ int CHttp::Request(const std::wstring& url, const std::wstring& localAddress, co
     }
 }
 
-TSocketSPtr CHttp::OpenSocket(const std::wstring& url, const std::wstring& localAddress) {
+TSocketSPtr CHttp::OpenSocket(const std::wstring& url, const std::wstring& localAddress)
+{
     const TSocketSPtr socket = std::make_shared<CSocket>(CSocket::SOCKET_TYPE_CLIENT);
     {
         CSynchronize guard(&m_lock);
@@ -88,7 +89,8 @@ TSocketSPtr CHttp::OpenSocket(const std::wstring& url, const std::wstring& local
 }
 
 bool CHttp::SendRequest(CSocket* socket, const std::wstring& url, const std::string& headerLines,
-                        const TByteArraySPtr& body) {
+                        const TByteArraySPtr& body)
+{
     std::string host, port, path;
     CSocket::Decompose(url, &host, &port, &path);
     const bool hasBody = body && !body->empty();
@@ -110,7 +112,8 @@ bool CHttp::SendRequest(CSocket* socket, const std::wstring& url, const std::str
     return !hasBody || socket->SendArray(body);
 }
 
-bool CHttp::ReadResponse(CSocket* socket, CHttpResponse* response) {
+bool CHttp::ReadResponse(CSocket* socket, CHttpResponse* response)
+{
     unsigned char chunk[READ_CHUNK_SIZE];
     bool fits = true;
     while (!response->IsComplete()) {
@@ -128,7 +131,8 @@ bool CHttp::ReadResponse(CSocket* socket, CHttpResponse* response) {
     return fits && response->HasHeader() && !response->IsTruncated();
 }
 
-bool CHttp::RedirectTarget(const CHttpResponse& response, const std::wstring& url, std::wstring* target) {
+bool CHttp::RedirectTarget(const CHttpResponse& response, const std::wstring& url, std::wstring* target)
+{
     std::string location;
     if (!response.GetField("Location", &location)) {
         return false;
@@ -152,16 +156,16 @@ bool CHttp::RedirectTarget(const CHttpResponse& response, const std::wstring& ur
     return true;
 }
 
-TByteArraySPtr CHttp::GetData() const {
-    return m_data;
-}
+TByteArraySPtr CHttp::GetData() const { return m_data; }
 
-int CHttp::GetLastConnectResult() const {
+int CHttp::GetLastConnectResult() const
+{
     CSynchronize guard(&m_lock);
     return m_socket ? m_socket->GetLastConnectResult() : static_cast<int>(CSocket::CONNECT_NOT_ATTEMPTED);
 }
 
-void CHttp::Abort() {
+void CHttp::Abort()
+{
     CSynchronize guard(&m_lock);
     m_aborted = true;
     if (m_socket) {

@@ -13,7 +13,8 @@ const char HEADER_END[] = "\r\n\r\n";
 const size_t HEADER_END_SIZE = 4;
 const size_t MAX_DESCRIBED_BYTES = 4096;
 
-bool SameNoCase(const char* a, const char* b, size_t count) {
+bool SameNoCase(const char* a, const char* b, size_t count)
+{
     for (size_t n = 0; n < count; ++n) {
         if (std::tolower(static_cast<unsigned char>(a[n])) != std::tolower(static_cast<unsigned char>(b[n]))) {
             return false;
@@ -22,15 +23,14 @@ bool SameNoCase(const char* a, const char* b, size_t count) {
     return true;
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
 CHttpResponse::CHttpResponse() : m_headerEnd(std::string::npos), m_contentLength(-1) {}
 
-bool CHttpResponse::Append(const unsigned char* bytes, size_t count) {
+bool CHttpResponse::Append(const unsigned char* bytes, size_t count)
+{
     if (HasHeader() && m_contentLength >= 0) {
         const size_t wanted = m_headerEnd + static_cast<size_t>(m_contentLength);
         count = std::min(count, wanted - std::min(wanted, m_bytes.size()));
@@ -43,7 +43,8 @@ bool CHttpResponse::Append(const unsigned char* bytes, size_t count) {
     if (HasHeader()) {
         return true;
     }
-    const auto found = std::search(m_bytes.begin() + searchFrom, m_bytes.end(), HEADER_END, HEADER_END + HEADER_END_SIZE);
+    const auto found =
+        std::search(m_bytes.begin() + searchFrom, m_bytes.end(), HEADER_END, HEADER_END + HEADER_END_SIZE);
     if (found == m_bytes.end()) {
         return true;
     }
@@ -57,7 +58,8 @@ bool CHttpResponse::Append(const unsigned char* bytes, size_t count) {
     return true;
 }
 
-bool CHttpResponse::ReadContentLength() {
+bool CHttpResponse::ReadContentLength()
+{
     std::string text;
     if (!GetField("Content-Length", &text)) {
         return true;
@@ -73,16 +75,15 @@ bool CHttpResponse::ReadContentLength() {
     return static_cast<size_t>(m_contentLength) <= MAX_SIZE - m_headerEnd;
 }
 
-bool CHttpResponse::IsComplete() const {
-    return HasHeader() && m_contentLength >= 0 &&
-           m_bytes.size() - m_headerEnd == static_cast<size_t>(m_contentLength);
+bool CHttpResponse::IsComplete() const
+{
+    return HasHeader() && m_contentLength >= 0 && m_bytes.size() - m_headerEnd == static_cast<size_t>(m_contentLength);
 }
 
-bool CHttpResponse::IsTruncated() const {
-    return HasHeader() && m_contentLength >= 0 && !IsComplete();
-}
+bool CHttpResponse::IsTruncated() const { return HasHeader() && m_contentLength >= 0 && !IsComplete(); }
 
-int CHttpResponse::GetStatus() const {
+int CHttpResponse::GetStatus() const
+{
     const size_t lineEnd = HasHeader() ? m_headerEnd : m_bytes.size();
     const std::string header(m_bytes.begin(), m_bytes.begin() + lineEnd);
     const size_t statusLineEnd = std::min(header.find("\r\n"), header.size());
@@ -111,7 +112,8 @@ int CHttpResponse::GetStatus() const {
     return static_cast<int>(negative ? -value : value);
 }
 
-bool CHttpResponse::GetField(const std::string& name, std::string* value) const {
+bool CHttpResponse::GetField(const std::string& name, std::string* value) const
+{
     if (!HasHeader()) {
         return false;
     }
@@ -140,14 +142,16 @@ bool CHttpResponse::GetField(const std::string& name, std::string* value) const 
     return false;
 }
 
-TByteArraySPtr CHttpResponse::GetBody() const {
+TByteArraySPtr CHttpResponse::GetBody() const
+{
     if (!HasHeader()) {
         return std::make_shared<TByteArray>();
     }
     return std::make_shared<TByteArray>(m_bytes.begin() + m_headerEnd, m_bytes.end());
 }
 
-std::string CHttpResponse::Describe() const {
+std::string CHttpResponse::Describe() const
+{
     const size_t shown = std::min(HasHeader() ? m_headerEnd : m_bytes.size(), MAX_DESCRIBED_BYTES);
     std::string text;
     text.reserve(shown + 32);

@@ -15,7 +15,8 @@ CSDFHandler::CSDFHandler() : m_http(new CHttp) {}
 CSDFHandler::~CSDFHandler() = default;
 
 bool CSDFHandler::GetSessionID(const std::wstring& server, const std::wstring& localAddress,
-                               const std::wstring& phoneNumber, std::wstring* sessionId, int* operatorId) {
+                               const std::wstring& phoneNumber, std::wstring* sessionId, int* operatorId)
+{
     CPacket request(CPacket::OUTGOING);
     request.AddAttr(std::make_shared<CAttribute>(SDF_KEY_REQUEST, TYPE_INT32, 1));
     request.AddAttr(std::make_shared<CAttribute>(SDF_KEY_PHONE_NUMBER, TYPE_STRING, phoneNumber));
@@ -45,12 +46,8 @@ bool CSDFHandler::GetSessionID(const std::wstring& server, const std::wstring& l
     return true;
 }
 
-int CSDFHandler::GetLastConnectResult() const {
-    return m_http->GetLastConnectResult();
-}
+int CSDFHandler::GetLastConnectResult() const { return m_http->GetLastConnectResult(); }
 
-void CSDFHandler::Abort() {
-    m_http->Abort();
-}
+void CSDFHandler::Abort() { m_http->Abort(); }
 
 }  // namespace VexlaLib

@@ -16,7 +16,8 @@ namespace VexlaTest {
 // Runs `call` on its own thread; when it has not returned within ten seconds the client is aborted
 // (which ends the call) and the test fails, instead of waiting out the socket time-outs.
 template <class TClient, class TCall>
-auto FinishWithin(TClient& client, TCall call) -> decltype(call()) {
+auto FinishWithin(TClient& client, TCall call) -> decltype(call())
+{
     auto result = std::async(std::launch::async, call);
     if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
         ADD_FAILURE() << "the request did not end in time";
@@ -26,7 +27,8 @@ auto FinishWithin(TClient& client, TCall call) -> decltype(call()) {
 }
 
 // The body of a packet holding the given discovery answer attributes.
-inline std::string DiscoveryAnswer(const std::wstring* sessionId, const int* operatorId) {
+inline std::string DiscoveryAnswer(const std::wstring* sessionId, const int* operatorId)
+{
     VexlaLib::CPacket packet(VexlaLib::CPacket::OUTGOING);
     if (sessionId) {
         packet.AddAttr(std::make_shared<VexlaLib::CAttribute>(3, VexlaLib::TYPE_STRING, *sessionId));

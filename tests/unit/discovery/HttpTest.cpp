@@ -16,24 +16,25 @@ typedef CHttpTestServer::TAnswer TAnswer;
 
 const std::string OK_HELLO = CHttpTestServer::Answer("200 OK", "", "hello");
 
-TAnswer Redirect(const std::string& location) {
+TAnswer Redirect(const std::string& location)
+{
     return {CHttpTestServer::Answer("302 Found", "Location: " + location + "\r\n", "")};
 }
 
-std::string AsText(const TByteArraySPtr& bytes) {
+std::string AsText(const TByteArraySPtr& bytes)
+{
     return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 
-TByteArraySPtr Bytes(const std::string& text) {
-    return std::make_shared<TByteArray>(text.begin(), text.end());
-}
+TByteArraySPtr Bytes(const std::string& text) { return std::make_shared<TByteArray>(text.begin(), text.end()); }
 
 class HttpTest : public ::testing::Test {
 protected:
     void SetUp() override { CSocket::ResetSharedState(); }
     void TearDown() override { CSocket::ResetSharedState(); }
 
-    int Get(const std::wstring& url, const TByteArraySPtr& body = nullptr) {
+    int Get(const std::wstring& url, const TByteArraySPtr& body = nullptr)
+    {
         return FinishWithin(m_http, [&] { return m_http.Request(url, L"", L"", body); });
     }
 
@@ -43,22 +44,25 @@ protected:
 
 }  // namespace
 
-TEST_F(HttpTest, RequestWithoutBodyIsAGetWithoutContentLength) {
+TEST_F(HttpTest, RequestWithoutBodyIsAGetWithoutContentLength)
+{
     m_server.Serve({{OK_HELLO}});
     EXPECT_EQ(200, Get(m_server.Address() + L"/where/to"));
     EXPECT_EQ("hello", AsText(m_http.GetData()));
     EXPECT_EQ(CSocket::CONNECT_CONNECTED, m_http.GetLastConnectResult());
     const std::vector<std::string> requests = m_server.Requests();
     ASSERT_EQ(1u, requests.size());
-    EXPECT_EQ("GET /where/to HTTP/1.1\r\n"
-              "Host: 127.0.0.1\r\n"
-              "User-Agent: VexlaLib http component\r\n"
-              "Connection: close\r\n"
-              "\r\n",
-              requests[0]);
+    EXPECT_EQ(
+        "GET /where/to HTTP/1.1\r\n"
+        "Host: 127.0.0.1\r\n"
+        "User-Agent: VexlaLib http component\r\n"
+        "Connection: close\r\n"
+        "\r\n",
+        requests[0]);
 }
 
-TEST_F(HttpTest, RequestWithBodyIsAPostWithExtraLinesAndContentLength) {
+TEST_F(HttpTest, RequestWithBodyIsAPostWithExtraLinesAndContentLength)
+{
     m_server.Serve({{OK_HELLO}});
     const int status = FinishWithin(m_http, [&] {
         return m_http.Request(m_server.Address(), L"", L"X-One: 1\r\nX-Two: 2\r\n", Bytes(std::string("a\0b", 3)));
@@ -66,18 +70,20 @@ TEST_F(HttpTest, RequestWithBodyIsAPostWithExtraLinesAndContentLength) {
     EXPECT_EQ(200, status);
     const std::vector<std::string> requests = m_server.Requests();
     ASSERT_EQ(1u, requests.size());
-    EXPECT_EQ("POST / HTTP/1.1\r\n"
-              "Host: 127.0.0.1\r\n"
-              "X-One: 1\r\nX-Two: 2\r\n"
-              "User-Agent: VexlaLib http component\r\n"
-              "Connection: close\r\n"
-              "Content-Length: 3\r\n"
-              "\r\n" +
-                  std::string("a\0b", 3),
-              requests[0]);
+    EXPECT_EQ(
+        "POST / HTTP/1.1\r\n"
+        "Host: 127.0.0.1\r\n"
+        "X-One: 1\r\nX-Two: 2\r\n"
+        "User-Agent: VexlaLib http component\r\n"
+        "Connection: close\r\n"
+        "Content-Length: 3\r\n"
+        "\r\n" +
+            std::string("a\0b", 3),
+        requests[0]);
 }
 
-TEST_F(HttpTest, RedirectWithSchemeHostPortAndPathIsFollowedThere) {
+TEST_F(HttpTest, RedirectWithSchemeHostPortAndPathIsFollowedThere)
+{
     CHttpTestServer target;
     target.Serve({{OK_HELLO}});
     m_server.Serve({Redirect("http://127.0.0.1:" + std::to_string(target.Port()) + "/moved/here")});
@@ -89,7 +95,8 @@ TEST_F(HttpTest, RedirectWithSchemeHostPortAndPathIsFollowedThere) {
     EXPECT_EQ(1u, m_server.Requests().size());
 }
 
-TEST_F(HttpTest, RedirectWithPathOnlyStaysOnTheAnsweringServer) {
+TEST_F(HttpTest, RedirectWithPathOnlyStaysOnTheAnsweringServer)
+{
     m_server.Serve({Redirect("/other"), {OK_HELLO}});
     EXPECT_EQ(200, Get(m_server.Address() + L"/first"));
     const std::vector<std::string> requests = m_server.Requests();
@@ -97,7 +104,8 @@ TEST_F(HttpTest, RedirectWithPathOnlyStaysOnTheAnsweringServer) {
     EXPECT_EQ(0u, requests[1].find("GET /other HTTP/1.1\r\n"));
 }
 
-TEST_F(HttpTest, FourRedirectsAreFollowedAndTheFifthFails) {
+TEST_F(HttpTest, FourRedirectsAreFollowedAndTheFifthFails)
+{
     const std::string self = "127.0.0.1:" + std::to_string(m_server.Port()) + "/again";
     m_server.Serve({Redirect(self), Redirect(self), Redirect(self), Redirect(self), {OK_HELLO}});
     EXPECT_EQ(200, Get(m_server.Address()));
@@ -111,7 +119,8 @@ TEST_F(HttpTest, FourRedirectsAreFollowedAndTheFifthFails) {
     EXPECT_EQ(5u, looping.Requests().size());
 }
 
-TEST_F(HttpTest, RedirectWithoutUsableLocationFails) {
+TEST_F(HttpTest, RedirectWithoutUsableLocationFails)
+{
     m_server.Serve({{CHttpTestServer::Answer("301 Moved", "", "")},
                     {CHttpTestServer::Answer("307 Temporary", "Location:   \r\n", "")},
                     {CHttpTestServer::Answer("303 See Other", "Content-Location: /elsewhere\r\n", "")}});
@@ -121,17 +130,18 @@ TEST_F(HttpTest, RedirectWithoutUsableLocationFails) {
     EXPECT_EQ(3u, m_server.Requests().size());
 }
 
-TEST_F(HttpTest, OtherStatusesAreReturnedAndUnreadableOnesCountAs400) {
-    m_server.Serve({{CHttpTestServer::Answer("404 Not Found", "", "missing")},
-                    {"HTTP/1.1 abc\r\n\r\n"},
-                    {"NOBLANKS\r\n\r\n"}});
+TEST_F(HttpTest, OtherStatusesAreReturnedAndUnreadableOnesCountAs400)
+{
+    m_server.Serve(
+        {{CHttpTestServer::Answer("404 Not Found", "", "missing")}, {"HTTP/1.1 abc\r\n\r\n"}, {"NOBLANKS\r\n\r\n"}});
     EXPECT_EQ(404, Get(m_server.Address()));
     EXPECT_EQ(400, Get(m_server.Address()));
     EXPECT_EQ(400, Get(m_server.Address()));
     EXPECT_TRUE(m_http.GetData()->empty());
 }
 
-TEST_F(HttpTest, AnswerWithoutBlankLineOrWithoutAnythingFails) {
+TEST_F(HttpTest, AnswerWithoutBlankLineOrWithoutAnythingFails)
+{
     m_server.Serve({{"HTTP/1.1 200 OK\r\nServer: x\r\n"}, {""}});
     EXPECT_EQ(500, Get(m_server.Address()));
     EXPECT_EQ(500, Get(m_server.Address()));
@@ -139,7 +149,8 @@ TEST_F(HttpTest, AnswerWithoutBlankLineOrWithoutAnythingFails) {
     EXPECT_EQ(CSocket::CONNECT_CONNECTED, m_http.GetLastConnectResult());
 }
 
-TEST_F(HttpTest, UnreachableServerAndUnbindableInterfaceFailWithTheirConnectResults) {
+TEST_F(HttpTest, UnreachableServerAndUnbindableInterfaceFailWithTheirConnectResults)
+{
     int closedPort;
     {
         CHttpTestServer gone;
@@ -154,7 +165,8 @@ TEST_F(HttpTest, UnreachableServerAndUnbindableInterfaceFailWithTheirConnectResu
     EXPECT_EQ(CSocket::CONNECT_BIND_FAILED, bound.GetLastConnectResult());
 }
 
-TEST_F(HttpTest, ContentLengthEndsTheAnswerWhileTheServerKeepsTheConnection) {
+TEST_F(HttpTest, ContentLengthEndsTheAnswerWhileTheServerKeepsTheConnection)
+{
     TAnswer kept;
     kept.bytes = CHttpTestServer::Answer("200 OK", "Content-Length: 5\r\n", "hello and more");
     kept.keepOpen = true;
@@ -164,14 +176,16 @@ TEST_F(HttpTest, ContentLengthEndsTheAnswerWhileTheServerKeepsTheConnection) {
     EXPECT_TRUE(m_server.ClientClosedFirst());
 }
 
-TEST_F(HttpTest, BodyShorterThanItsContentLengthFails) {
+TEST_F(HttpTest, BodyShorterThanItsContentLengthFails)
+{
     m_server.Serve({{CHttpTestServer::Answer("200 OK", "Content-Length: 10\r\n", "short")},
                     {CHttpTestServer::Answer("200 OK", "Content-Length: ten\r\n", "0123456789")}});
     EXPECT_EQ(500, Get(m_server.Address()));
     EXPECT_EQ(500, Get(m_server.Address()));
 }
 
-TEST_F(HttpTest, AnswerLargerThanTheBoundFails) {
+TEST_F(HttpTest, AnswerLargerThanTheBoundFails)
+{
     const std::string big(CHttpResponse::MAX_SIZE, 'x');
     m_server.Serve({{CHttpTestServer::Answer("200 OK", "", big)},
                     {CHttpTestServer::Answer("200 OK", "Content-Length: " + std::to_string(big.size()) + "\r\n", "x")},
@@ -182,7 +196,8 @@ TEST_F(HttpTest, AnswerLargerThanTheBoundFails) {
     EXPECT_EQ(100000u, m_http.GetData()->size());
 }
 
-TEST_F(HttpTest, AbortEndsARequestUnderWayAndEveryLaterOne) {
+TEST_F(HttpTest, AbortEndsARequestUnderWayAndEveryLaterOne)
+{
     TAnswer silent;
     silent.silent = true;
     m_server.Serve({silent});
@@ -194,7 +209,8 @@ TEST_F(HttpTest, AbortEndsARequestUnderWayAndEveryLaterOne) {
     EXPECT_EQ(500, Get(m_server.Address()));
 }
 
-TEST(HttpResponseTest, FieldsAreFoundByWholeNameWithoutRegardToCase) {
+TEST(HttpResponseTest, FieldsAreFoundByWholeNameWithoutRegardToCase)
+{
     CHttpResponse response;
     const std::string text = "HTTP/1.0 302 Found\r\nContent-Location: /no\r\nlocation:\t/yes \r\n\r\nbody";
     ASSERT_TRUE(response.Append(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
@@ -206,7 +222,8 @@ TEST(HttpResponseTest, FieldsAreFoundByWholeNameWithoutRegardToCase) {
     EXPECT_EQ("body", AsText(response.GetBody()));
 }
 
-TEST(HttpResponseTest, HeaderEndIsFoundAcrossPieces) {
+TEST(HttpResponseTest, HeaderEndIsFoundAcrossPieces)
+{
     CHttpResponse response;
     const std::string text = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nokEXTRA";
     for (char c : text) {

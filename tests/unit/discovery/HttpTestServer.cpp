@@ -17,8 +17,8 @@ const int WAIT_MS = 10000;
 }  // namespace
 
 CHttpTestServer::CHttpTestServer()
-    : m_listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_port(0), m_accepted(0),
-      m_clientClosedFirst(false) {
+    : m_listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_port(0), m_accepted(0), m_clientClosedFirst(false)
+{
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -29,26 +29,28 @@ CHttpTestServer::CHttpTestServer()
     m_port = ntohs(address.sin_port);
 }
 
-CHttpTestServer::~CHttpTestServer() {
+CHttpTestServer::~CHttpTestServer()
+{
     if (m_thread.joinable()) {
         m_thread.join();
     }
     ::close(m_listener);
 }
 
-std::wstring CHttpTestServer::Address() const {
-    return L"127.0.0.1:" + std::to_wstring(m_port);
-}
+std::wstring CHttpTestServer::Address() const { return L"127.0.0.1:" + std::to_wstring(m_port); }
 
-std::string CHttpTestServer::Answer(const std::string& status, const std::string& fields, const std::string& body) {
+std::string CHttpTestServer::Answer(const std::string& status, const std::string& fields, const std::string& body)
+{
     return "HTTP/1.1 " + status + "\r\n" + fields + "\r\n" + body;
 }
 
-void CHttpTestServer::Serve(std::vector<TAnswer> answers) {
+void CHttpTestServer::Serve(std::vector<TAnswer> answers)
+{
     m_thread = std::thread(&CHttpTestServer::Run, this, std::move(answers));
 }
 
-std::vector<std::string> CHttpTestServer::Requests() {
+std::vector<std::string> CHttpTestServer::Requests()
+{
     if (m_thread.joinable()) {
         m_thread.join();
     }
@@ -56,17 +58,20 @@ std::vector<std::string> CHttpTestServer::Requests() {
     return m_requests;
 }
 
-bool CHttpTestServer::WaitForConnections(size_t count) {
+bool CHttpTestServer::WaitForConnections(size_t count)
+{
     std::unique_lock<std::mutex> guard(m_mutex);
     return m_changed.wait_for(guard, std::chrono::milliseconds(WAIT_MS), [&] { return m_accepted >= count; });
 }
 
-bool CHttpTestServer::ClientClosedFirst() {
+bool CHttpTestServer::ClientClosedFirst()
+{
     Requests();
     return m_clientClosedFirst;
 }
 
-void CHttpTestServer::Run(std::vector<TAnswer> answers) {
+void CHttpTestServer::Run(std::vector<TAnswer> answers)
+{
     for (const TAnswer& answer : answers) {
         pollfd watched = {m_listener, POLLIN, 0};
         if (::poll(&watched, 1, WAIT_MS) != 1) {
@@ -102,7 +107,8 @@ void CHttpTestServer::Run(std::vector<TAnswer> answers) {
     }
 }
 
-std::string CHttpTestServer::ReadRequest(int peer) {
+std::string CHttpTestServer::ReadRequest(int peer)
+{
     std::string request;
     size_t wanted = std::string::npos;
     char chunk[4096];
@@ -126,7 +132,8 @@ std::string CHttpTestServer::ReadRequest(int peer) {
     return request;
 }
 
-bool CHttpTestServer::WaitForClientClose(int peer) {
+bool CHttpTestServer::WaitForClientClose(int peer)
+{
     char chunk[4096];
     for (;;) {
         pollfd watched = {peer, POLLIN, 0};

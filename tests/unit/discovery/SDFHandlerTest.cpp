@@ -15,19 +15,19 @@ using VexlaTest::FinishWithin;
 
 namespace {
 
-std::string OkWith(const std::string& body) {
-    return CHttpTestServer::Answer("200 OK", "", body);
-}
+std::string OkWith(const std::string& body) { return CHttpTestServer::Answer("200 OK", "", body); }
 
 class SDFHandlerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         CSocket::ResetSharedState();
         CLogCapture::Get().Clear();
     }
     void TearDown() override { CSocket::ResetSharedState(); }
 
-    bool Ask() {
+    bool Ask()
+    {
         return FinishWithin(m_handler, [&] {
             return m_handler.GetSessionID(m_server.Address(), L"", L"+4930123456", &m_sessionId, &m_operatorId);
         });
@@ -41,7 +41,8 @@ protected:
 
 }  // namespace
 
-TEST_F(SDFHandlerTest, PostsThePhoneNumberAndReadsBothIdentifiers) {
+TEST_F(SDFHandlerTest, PostsThePhoneNumberAndReadsBothIdentifiers)
+{
     const std::wstring session = L"sdf-session-1";
     const int operatorId = 7;
     m_server.Serve({{OkWith(DiscoveryAnswer(&session, &operatorId))}});
@@ -55,15 +56,16 @@ TEST_F(SDFHandlerTest, PostsThePhoneNumberAndReadsBothIdentifiers) {
     ASSERT_EQ(1u, requests.size());
     const size_t headerEnd = requests[0].find("\r\n\r\n") + 4;
     const TByteArraySPtr body = std::make_shared<TByteArray>(requests[0].begin() + headerEnd, requests[0].end());
-    EXPECT_EQ("POST / HTTP/1.1\r\n"
-              "Host: 127.0.0.1\r\n"
-              "Content-Transfer-Encoding: binary\r\n"
-              "Content-Type: application/x-sdf-ac\r\n"
-              "User-Agent: VexlaLib http component\r\n"
-              "Connection: close\r\n"
-              "Content-Length: " +
-                  std::to_string(body->size()) + "\r\n\r\n",
-              requests[0].substr(0, headerEnd));
+    EXPECT_EQ(
+        "POST / HTTP/1.1\r\n"
+        "Host: 127.0.0.1\r\n"
+        "Content-Transfer-Encoding: binary\r\n"
+        "Content-Type: application/x-sdf-ac\r\n"
+        "User-Agent: VexlaLib http component\r\n"
+        "Connection: close\r\n"
+        "Content-Length: " +
+            std::to_string(body->size()) + "\r\n\r\n",
+        requests[0].substr(0, headerEnd));
 
     CByteArrayInputStream in(body);
     const TPacketSPtr request = CPacket::Deserialize(&in);
@@ -77,7 +79,8 @@ TEST_F(SDFHandlerTest, PostsThePhoneNumberAndReadsBothIdentifiers) {
     EXPECT_EQ(L"+4930123456", number);
 }
 
-TEST_F(SDFHandlerTest, MissingAnswerKeysGiveOperatorMinusOneAndLeaveTheSessionAlone) {
+TEST_F(SDFHandlerTest, MissingAnswerKeysGiveOperatorMinusOneAndLeaveTheSessionAlone)
+{
     const std::wstring session = L"only-session";
     const int operatorId = 3;
     m_server.Serve({{OkWith(DiscoveryAnswer(&session, nullptr))}, {OkWith(DiscoveryAnswer(nullptr, &operatorId))}});
@@ -88,14 +91,14 @@ TEST_F(SDFHandlerTest, MissingAnswerKeysGiveOperatorMinusOneAndLeaveTheSessionAl
 
     m_sessionId.clear();
     CSDFHandler second;
-    ASSERT_TRUE(FinishWithin(second, [&] {
-        return second.GetSessionID(m_server.Address(), L"", L"1", &m_sessionId, &m_operatorId);
-    }));
+    ASSERT_TRUE(FinishWithin(
+        second, [&] { return second.GetSessionID(m_server.Address(), L"", L"1", &m_sessionId, &m_operatorId); }));
     EXPECT_TRUE(m_sessionId.empty());
     EXPECT_EQ(3, m_operatorId);
 }
 
-TEST_F(SDFHandlerTest, BodyThatIsNotAPacketOrAnotherStatusFails) {
+TEST_F(SDFHandlerTest, BodyThatIsNotAPacketOrAnotherStatusFails)
+{
     m_server.Serve({{OkWith("not a packet")}, {OkWith("")}, {CHttpTestServer::Answer("503 Busy", "", "")}});
     EXPECT_FALSE(Ask());
     EXPECT_TRUE(CLogCapture::Get().Contains(L"Failed deserializing packet."));
@@ -107,14 +110,16 @@ TEST_F(SDFHandlerTest, BodyThatIsNotAPacketOrAnotherStatusFails) {
     EXPECT_EQ(CSocket::CONNECT_CONNECTED, m_handler.GetLastConnectResult());
 }
 
-TEST_F(SDFHandlerTest, ConnectResultIsNotAttemptedBeforeARequest) {
+TEST_F(SDFHandlerTest, ConnectResultIsNotAttemptedBeforeARequest)
+{
     EXPECT_EQ(CSocket::CONNECT_NOT_ATTEMPTED, m_handler.GetLastConnectResult());
     m_handler.Abort();
     EXPECT_FALSE(Ask());
     EXPECT_EQ(CSocket::CONNECT_NOT_ATTEMPTED, m_handler.GetLastConnectResult());
 }
 
-TEST_F(SDFHandlerTest, AbortEndsARequestWaitingForItsAnswer) {
+TEST_F(SDFHandlerTest, AbortEndsARequestWaitingForItsAnswer)
+{
     CHttpTestServer::TAnswer silent;
     silent.silent = true;
     m_server.Serve({silent});

@@ -7,7 +7,8 @@
 using namespace VexlaLib;
 using VexlaTest::CLoopbackListener;
 
-TEST(SocketRecvAvailableTest, ReturnsWhatArrivedDecryptedAndZeroOnceThePeerCloses) {
+TEST(SocketRecvAvailableTest, ReturnsWhatArrivedDecryptedAndZeroOnceThePeerCloses)
+{
     CSocket::ResetSharedState();
     CLoopbackListener listener;
     CSocket socket(CSocket::SOCKET_TYPE_CLIENT);
