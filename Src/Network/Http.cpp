@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "Network/HttpResponse.h"
+#include "Network/HttpMessage.h"
 #include "Utils/LogStream.h"
 #include "Utils/Synchronize.h"
 #include "Utils/Utils.h"
@@ -50,7 +50,7 @@ int CHttp::Request(const std::wstring& url, const std::wstring& localAddress, co
             return STATUS_FAILED;
         }
         LogInfo() << "Connected to sdf server: " << target << std::endl;
-        CHttpResponse response;
+        CHttpMessage response;
         const bool answered =
             SendRequest(socket.get(), target, extraLines, body) && ReadResponse(socket.get(), &response);
         socket->Close();
@@ -112,7 +112,7 @@ bool CHttp::SendRequest(CSocket* socket, const std::wstring& url, const std::str
     return !hasBody || socket->SendArray(body);
 }
 
-bool CHttp::ReadResponse(CSocket* socket, CHttpResponse* response)
+bool CHttp::ReadResponse(CSocket* socket, CHttpMessage* response)
 {
     unsigned char chunk[READ_CHUNK_SIZE];
     bool fits = true;
@@ -131,7 +131,7 @@ bool CHttp::ReadResponse(CSocket* socket, CHttpResponse* response)
     return fits && response->HasHeader() && !response->IsTruncated();
 }
 
-bool CHttp::RedirectTarget(const CHttpResponse& response, const std::wstring& url, std::wstring* target)
+bool CHttp::RedirectTarget(const CHttpMessage& response, const std::wstring& url, std::wstring* target)
 {
     std::string location;
     if (!response.GetField("Location", &location)) {

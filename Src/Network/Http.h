@@ -8,7 +8,7 @@
 
 namespace VexlaLib {
 
-class CHttpResponse;
+class CHttpMessage;
 
 // A minimal HTTP/1.1 client for one request at a time: GET without a body, POST with one, following
 // up to four redirects. Every attempt connects a fresh socket (a socket connects once), with the
@@ -45,8 +45,8 @@ private:
     TSocketSPtr OpenSocket(const std::wstring& url, const std::wstring& localAddress);
     bool SendRequest(CSocket* socket, const std::wstring& url, const std::string& headerLines,
                      const TByteArraySPtr& body);
-    bool ReadResponse(CSocket* socket, CHttpResponse* response);
-    static bool RedirectTarget(const CHttpResponse& response, const std::wstring& url, std::wstring* target);
+    bool ReadResponse(CSocket* socket, CHttpMessage* response);
+    static bool RedirectTarget(const CHttpMessage& response, const std::wstring& url, std::wstring* target);
 
     TByteArraySPtr m_data;
     mutable CLock m_lock;

@@ -3,7 +3,7 @@
 #include "DiscoveryTestSupport.h"
 #include "HttpTestServer.h"
 #include "Network/Http.h"
-#include "Network/HttpResponse.h"
+#include "Network/HttpMessage.h"
 #include "Network/Socket.h"
 
 using namespace VexlaLib;
@@ -186,7 +186,7 @@ TEST_F(HttpTest, BodyShorterThanItsContentLengthFails)
 
 TEST_F(HttpTest, AnswerLargerThanTheBoundFails)
 {
-    const std::string big(CHttpResponse::MAX_SIZE, 'x');
+    const std::string big(CHttpMessage::MAX_SIZE, 'x');
     m_server.Serve({{CHttpTestServer::Answer("200 OK", "", big)},
                     {CHttpTestServer::Answer("200 OK", "Content-Length: " + std::to_string(big.size()) + "\r\n", "x")},
                     {CHttpTestServer::Answer("200 OK", "", big.substr(0, 100000))}});
@@ -209,9 +209,9 @@ TEST_F(HttpTest, AbortEndsARequestUnderWayAndEveryLaterOne)
     EXPECT_EQ(500, Get(m_server.Address()));
 }
 
-TEST(HttpResponseTest, FieldsAreFoundByWholeNameWithoutRegardToCase)
+TEST(HttpMessageTest, FieldsAreFoundByWholeNameWithoutRegardToCase)
 {
-    CHttpResponse response;
+    CHttpMessage response;
     const std::string text = "HTTP/1.0 302 Found\r\nContent-Location: /no\r\nlocation:\t/yes \r\n\r\nbody";
     ASSERT_TRUE(response.Append(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
     std::string value;
@@ -222,9 +222,9 @@ TEST(HttpResponseTest, FieldsAreFoundByWholeNameWithoutRegardToCase)
     EXPECT_EQ("body", AsText(response.GetBody()));
 }
 
-TEST(HttpResponseTest, HeaderEndIsFoundAcrossPieces)
+TEST(HttpMessageTest, HeaderEndIsFoundAcrossPieces)
 {
-    CHttpResponse response;
+    CHttpMessage response;
     const std::string text = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nokEXTRA";
     for (char c : text) {
         ASSERT_TRUE(response.Append(reinterpret_cast<const unsigned char*>(&c), 1));

@@ -1,4 +1,4 @@
-#include "Network/HttpResponse.h"
+#include "Network/HttpMessage.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,9 +27,9 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-CHttpResponse::CHttpResponse() : m_headerEnd(std::string::npos), m_contentLength(-1) {}
+CHttpMessage::CHttpMessage() : m_headerEnd(std::string::npos), m_contentLength(-1) {}
 
-bool CHttpResponse::Append(const unsigned char* bytes, size_t count)
+bool CHttpMessage::Append(const unsigned char* bytes, size_t count)
 {
     if (HasHeader() && m_contentLength >= 0) {
         const size_t wanted = m_headerEnd + static_cast<size_t>(m_contentLength);
@@ -58,7 +58,7 @@ bool CHttpResponse::Append(const unsigned char* bytes, size_t count)
     return true;
 }
 
-bool CHttpResponse::ReadContentLength()
+bool CHttpMessage::ReadContentLength()
 {
     std::string text;
     if (!GetField("Content-Length", &text)) {
@@ -75,33 +75,38 @@ bool CHttpResponse::ReadContentLength()
     return static_cast<size_t>(m_contentLength) <= MAX_SIZE - m_headerEnd;
 }
 
-bool CHttpResponse::IsComplete() const
+bool CHttpMessage::IsComplete() const
 {
     return HasHeader() && m_contentLength >= 0 && m_bytes.size() - m_headerEnd == static_cast<size_t>(m_contentLength);
 }
 
-bool CHttpResponse::IsTruncated() const { return HasHeader() && m_contentLength >= 0 && !IsComplete(); }
+bool CHttpMessage::IsTruncated() const { return HasHeader() && m_contentLength >= 0 && !IsComplete(); }
 
-int CHttpResponse::GetStatus() const
+std::string CHttpMessage::GetStartLine() const
 {
-    const size_t lineEnd = HasHeader() ? m_headerEnd : m_bytes.size();
-    const std::string header(m_bytes.begin(), m_bytes.begin() + lineEnd);
-    const size_t statusLineEnd = std::min(header.find("\r\n"), header.size());
-    size_t at = header.find(' ');
-    if (at >= statusLineEnd) {
+    const size_t end = HasHeader() ? m_headerEnd : m_bytes.size();
+    const std::string header(m_bytes.begin(), m_bytes.begin() + end);
+    return header.substr(0, header.find("\r\n"));
+}
+
+int CHttpMessage::GetStatus() const
+{
+    const std::string line = GetStartLine();
+    size_t at = line.find(' ');
+    if (at == std::string::npos) {
         return STATUS_UNREADABLE;
     }
-    while (at < statusLineEnd && IsBlank(header[at])) {
+    while (at < line.size() && IsBlank(line[at])) {
         ++at;
     }
-    const bool negative = at < statusLineEnd && header[at] == '-';
-    if (at < statusLineEnd && (header[at] == '-' || header[at] == '+')) {
+    const bool negative = at < line.size() && line[at] == '-';
+    if (at < line.size() && (line[at] == '-' || line[at] == '+')) {
         ++at;
     }
     long long value = 0;
     size_t digits = 0;
-    for (; at < statusLineEnd && header[at] >= '0' && header[at] <= '9'; ++at, ++digits) {
-        value = value * 10 + (header[at] - '0');
+    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at, ++digits) {
+        value = value * 10 + (line[at] - '0');
         if (value > INT_MAX) {
             return STATUS_UNREADABLE;
         }
@@ -112,7 +117,7 @@ int CHttpResponse::GetStatus() const
     return static_cast<int>(negative ? -value : value);
 }
 
-bool CHttpResponse::GetField(const std::string& name, std::string* value) const
+bool CHttpMessage::GetField(const std::string& name, std::string* value) const
 {
     if (!HasHeader()) {
         return false;
@@ -142,7 +147,7 @@ bool CHttpResponse::GetField(const std::string& name, std::string* value) const
     return false;
 }
 
-TByteArraySPtr CHttpResponse::GetBody() const
+TByteArraySPtr CHttpMessage::GetBody() const
 {
     if (!HasHeader()) {
         return std::make_shared<TByteArray>();
@@ -150,7 +155,7 @@ TByteArraySPtr CHttpResponse::GetBody() const
     return std::make_shared<TByteArray>(m_bytes.begin() + m_headerEnd, m_bytes.end());
 }
 
-std::string CHttpResponse::Describe() const
+std::string CHttpMessage::Describe() const
 {
     const size_t shown = std::min(HasHeader() ? m_headerEnd : m_bytes.size(), MAX_DESCRIBED_BYTES);
     std::string text;

@@ -8,18 +8,18 @@
 
 namespace VexlaLib {
 
-// The answer to one HTTP request as its bytes come in: the header up to its blank line, the status,
-// the header fields and the body. The answer is bounded in size, and a body announced by
-// Content-Length ends after that many bytes even when the server keeps the connection open.
-class CHttpResponse {
+// One HTTP message (a request or its answer) as its bytes come in: the header up to its blank line,
+// the start line, the header fields and the body. The message is bounded in size, and a body
+// announced by Content-Length ends after that many bytes even when the peer keeps the connection open.
+class CHttpMessage {
 public:
     static constexpr size_t MAX_SIZE = 1024 * 1024;
     // The status of an answer whose status line has no readable number.
     static constexpr int STATUS_UNREADABLE = 400;
 
-    CHttpResponse();
+    CHttpMessage();
 
-    // Adds received bytes (bytes past an announced body are dropped). False when the answer grows
+    // Adds received bytes (bytes past an announced body are dropped). False when the message grows
     // beyond MAX_SIZE or announces a Content-Length that is not a number or does not fit.
     bool Append(const unsigned char* bytes, size_t count);
 
@@ -29,8 +29,11 @@ public:
     // True when Content-Length announced more bytes than arrived.
     bool IsTruncated() const;
 
-    // The number after the first blank of the status line; STATUS_UNREADABLE without one.
+    // The number after the first blank of the start line (an answer's status); STATUS_UNREADABLE
+    // without one.
     int GetStatus() const;
+    // The start line without its "\r\n" (a request's method, path and version).
+    std::string GetStartLine() const;
     // The value of the first header field of that name (compared without regard to case), without
     // the blanks after the colon.
     bool GetField(const std::string& name, std::string* value) const;
