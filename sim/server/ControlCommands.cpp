@@ -64,6 +64,10 @@ std::string CControlCommands::Execute(const std::string& line)
     if (name == "identity") return Identity(c);
     if (name == "connected") return Connected(c);
     if (name == "account") return Account(c);
+    if (name == "sdf") {
+        std::string error;
+        return m_context.scenario.SetSdfAnswer(c, error) ? OkLine() : ErrorLine(error);
+    }
     if (name == "sessions") return Sessions();
     if (name == "send" || name == "bad_checksum" || name == "undecodable") return Send(c, name);
     if (name == "stall") return Stall(c, true);

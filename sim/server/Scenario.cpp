@@ -63,6 +63,11 @@ bool CScenario::Apply(json_object* scenario, std::string& error)
         }
     }
 
+    json_object* sdf = CJson::Get(scenario, "sdf");
+    if (sdf != nullptr && !SetSdfAnswer(sdf, error)) {
+        return false;
+    }
+
     std::lock_guard<std::mutex> guard(m_lock);
     m_identityKey = key;
     for (const auto& entry : accounts) {
@@ -164,6 +169,32 @@ void CScenario::SetConnectedFields(const std::string& fields)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     m_connectedFields = fields;
+}
+
+SSdfAnswer CScenario::SdfAnswer() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_sdfAnswer;
+}
+
+bool CScenario::SetSdfAnswer(json_object* object, std::string& error)
+{
+    if (!json_object_is_type(object, json_type_object)) {
+        error = "sdf must be an object";
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    SSdfAnswer answer = m_sdfAnswer;
+    answer.status = static_cast<int>(CJson::GetInt(object, "status", answer.status));
+    answer.sessionId = CJson::GetString(object, "session_id", answer.sessionId);
+    answer.operatorId = static_cast<int>(CJson::GetInt(object, "operator_id", answer.operatorId));
+    answer.location = CJson::GetString(object, "location", answer.location);
+    if (answer.status < 100 || answer.status > 999) {
+        error = "sdf status must be an HTTP status code";
+        return false;
+    }
+    m_sdfAnswer = answer;
+    return true;
 }
 
 int CScenario::TimeOffset() const

@@ -13,6 +13,7 @@
 #include "Json.h"
 #include "Scenario.h"
 #include "ServerKeys.h"
+#include "SdfServer.h"
 #include "ServerSim.h"
 #include "SessionTable.h"
 #include "SimNetwork.h"
@@ -72,6 +73,11 @@ int main(int argc, char** argv)
         std::cerr << "vexla-server-sim: " << error << "\n";
         return 1;
     }
+    CSdfServer discovery(context);
+    if (options.sdfPort >= 0 && !discovery.Listen(options.bindAddress, options.sdfPort, error)) {
+        std::cerr << "vexla-server-sim: " << error << "\n";
+        return 1;
+    }
     CControlCommands commands(context, server);
     CControlServer control(commands, events);
     if (!options.controlPath.empty() && !control.Listen(options.controlPath, error)) {
@@ -81,10 +87,16 @@ int main(int argc, char** argv)
 
     TJsonPtr ready(json_object_new_object());
     json_object_object_add(ready.get(), "port", json_object_new_int(server.Port()));
+    if (options.sdfPort >= 0) {
+        json_object_object_add(ready.get(), "sdf_port", json_object_new_int(discovery.Port()));
+    }
     json_object_object_add(ready.get(), "control", json_object_new_string(options.controlPath.c_str()));
     std::cout << CJson::ToLine(ready.get()) << std::endl;
 
     server.Start();
+    if (options.sdfPort >= 0) {
+        discovery.Start();
+    }
     if (!options.controlPath.empty()) {
         control.Start();
     }
@@ -93,6 +105,7 @@ int main(int argc, char** argv)
 
     events.Stop();
     control.Stop();
+    discovery.Stop();
     server.Stop();
     return 0;
 }
