@@ -13,17 +13,24 @@
 
 namespace VexlaTest {
 
-// Runs `call` on its own thread; when it has not returned within ten seconds the client is aborted
-// (which ends the call) and the test fails, instead of waiting out the socket time-outs.
+// Runs `call` on its own thread; when it has not returned within twenty seconds `abort` ends it and
+// the test fails, instead of waiting out the socket time-outs.
+template <class TCall, class TAbort>
+auto FinishOrAbort(TCall call, TAbort abort) -> decltype(call())
+{
+    auto result = std::async(std::launch::async, call);
+    if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        ADD_FAILURE() << "the request did not end in time";
+        abort();
+    }
+    return result.get();
+}
+
+// The same for a client with Abort().
 template <class TClient, class TCall>
 auto FinishWithin(TClient& client, TCall call) -> decltype(call())
 {
-    auto result = std::async(std::launch::async, call);
-    if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
-        ADD_FAILURE() << "the request did not end in time";
-        client.Abort();
-    }
-    return result.get();
+    return FinishOrAbort(call, [&client] { client.Abort(); });
 }
 
 // The body of a packet holding the given discovery answer attributes.
