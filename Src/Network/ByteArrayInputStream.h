@@ -7,15 +7,15 @@ namespace VexlaLib {
 
 // Reads from a shared byte vector, from its first byte on.
 class CByteArrayInputStream : public IInputStream {
- public:
-  explicit CByteArrayInputStream(TByteArraySPtr bytes);
+public:
+    explicit CByteArrayInputStream(TByteArraySPtr bytes);
 
-  bool ReadByte(unsigned char* byte) override;
-  size_t Available() const override;
+    bool ReadByte(unsigned char* byte) override;
+    size_t Available() const override;
 
- private:
-  TByteArraySPtr m_bytes;
-  size_t m_position = 0;
+private:
+    TByteArraySPtr m_bytes;
+    size_t m_position = 0;
 };
 
 }  // namespace VexlaLib

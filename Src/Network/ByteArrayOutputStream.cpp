@@ -2,13 +2,15 @@
 
 namespace VexlaLib {
 
-CByteArrayOutputStream::CByteArrayOutputStream(size_t capacity) : m_bytes(std::make_shared<TByteArray>()) {
-  m_bytes->reserve(capacity);
+CByteArrayOutputStream::CByteArrayOutputStream(size_t capacity)
+    : m_bytes(std::make_shared<TByteArray>())
+{
+    m_bytes->reserve(capacity);
 }
 
 void CByteArrayOutputStream::WriteByte(unsigned char byte) { m_bytes->push_back(byte); }
 
-void CByteArrayOutputStream::Flush() {}
+void CByteArrayOutputStream::Flush() { }
 
 TByteArraySPtr CByteArrayOutputStream::ToByteArray() const { return m_bytes; }
 

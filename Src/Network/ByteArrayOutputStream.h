@@ -7,17 +7,17 @@ namespace VexlaLib {
 
 // Appends every byte to a byte vector of its own, which ToByteArray shares without copying.
 class CByteArrayOutputStream : public IOutputStream {
- public:
-  // capacity: bytes to reserve, when the size is known in advance.
-  explicit CByteArrayOutputStream(size_t capacity = 0);
+public:
+    // capacity: bytes to reserve, when the size is known in advance.
+    explicit CByteArrayOutputStream(size_t capacity = 0);
 
-  void WriteByte(unsigned char byte) override;
-  void Flush() override;
+    void WriteByte(unsigned char byte) override;
+    void Flush() override;
 
-  TByteArraySPtr ToByteArray() const;
+    TByteArraySPtr ToByteArray() const;
 
- private:
-  TByteArraySPtr m_bytes;
+private:
+    TByteArraySPtr m_bytes;
 };
 
 }  // namespace VexlaLib

@@ -4,7 +4,8 @@
 
 namespace VexlaLib {
 
-int ChunkKindOf(const TPacketSPtr& packet) {
+int ChunkKindOf(const TPacketSPtr& packet)
+{
     int chunk = -1;
     if (!packet || !packet->GetAttrInt32(KEY_CHUNKTYPE, &chunk)) {
         return -1;

@@ -13,27 +13,27 @@ class IInputStream;
 // key followed by the body (4 bytes, least significant first). Length and checksum are not counted
 // in the length. An empty or null key gives the plain CRC-32 of the body.
 class CFrame {
- public:
-  // Largest body a frame may announce.
-  static const int MAX_BODY_LENGTH = 16 * 1024 * 1024;
-  static const int CHECKSUM_LENGTH = 4;
+public:
+    // Largest body a frame may announce.
+    static const int MAX_BODY_LENGTH = 16 * 1024 * 1024;
+    static const int CHECKSUM_LENGTH = 4;
 
-  enum TReadResult {
-    FRAME_OK,
-    FRAME_BAD_CHECKSUM,  // the body was read whole, so the stream stays aligned
-    FRAME_MALFORMED,     // logged
-  };
+    enum TReadResult {
+        FRAME_OK,
+        FRAME_BAD_CHECKSUM,  // the body was read whole, so the stream stays aligned
+        FRAME_MALFORMED,  // logged
+    };
 
-  // The complete frame carrying the packet's body.
-  static TByteArraySPtr Encode(const CPacket& packet, const TByteArraySPtr& key);
+    // The complete frame carrying the packet's body.
+    static TByteArraySPtr Encode(const CPacket& packet, const TByteArraySPtr& key);
 
-  static uint32_t Checksum(const TByteArraySPtr& key, const TByteArraySPtr& body);
+    static uint32_t Checksum(const TByteArraySPtr& key, const TByteArraySPtr& body);
 
-  // False, logged, for a negative length or one above MAX_BODY_LENGTH.
-  static bool IsBodyLengthAcceptable(int length);
+    // False, logged, for a negative length or one above MAX_BODY_LENGTH.
+    static bool IsBodyLengthAcceptable(int length);
 
-  // Reads one frame; *body receives its body unless the frame is malformed.
-  static TReadResult Read(IInputStream* in, const TByteArraySPtr& key, TByteArraySPtr* body);
+    // Reads one frame; *body receives its body unless the frame is malformed.
+    static TReadResult Read(IInputStream* in, const TByteArraySPtr& key, TByteArraySPtr* body);
 };
 
 }  // namespace VexlaLib

@@ -4,21 +4,22 @@
 
 namespace VexlaLib {
 
-bool IInputStream::ReadVarInt32(int* value) {
-  uint32_t result = 0;
-  int shift = 0;
-  unsigned char byte = 0;
-  do {
-    if (!ReadByte(&byte)) {
-      return false;
-    }
-    if (shift < 32) {
-      result |= static_cast<uint32_t>(byte & 0x7F) << shift;
-      shift += 7;
-    }
-  } while (byte & 0x80);
-  *value = static_cast<int>(result);
-  return true;
+bool IInputStream::ReadVarInt32(int* value)
+{
+    uint32_t result = 0;
+    int shift = 0;
+    unsigned char byte = 0;
+    do {
+        if (!ReadByte(&byte)) {
+            return false;
+        }
+        if (shift < 32) {
+            result |= static_cast<uint32_t>(byte & 0x7F) << shift;
+            shift += 7;
+        }
+    } while (byte & 0x80);
+    *value = static_cast<int>(result);
+    return true;
 }
 
 }  // namespace VexlaLib

@@ -13,14 +13,14 @@ namespace VexlaLib {
 constexpr const wchar_t* kInvalidName = L"<Invalid>";
 
 // True when the codes run first, first + 1, ... so that a code indexes its own name.
-template <size_t N>
-constexpr bool IsNameTableInOrder(const int (&codes)[N], int first) {
-  for (size_t i = 0; i < N; ++i) {
-    if (codes[i] != first + static_cast<int>(i)) {
-      return false;
+template <size_t N> constexpr bool IsNameTableInOrder(const int (&codes)[N], int first)
+{
+    for (size_t i = 0; i < N; ++i) {
+        if (codes[i] != first + static_cast<int>(i)) {
+            return false;
+        }
     }
-  }
-  return true;
+    return true;
 }
 
 }  // namespace VexlaLib

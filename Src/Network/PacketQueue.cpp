@@ -6,11 +6,15 @@
 
 namespace VexlaLib {
 
-CPacketQueue::CPacketQueue() : m_stopWaitRequested(false) {}
+CPacketQueue::CPacketQueue()
+    : m_stopWaitRequested(false)
+{
+}
 
 CPacketQueue::~CPacketQueue() = default;
 
-void CPacketQueue::Push(const TPacketSPtr& packet) {
+void CPacketQueue::Push(const TPacketSPtr& packet)
+{
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_packets.push_back(packet);
@@ -18,7 +22,8 @@ void CPacketQueue::Push(const TPacketSPtr& packet) {
     m_signal.notify_all();
 }
 
-void CPacketQueue::PushFront(const TPacketSPtr& packet) {
+void CPacketQueue::PushFront(const TPacketSPtr& packet)
+{
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_packets.push_front(packet);
@@ -26,7 +31,8 @@ void CPacketQueue::PushFront(const TPacketSPtr& packet) {
     m_signal.notify_all();
 }
 
-TPacketSPtr CPacketQueue::Pop(bool wait) {
+TPacketSPtr CPacketQueue::Pop(bool wait)
+{
     std::unique_lock<std::mutex> guard(m_lock);
     if (m_packets.empty() && wait) {
         m_signal.wait(guard, [this] { return !m_packets.empty() || m_stopWaitRequested; });
@@ -40,7 +46,8 @@ TPacketSPtr CPacketQueue::Pop(bool wait) {
     return packet;
 }
 
-TPacketSPtr CPacketQueue::PeekPacket(int chunk) const {
+TPacketSPtr CPacketQueue::PeekPacket(int chunk) const
+{
     std::lock_guard<std::mutex> guard(m_lock);
     for (const TPacketSPtr& packet : m_packets) {
         if (ChunkKindOf(packet) == chunk) {
@@ -50,7 +57,8 @@ TPacketSPtr CPacketQueue::PeekPacket(int chunk) const {
     return TPacketSPtr();
 }
 
-TPacketSPtr CPacketQueue::WaitForSpecificPacket(const std::vector<int>& chunks) {
+TPacketSPtr CPacketQueue::WaitForSpecificPacket(const std::vector<int>& chunks)
+{
     std::unique_lock<std::mutex> guard(m_lock);
     for (;;) {
         TPacketSPtr packet = TakeFirstOf(chunks);
@@ -62,17 +70,20 @@ TPacketSPtr CPacketQueue::WaitForSpecificPacket(const std::vector<int>& chunks) 
     }
 }
 
-void CPacketQueue::Clear() {
+void CPacketQueue::Clear()
+{
     std::lock_guard<std::mutex> guard(m_lock);
     m_packets.clear();
 }
 
-size_t CPacketQueue::Size() const {
+size_t CPacketQueue::Size() const
+{
     std::lock_guard<std::mutex> guard(m_lock);
     return m_packets.size();
 }
 
-void CPacketQueue::SignalStopWait() {
+void CPacketQueue::SignalStopWait()
+{
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_stopWaitRequested = true;
@@ -80,7 +91,8 @@ void CPacketQueue::SignalStopWait() {
     m_signal.notify_all();
 }
 
-TPacketSPtr CPacketQueue::TakeFirstOf(const std::vector<int>& chunks) {
+TPacketSPtr CPacketQueue::TakeFirstOf(const std::vector<int>& chunks)
+{
     for (auto it = m_packets.begin(); it != m_packets.end(); ++it) {
         const int chunk = ChunkKindOf(*it);
         if (std::find(chunks.begin(), chunks.end(), chunk) != chunks.end()) {
@@ -92,7 +104,8 @@ TPacketSPtr CPacketQueue::TakeFirstOf(const std::vector<int>& chunks) {
     return TPacketSPtr();
 }
 
-bool CPacketQueue::TakeStopRequest() {
+bool CPacketQueue::TakeStopRequest()
+{
     const bool requested = m_stopWaitRequested;
     m_stopWaitRequested = false;
     return requested;

@@ -4,7 +4,8 @@
 
 namespace VexlaLib {
 
-int CReconnectPattern::WaitSeconds(const std::vector<int>& pattern, int attempt) {
+int CReconnectPattern::WaitSeconds(const std::vector<int>& pattern, int attempt)
+{
     const size_t pairs = pattern.size() / 2;
     if (pairs == 0) {
         return 0;

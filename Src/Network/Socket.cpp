@@ -27,29 +27,29 @@ const int MAX_VARINT_BYTES = 5;
 
 typedef std::chrono::steady_clock TClock;
 
-TClock::time_point DeadlineIn(int seconds) {
-    return TClock::now() + std::chrono::seconds(seconds);
-}
+TClock::time_point DeadlineIn(int seconds) { return TClock::now() + std::chrono::seconds(seconds); }
 
-int MillisecondsLeft(TClock::time_point deadline) {
-    const long long left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
+int MillisecondsLeft(TClock::time_point deadline)
+{
+    const long long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
 }  // namespace
 
 CSocket::CSocket(TSocketType type)
-    : m_type(type),
-      m_descriptor(-1),
-      m_closed(false),
-      m_lastConnectResult(CONNECT_CONNECTED),
-      m_readTimeout(DEFAULT_TIMEOUT_SECONDS),
-      m_writeTimeout(DEFAULT_TIMEOUT_SECONDS) {
+    : m_type(type)
+    , m_descriptor(-1)
+    , m_closed(false)
+    , m_lastConnectResult(CONNECT_CONNECTED)
+    , m_readTimeout(DEFAULT_TIMEOUT_SECONDS)
+    , m_writeTimeout(DEFAULT_TIMEOUT_SECONDS)
+{
     s_networkDown = false;
 }
 
-CSocket::~CSocket() {
+CSocket::~CSocket()
+{
     Close();
     const int descriptor = m_descriptor.exchange(-1);
     if (descriptor >= 0) {
@@ -57,7 +57,8 @@ CSocket::~CSocket() {
     }
 }
 
-bool CSocket::Connect(const std::wstring& address, const std::wstring& local) {
+bool CSocket::Connect(const std::wstring& address, const std::wstring& local)
+{
     if (m_type != SOCKET_TYPE_CLIENT || m_closed || m_descriptor >= 0) {
         m_lastConnectResult = CONNECT_NOT_ATTEMPTED;
         return false;
@@ -91,7 +92,8 @@ bool CSocket::Connect(const std::wstring& address, const std::wstring& local) {
     return true;
 }
 
-bool CSocket::BindLocal(const std::string& local) {
+bool CSocket::BindLocal(const std::string& local)
+{
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = 0;
@@ -102,7 +104,8 @@ bool CSocket::BindLocal(const std::string& local) {
     return ::bind(m_descriptor, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
 }
 
-bool CSocket::ConnectTo(const std::string& host, const std::string& port) {
+bool CSocket::ConnectTo(const std::string& host, const std::string& port)
+{
     addrinfo hints = {};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
@@ -127,7 +130,8 @@ bool CSocket::ConnectTo(const std::string& host, const std::string& port) {
     return result == 0;
 }
 
-void CSocket::Close() {
+void CSocket::Close()
+{
     if (m_closed.exchange(true)) {
         return;
     }
@@ -137,27 +141,18 @@ void CSocket::Close() {
     }
 }
 
-bool CSocket::IsValid() const {
-    return m_descriptor >= 0 && !m_closed;
-}
+bool CSocket::IsValid() const { return m_descriptor >= 0 && !m_closed; }
 
-void CSocket::SetReadTimeout(int seconds) {
-    m_readTimeout = seconds;
-}
+void CSocket::SetReadTimeout(int seconds) { m_readTimeout = seconds; }
 
-void CSocket::SetWriteTimeout(int seconds) {
-    m_writeTimeout = seconds;
-}
+void CSocket::SetWriteTimeout(int seconds) { m_writeTimeout = seconds; }
 
-void CSocket::SetInputEncryption(const std::shared_ptr<CARC4>& cipher) {
-    m_inputCipher = cipher;
-}
+void CSocket::SetInputEncryption(const std::shared_ptr<CARC4>& cipher) { m_inputCipher = cipher; }
 
-void CSocket::SetOutputEncryption(const std::shared_ptr<CARC4>& cipher) {
-    m_outputCipher = cipher;
-}
+void CSocket::SetOutputEncryption(const std::shared_ptr<CARC4>& cipher) { m_outputCipher = cipher; }
 
-CSocket::TWaitResult CSocket::WaitFor(short events, int timeoutSeconds) const {
+CSocket::TWaitResult CSocket::WaitFor(short events, int timeoutSeconds) const
+{
     pollfd watched = {m_descriptor, events, 0};
     const TClock::time_point deadline = DeadlineIn(timeoutSeconds);
     for (;;) {
@@ -175,18 +170,20 @@ CSocket::TWaitResult CSocket::WaitFor(short events, int timeoutSeconds) const {
     }
 }
 
-int CSocket::Fail(bool closeSocket) {
+int CSocket::Fail(bool closeSocket)
+{
     if (closeSocket) {
         Close();
     }
     return 0;
 }
 
-int CSocket::Send(unsigned char* buffer, int length) {
+int CSocket::Send(unsigned char* buffer, int length)
+{
     if (s_networkDown.exchange(false)) {
         Close();
-        LogInfo()
-            << "CSocket::Send - Network is signaled down, returning send failure to trigger reconnect." << std::endl;
+        LogInfo() << "CSocket::Send - Network is signaled down, returning send failure to trigger reconnect."
+                  << std::endl;
         return 0;
     }
     if (!IsValid() || length <= 0) {
@@ -210,8 +207,8 @@ int CSocket::Send(unsigned char* buffer, int length) {
         }
         if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             pollfd watched = {m_descriptor, POLLOUT, 0};
-            if (MillisecondsLeft(deadline) > 0 && ::poll(&watched, 1, MillisecondsLeft(deadline)) >= 0 &&
-                (watched.revents & (POLLERR | POLLNVAL | POLLHUP)) == 0) {
+            if (MillisecondsLeft(deadline) > 0 && ::poll(&watched, 1, MillisecondsLeft(deadline)) >= 0
+                && (watched.revents & (POLLERR | POLLNVAL | POLLHUP)) == 0) {
                 continue;
             }
         }
@@ -221,7 +218,8 @@ int CSocket::Send(unsigned char* buffer, int length) {
     return length;
 }
 
-int CSocket::Recv(unsigned char* buffer, int length) {
+int CSocket::Recv(unsigned char* buffer, int length)
+{
     if (!IsValid() || length <= 0) {
         return 0;
     }
@@ -247,11 +245,10 @@ int CSocket::Recv(unsigned char* buffer, int length) {
     return length;
 }
 
-bool CSocket::SendByte(unsigned char value) {
-    return Send(&value, 1) == 1;
-}
+bool CSocket::SendByte(unsigned char value) { return Send(&value, 1) == 1; }
 
-bool CSocket::SendInt32(int value) {
+bool CSocket::SendInt32(int value)
+{
     unsigned char bytes[4];
     for (int n = 0; n < 4; ++n) {
         bytes[n] = static_cast<unsigned char>(static_cast<unsigned int>(value) >> (8 * n));
@@ -259,7 +256,8 @@ bool CSocket::SendInt32(int value) {
     return Send(bytes, 4) == 4;
 }
 
-bool CSocket::SendVarInt32(int value) {
+bool CSocket::SendVarInt32(int value)
+{
     unsigned char bytes[MAX_VARINT_BYTES];
     unsigned int rest = static_cast<unsigned int>(value);
     int count = 0;
@@ -271,7 +269,8 @@ bool CSocket::SendVarInt32(int value) {
     return Send(bytes, count) == count;
 }
 
-bool CSocket::SendArray(const TByteArraySPtr& data) {
+bool CSocket::SendArray(const TByteArraySPtr& data)
+{
     if (!data || data->empty()) {
         return false;
     }
@@ -279,11 +278,10 @@ bool CSocket::SendArray(const TByteArraySPtr& data) {
     return Send(data->data(), length) == length;
 }
 
-bool CSocket::ReceiveByte(unsigned char* value) {
-    return Recv(value, 1) == 1;
-}
+bool CSocket::ReceiveByte(unsigned char* value) { return Recv(value, 1) == 1; }
 
-bool CSocket::ReceiveInt32(int* value) {
+bool CSocket::ReceiveInt32(int* value)
+{
     unsigned char bytes[4];
     if (Recv(bytes, 4) != 4) {
         return false;
@@ -296,7 +294,8 @@ bool CSocket::ReceiveInt32(int* value) {
     return true;
 }
 
-bool CSocket::ReceiveVarInt32(int* value) {
+bool CSocket::ReceiveVarInt32(int* value)
+{
     unsigned int result = 0;
     for (int count = 0; count < MAX_VARINT_BYTES; ++count) {
         unsigned char byte = 0;
@@ -316,7 +315,8 @@ bool CSocket::ReceiveVarInt32(int* value) {
     return false;
 }
 
-bool CSocket::ReceiveArray(const TByteArraySPtr& data) {
+bool CSocket::ReceiveArray(const TByteArraySPtr& data)
+{
     if (!data || data->empty()) {
         return data != nullptr;
     }
@@ -324,11 +324,12 @@ bool CSocket::ReceiveArray(const TByteArraySPtr& data) {
     return Recv(data->data(), length) == length;
 }
 
-bool CSocket::GetConnectedAddress(unsigned char* address) {
+bool CSocket::GetConnectedAddress(unsigned char* address)
+{
     sockaddr_in local = {};
     socklen_t length = sizeof(local);
-    if (!IsValid() || ::getsockname(m_descriptor, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
-        local.sin_family != AF_INET) {
+    if (!IsValid() || ::getsockname(m_descriptor, reinterpret_cast<sockaddr*>(&local), &length) != 0
+        || local.sin_family != AF_INET) {
         return false;
     }
     const unsigned char* ip = reinterpret_cast<const unsigned char*>(&local.sin_addr.s_addr);
@@ -346,30 +347,24 @@ bool CSocket::GetConnectedAddress(unsigned char* address) {
     return true;
 }
 
-int CSocket::GetLastConnectResult() const {
-    return m_lastConnectResult;
-}
+int CSocket::GetLastConnectResult() const { return m_lastConnectResult; }
 
-void CSocket::InitSocketCommunication(IPersistentStorage* storage) {
-    s_storage = storage;
-}
+void CSocket::InitSocketCommunication(IPersistentStorage* storage) { s_storage = storage; }
 
-void CSocket::ExitSocketCommunication() {}
+void CSocket::ExitSocketCommunication() { }
 
-void CSocket::SignalNetworkDown() {
-    s_networkDown = true;
-}
+void CSocket::SignalNetworkDown() { s_networkDown = true; }
 
-bool CSocket::HaveHadWorkingConnection() {
-    return s_hadWorkingConnection;
-}
+bool CSocket::HaveHadWorkingConnection() { return s_hadWorkingConnection; }
 
-void CSocket::ResetSharedState() {
+void CSocket::ResetSharedState()
+{
     s_networkDown = false;
     s_hadWorkingConnection = false;
 }
 
-void CSocket::Decompose(const std::wstring& address, std::string* host, std::string* port, std::string* path) {
+void CSocket::Decompose(const std::wstring& address, std::string* host, std::string* port, std::string* path)
+{
     const std::string text = CUtils::ConvertWideToChar(address);
     const size_t slash = text.find('/');
     const size_t colon = text.find(':');
@@ -380,11 +375,12 @@ void CSocket::Decompose(const std::wstring& address, std::string* host, std::str
     *host = text.substr(0, hasPort ? colon : slash);
 }
 
-std::string CSocket::ipout(int address) {
+std::string CSocket::ipout(int address)
+{
     const unsigned int value = static_cast<unsigned int>(address);
     char text[16];
     std::snprintf(text, sizeof(text), "%u.%u.%u.%u", value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF,
-                  (value >> 24) & 0xFF);
+        (value >> 24) & 0xFF);
     return text;
 }
 

@@ -21,9 +21,9 @@ public:
 
     // Outcome of the last Connect.
     enum TConnectResult {
-        CONNECT_FAILED = 0,          // resolution or connection failed
-        CONNECT_BIND_FAILED = 1,     // the required local interface could not be bound
-        CONNECT_NOT_ATTEMPTED = 2,   // not a client socket, or its descriptor is gone
+        CONNECT_FAILED = 0,  // resolution or connection failed
+        CONNECT_BIND_FAILED = 1,  // the required local interface could not be bound
+        CONNECT_NOT_ATTEMPTED = 2,  // not a client socket, or its descriptor is gone
         CONNECT_CONNECTED = 3
     };
 
@@ -90,7 +90,7 @@ private:
 
     const TSocketType m_type;
     std::atomic<int> m_descriptor;  // -1 until Connect creates it; released by the destructor
-    std::atomic<bool> m_closed;     // set by Close and by failures; never cleared
+    std::atomic<bool> m_closed;  // set by Close and by failures; never cleared
     std::shared_ptr<CARC4> m_inputCipher;
     std::shared_ptr<CARC4> m_outputCipher;
     std::atomic<int> m_lastConnectResult;

@@ -9,41 +9,48 @@
 
 namespace VexlaLib {
 
-CValueBinary::CValueBinary(const unsigned char* data, int length) {
-  assert(length > 0);
-  m_data.assign(data, data + length);
+CValueBinary::CValueBinary(const unsigned char* data, int length)
+{
+    assert(length > 0);
+    m_data.assign(data, data + length);
 }
 
-CValueBinary::CValueBinary(std::vector<unsigned char> data) : m_data(std::move(data)) {}
-
-void CValueBinary::Serialize(IOutputStream* out) const {
-  out->WriteVarInt32(GetLength());
-  out->WriteBytes(m_data.data(), m_data.size());
+CValueBinary::CValueBinary(std::vector<unsigned char> data)
+    : m_data(std::move(data))
+{
 }
 
-void CValueBinary::Dump(CLogStream& stream) const {
-  stream << "[" << GetLength() << "]{" << std::hex;
-  for (size_t i = 0; i < m_data.size(); ++i) {
-    stream << (i == 0 ? "0x" : ", 0x") << static_cast<unsigned int>(m_data[i]);
-  }
-  stream << std::dec;
+void CValueBinary::Serialize(IOutputStream* out) const
+{
+    out->WriteVarInt32(GetLength());
+    out->WriteBytes(m_data.data(), m_data.size());
 }
 
-std::unique_ptr<CValueBinary> CValueBinary::Deserialize(IInputStream* in) {
-  int length = 0;
-  if (!in->ReadVarInt32(&length)) {
-    return nullptr;
-  }
-  if (!IsWireSizeAcceptable(length, in->Available(), WIRE_LENGTH)) {
-    return nullptr;
-  }
-  std::vector<unsigned char> data(static_cast<size_t>(length));
-  for (unsigned char& byte : data) {
-    if (!in->ReadByte(&byte)) {
-      return nullptr;
+void CValueBinary::Dump(CLogStream& stream) const
+{
+    stream << "[" << GetLength() << "]{" << std::hex;
+    for (size_t i = 0; i < m_data.size(); ++i) {
+        stream << (i == 0 ? "0x" : ", 0x") << static_cast<unsigned int>(m_data[i]);
     }
-  }
-  return std::unique_ptr<CValueBinary>(new CValueBinary(std::move(data)));
+    stream << std::dec;
+}
+
+std::unique_ptr<CValueBinary> CValueBinary::Deserialize(IInputStream* in)
+{
+    int length = 0;
+    if (!in->ReadVarInt32(&length)) {
+        return nullptr;
+    }
+    if (!IsWireSizeAcceptable(length, in->Available(), WIRE_LENGTH)) {
+        return nullptr;
+    }
+    std::vector<unsigned char> data(static_cast<size_t>(length));
+    for (unsigned char& byte : data) {
+        if (!in->ReadByte(&byte)) {
+            return nullptr;
+        }
+    }
+    return std::unique_ptr<CValueBinary>(new CValueBinary(std::move(data)));
 }
 
 }  // namespace VexlaLib

@@ -11,24 +11,24 @@ class IInputStream;
 
 // Bytes with a length; an empty value (only ever received) holds no array.
 class CValueBinary : public CValue {
- public:
-  // Copies length bytes; length must be at least 1.
-  CValueBinary(const unsigned char* data, int length);
+public:
+    // Copies length bytes; length must be at least 1.
+    CValueBinary(const unsigned char* data, int length);
 
-  // The bytes, or null for an empty value.
-  unsigned char* GetData() { return m_data.empty() ? nullptr : m_data.data(); }
-  int GetLength() const { return static_cast<int>(m_data.size()); }
+    // The bytes, or null for an empty value.
+    unsigned char* GetData() { return m_data.empty() ? nullptr : m_data.data(); }
+    int GetLength() const { return static_cast<int>(m_data.size()); }
 
-  void Serialize(IOutputStream* out) const override;
-  int GetType() const override { return TYPE_BINARY; }
-  void Dump(CLogStream& stream) const override;
-  // Refuses a negative length or one beyond the remaining input before allocating.
-  static std::unique_ptr<CValueBinary> Deserialize(IInputStream* in);
+    void Serialize(IOutputStream* out) const override;
+    int GetType() const override { return TYPE_BINARY; }
+    void Dump(CLogStream& stream) const override;
+    // Refuses a negative length or one beyond the remaining input before allocating.
+    static std::unique_ptr<CValueBinary> Deserialize(IInputStream* in);
 
- private:
-  explicit CValueBinary(std::vector<unsigned char> data);
+private:
+    explicit CValueBinary(std::vector<unsigned char> data);
 
-  std::vector<unsigned char> m_data;
+    std::vector<unsigned char> m_data;
 };
 
 }  // namespace VexlaLib

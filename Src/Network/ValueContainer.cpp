@@ -8,21 +8,27 @@
 
 namespace VexlaLib {
 
-CValueContainer::CValueContainer(TPacketSPtr packet) : m_packet(std::move(packet)) { assert(m_packet); }
+CValueContainer::CValueContainer(TPacketSPtr packet)
+    : m_packet(std::move(packet))
+{
+    assert(m_packet);
+}
 
 void CValueContainer::Serialize(IOutputStream* out) const { m_packet->Serialize(out); }
 
-void CValueContainer::Dump(CLogStream& stream) const {
-  stream << "{";
-  m_packet->dump(stream);
+void CValueContainer::Dump(CLogStream& stream) const
+{
+    stream << "{";
+    m_packet->dump(stream);
 }
 
-std::unique_ptr<CValueContainer> CValueContainer::Deserialize(IInputStream* in, int depth) {
-  TPacketSPtr packet = CPacket::Deserialize(in, depth);
-  if (!packet) {
-    return nullptr;
-  }
-  return std::make_unique<CValueContainer>(std::move(packet));
+std::unique_ptr<CValueContainer> CValueContainer::Deserialize(IInputStream* in, int depth)
+{
+    TPacketSPtr packet = CPacket::Deserialize(in, depth);
+    if (!packet) {
+        return nullptr;
+    }
+    return std::make_unique<CValueContainer>(std::move(packet));
 }
 
 }  // namespace VexlaLib

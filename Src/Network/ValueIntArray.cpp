@@ -9,43 +9,50 @@
 
 namespace VexlaLib {
 
-CValueIntArray::CValueIntArray(const int* values, int count) {
-  assert(count > 0);
-  m_values.assign(values, values + count);
+CValueIntArray::CValueIntArray(const int* values, int count)
+{
+    assert(count > 0);
+    m_values.assign(values, values + count);
 }
 
-CValueIntArray::CValueIntArray(std::vector<int> values) : m_values(std::move(values)) {}
-
-void CValueIntArray::Serialize(IOutputStream* out) const {
-  out->WriteVarInt32(GetCount());
-  for (int value : m_values) {
-    out->WriteVarInt32(value);
-  }
+CValueIntArray::CValueIntArray(std::vector<int> values)
+    : m_values(std::move(values))
+{
 }
 
-void CValueIntArray::Dump(CLogStream& stream) const {
-  stream << "[" << GetCount() << "]{" << std::hex;
-  for (size_t i = 0; i < m_values.size(); ++i) {
-    stream << (i == 0 ? "0x" : ", 0x") << m_values[i];
-  }
-  stream << std::dec;
-}
-
-std::unique_ptr<CValueIntArray> CValueIntArray::Deserialize(IInputStream* in) {
-  int count = 0;
-  if (!in->ReadVarInt32(&count)) {
-    return nullptr;
-  }
-  if (!IsWireSizeAcceptable(count, in->Available(), WIRE_COUNT)) {
-    return nullptr;
-  }
-  std::vector<int> values(static_cast<size_t>(count));
-  for (int& value : values) {
-    if (!in->ReadVarInt32(&value)) {
-      return nullptr;
+void CValueIntArray::Serialize(IOutputStream* out) const
+{
+    out->WriteVarInt32(GetCount());
+    for (int value : m_values) {
+        out->WriteVarInt32(value);
     }
-  }
-  return std::unique_ptr<CValueIntArray>(new CValueIntArray(std::move(values)));
+}
+
+void CValueIntArray::Dump(CLogStream& stream) const
+{
+    stream << "[" << GetCount() << "]{" << std::hex;
+    for (size_t i = 0; i < m_values.size(); ++i) {
+        stream << (i == 0 ? "0x" : ", 0x") << m_values[i];
+    }
+    stream << std::dec;
+}
+
+std::unique_ptr<CValueIntArray> CValueIntArray::Deserialize(IInputStream* in)
+{
+    int count = 0;
+    if (!in->ReadVarInt32(&count)) {
+        return nullptr;
+    }
+    if (!IsWireSizeAcceptable(count, in->Available(), WIRE_COUNT)) {
+        return nullptr;
+    }
+    std::vector<int> values(static_cast<size_t>(count));
+    for (int& value : values) {
+        if (!in->ReadVarInt32(&value)) {
+            return nullptr;
+        }
+    }
+    return std::unique_ptr<CValueIntArray>(new CValueIntArray(std::move(values)));
 }
 
 }  // namespace VexlaLib

@@ -78,6 +78,15 @@ def test_hex_body_prints_the_dump():
     assert result.stdout.decode() == CONNECT_DUMP
 
 
+def test_logged_byte_list_is_accepted_as_input():
+    logged = "BINARY, [%d]{%s}" % (len(CONNECT), ", ".join("0x%x" % b for b in CONNECT))
+    result = run_dump(input_bytes=logged.encode())
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.decode() == CONNECT_DUMP
+    assert run_dump(input_bytes=b"{0x41, 0x100}").returncode == 2
+    assert run_dump(input_bytes=b"{0x41, 0x0").returncode == 2
+
+
 def test_binary_body_from_a_file_keeps_utf8_and_hides_the_password(tmp_path):
     path = tmp_path / "login.bin"
     path.write_bytes(LOGIN)

@@ -13,9 +13,9 @@ public:
     static const char* Usage();
 
     bool help = false;
-    bool binary = false;          // raw bytes instead of hex text
-    bool frames = false;          // frames (length, body, checksum) instead of one packet body
+    bool binary = false;  // raw bytes instead of hex text
+    bool frames = false;  // frames (length, body, checksum) instead of one packet body
     VexlaLib::TByteArraySPtr key;  // checksum key of the frames; empty for the plain CRC-32
     VexlaLib::TByteArray rc4Key;  // when set, the input is decrypted with it first
-    std::string inputPath;        // empty or "-": standard input
+    std::string inputPath;  // empty or "-": standard input
 };

@@ -6,7 +6,10 @@ namespace {
 const std::wstring kTimestampStart = L"Time: ";
 }
 
-CStreamLog::CStreamLog(FILE* stream) : m_stream(stream) {}
+CStreamLog::CStreamLog(FILE* stream)
+    : m_stream(stream)
+{
+}
 
 void CStreamLog::log(const std::wstring& text)
 {

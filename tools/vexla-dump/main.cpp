@@ -75,7 +75,7 @@ int DumpFrames(const TByteArraySPtr& input, const TByteArraySPtr& key)
         }
         mismatch = mismatch || result == CFrame::FRAME_BAD_CHECKSUM;
         std::printf("Frame %d: %zu bytes, %s\n", number, body->size(),
-                    result == CFrame::FRAME_OK ? "checksum ok" : "checksum mismatch");
+            result == CFrame::FRAME_OK ? "checksum ok" : "checksum mismatch");
         std::fflush(stdout);
         if (!DumpBody(body)) {
             std::fprintf(stderr, "vexla-dump: the body of frame %d is malformed\n", number);

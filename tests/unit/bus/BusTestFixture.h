@@ -66,10 +66,10 @@ protected:
     }
 
     // Makes a round trip to the echo service: every message `client` sent before has been handled after it.
-    void Barrier(const TBusConnectionSPtr& client, const std::string& service = SERVICE)
+    void Barrier(const TBusConnectionSPtr& client, const std::string& uri = "nylo://com.test.echo/echo")
     {
         std::vector<CBusReply> replies;
-        Call(client, "nylo://" + service + "/echo", "{}", BUS_ONE_REPLY, &replies);
+        Call(client, uri, "{}", BUS_ONE_REPLY, &replies);
         ASSERT_TRUE(WaitForReplies(replies, 1));
     }
 

@@ -15,22 +15,22 @@ namespace VexlaTest {
 // connection, driven with plain system calls so tests see the exact bytes on the wire.
 class CLoopbackListener {
 public:
-    CLoopbackListener() : m_listener(::socket(AF_INET, SOCK_STREAM, 0)), m_peer(-1), m_port(0)
-    {
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        ::listen(m_listener, 4);
-        socklen_t length = sizeof(address);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
+    CLoopbackListener() : m_listener(-1), m_peer(-1), m_port(0) { Listen(); }
     ~CLoopbackListener()
     {
         ClosePeer();
-        ::close(m_listener);
+        StopListening();
     }
+
+    // Refuses connections until ResumeListening, which listens on the same port again.
+    void StopListening()
+    {
+        if (m_listener >= 0) {
+            ::close(m_listener);
+            m_listener = -1;
+        }
+    }
+    void ResumeListening() { Listen(); }
 
     CLoopbackListener(const CLoopbackListener&) = delete;
     CLoopbackListener& operator=(const CLoopbackListener&) = delete;
@@ -92,6 +92,22 @@ public:
     }
 
 private:
+    void Listen()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int reuse = 1;
+        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse));
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<unsigned short>(m_port));
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        ::listen(m_listener, 8);
+        socklen_t length = sizeof(address);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+
     int m_listener;
     int m_peer;
     int m_port;

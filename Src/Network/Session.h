@@ -1,0 +1,165 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Network/IServerDiscovery.h"
+#include "Network/Packet.h"
+#include "Network/Socket.h"
+#include "Utils/ByteArray.h"
+#include "Utils/Lock.h"
+#include "Utils/RSA.h"
+#include "Utils/Signal.h"
+
+namespace VexlaLib {
+
+class CConnectionSettings;
+class CNetModule;
+class IPersistentStorage;
+
+// One logical connection to a Vexla server: picks the server, runs the handshake that authenticates
+// it and agrees the traffic keys, holds the credentials and the session identifier for logging in
+// again, and decides whether a lost connection may be re-established.
+//
+// Locks: the connect lock serialises Connect and Disconnect; the state lock guards the sockets, the
+// identifiers, the credentials, the checksum key and the saved login packet, and is only ever taken
+// inside the connect lock, never the other way round. Flags shared between threads are atomic.
+class CSession {
+public:
+    enum TSessionState {
+        STATE_IDLE = 0,
+        STATE_HANDSHAKE_DONE = 1,
+        STATE_WAIT_IDENTITY = 2,
+        STATE_WAIT_CONNECTED = 3,
+    };
+
+    enum THandshakeResult {
+        HANDSHAKE_SUCCESS = 0,
+        HANDSHAKE_REDIRECT = 1,
+        HANDSHAKE_RETRY = 2,
+        HANDSHAKE_ERROR = 3,
+        HANDSHAKE_WARNING = 4,
+        HANDSHAKE_NOT_AN_ANSWER = 5,
+    };
+
+    enum TConnectResult {
+        CONNECT_TEMPORARY_FAILURE = 0,
+        CONNECT_NO_INTERFACE = 1,
+        CONNECT_NO_NETWORK = 2,
+        CONNECT_CONNECTED = 3,
+        CONNECT_PAUSED = 4,
+        CONNECT_MISSING_INFORMATION = 5,
+        CONNECT_STOP = 6,
+    };
+
+    typedef std::function<std::unique_ptr<IServerDiscovery>()> TDiscoveryFactory;
+
+    CSession(CNetModule* netModule, IPersistentStorage* storage, CConnectionSettings* settings);
+    ~CSession();
+
+    CSession(const CSession&) = delete;
+    CSession& operator=(const CSession&) = delete;
+
+    // The sender thread's entry: connects, runs the handshake and keeps what the login needs. A handshake
+    // continue request is replaced by the login packet whose handshake it resumes.
+    TConnectResult Connect(TPacketSPtr& login);
+
+    TSocketSPtr GetSocket();
+    TByteArraySPtr GetMacKey();
+    std::wstring GetLocalConnectionAddress();
+
+    void Disconnect(bool clearSession);
+    void SetForceDisconnect(bool state);
+    bool DisconnectWasForced() const;
+    // Closes the sockets and ends a discovery request, waking any thread blocked on them.
+    void CloseSockets();
+    bool SignalReconnectNeeded(bool clearSession);
+    void ForceNewSessionReconnect();
+    void PutFakeLoggedoutPacketOnReceivedQueue();
+    TPacketSPtr MakeLoginPacket();
+
+    bool HandlePacket_LOGGEDIN(TPacketSPtr packet);
+    void HandlePacket_SAVEDATA(TPacketSPtr packet);
+    bool IsNewSession() const;
+
+    bool SignalReceived(bool force);
+    void WaitForReceivedSignal(bool arm, bool waitingForLogout);
+    // The receiver's pause while there is no connection socket.
+    void WaitForSignal();
+
+    const TByteArraySPtr& GetNodeId() const { return m_nodeId; }
+    // Installs the discovery client used when "USE_SDF_SERVER" is "YES"; without one, discovery counts
+    // as failed without a network verdict.
+    void SetDiscoveryFactory(const TDiscoveryFactory& factory);
+
+private:
+    bool TakeCredentials(const TPacketSPtr& login);
+    bool RunDiscovery(TConnectResult* result);
+    bool OpenHandshakeSocket();
+    TConnectResult GiveUp();
+    void DisconnectLocked(bool clearSession);
+    void CloseSocketsLocked();
+    void ResetHandshake(bool clearIdentifiers);
+
+    THandshakeResult PerformHandshake(const TSocketSPtr& socket);
+    THandshakeResult WaitForPacket(const TSocketSPtr& socket, int expectedChunk);
+    THandshakeResult HandleHandshakeResponse(const TPacketSPtr& packet, int expectedChunk);
+    bool SendPacket_Connect(const TSocketSPtr& socket);
+    bool SendPacket_MasterKey(const TSocketSPtr& socket);
+    bool SendPacket_ClientData(const TSocketSPtr& socket);
+    THandshakeResult HandlePacket_SERVERIDENTITY(const TPacketSPtr& packet);
+    THandshakeResult HandlePacket_CONNECTED(const TPacketSPtr& packet);
+    THandshakeResult HandlePacket_REDIRECT(const TPacketSPtr& packet);
+    THandshakeResult HandlePacket_ERROR(const TPacketSPtr& packet);
+    THandshakeResult HandlePacket_WARNING(const TPacketSPtr& packet);
+    bool PassesUpgradeCheck(const TPacketSPtr& connected) const;
+    std::vector<unsigned char> GenerateKey(const std::vector<unsigned char>& label) const;
+    static void GenerateRandomBytes(std::vector<unsigned char>* bytes);
+    static TByteArraySPtr LoadOrCreateNodeId(IPersistentStorage* storage);
+    std::wstring GetServerAddress();
+
+    // Credentials and identifiers (state lock).
+    std::wstring m_userName;
+    std::wstring m_password;
+    std::wstring m_devicePstnNumber;
+    const TByteArraySPtr m_nodeId;
+    TByteArraySPtr m_sessionId;
+    std::wstring m_sdfSessionId;
+    std::atomic<bool> m_newSession;
+    int m_operatorId;
+
+    CLock m_connectLock;
+    CLock m_stateLock;
+    CNetModule* const m_netModule;
+
+    CSignal m_receivedSignal;
+    std::atomic<bool> m_useWaitSignal;
+    std::atomic<bool> m_waitingForLogout;
+    std::atomic<bool> m_forcedDisconnect;
+    std::atomic<bool> m_AllowReconnect;
+
+    TSocketSPtr m_connectionSocket;           // state lock
+    std::atomic<int> m_sessionState;
+    TDiscoveryFactory m_discoveryFactory;
+    IServerDiscovery* m_discovery;            // state lock; owned by RunDiscovery while it runs
+    TSocketSPtr m_handshakeSocket;            // state lock
+
+    // Handshake data, used by the sender thread inside Connect only.
+    std::wstring m_currentServerAddress;
+    unsigned int m_serverIndex;
+    unsigned char m_localAddress[6];
+    std::vector<unsigned char> m_clientRandom;
+    std::vector<unsigned char> m_serverRandom;
+    std::vector<unsigned char> m_masterSecret;
+    CRSA m_serverKey;
+    TByteArraySPtr m_macKey;                  // state lock
+    TPacketSPtr m_savedLoginPacket;           // state lock
+
+    IPersistentStorage* const m_storage;
+    CConnectionSettings* const m_settings;
+};
+
+}  // namespace VexlaLib

@@ -1,0 +1,187 @@
+#include "Scenario.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace ServerSim {
+
+CScenario::CScenario() : m_identityKey(TIdentityKey::ePrimary), m_timeOffset(0), m_logoutReason(1) {}
+
+bool CScenario::Load(const std::string& path, std::string& error)
+{
+    std::ifstream file(path);
+    if (!file) {
+        error = "cannot read scenario file " + path;
+        return false;
+    }
+    std::stringstream text;
+    text << file.rdbuf();
+    TJsonPtr scenario = CJson::Parse(text.str());
+    if (!scenario || !json_object_is_type(scenario.get(), json_type_object)) {
+        error = "scenario file " + path + " is not a JSON object";
+        return false;
+    }
+    return Apply(scenario.get(), error);
+}
+
+bool CScenario::Apply(json_object* scenario, std::string& error)
+{
+    TIdentityKey key = IdentityKey();
+    const std::string identity = CJson::GetString(scenario, "identity", "");
+    if (!identity.empty() && !ParseIdentityKey(identity, key)) {
+        error = "identity must be primary, backup or corrupt";
+        return false;
+    }
+    std::map<std::string, SAccount> accounts;
+    if (json_object* list = CJson::Get(scenario, "accounts")) {
+        if (!json_object_is_type(list, json_type_array)) {
+            error = "accounts must be a list";
+            return false;
+        }
+        for (size_t i = 0; i < json_object_array_length(list); ++i) {
+            SAccount account;
+            if (!ParseAccount(json_object_array_get_idx(list, i), account, error)) {
+                return false;
+            }
+            accounts[account.name] = account;
+        }
+    }
+    json_object* connected = CJson::Get(scenario, "connected");
+    if (connected != nullptr && !json_object_is_type(connected, json_type_object)) {
+        error = "connected must be an object of packet fields";
+        return false;
+    }
+    std::map<std::string, std::string> sessions;
+    if (json_object* known = CJson::Get(scenario, "sessions")) {
+        if (!json_object_is_type(known, json_type_object)) {
+            error = "sessions must map session identifiers (hex) to account names";
+            return false;
+        }
+        json_object_object_foreach(known, id, name)
+        {
+            sessions[id] = json_object_get_string(name);
+        }
+    }
+
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_identityKey = key;
+    for (const auto& entry : accounts) {
+        m_accounts[entry.first] = entry.second;
+    }
+    if (connected != nullptr) {
+        m_connectedFields = CJson::ToLine(connected);
+    }
+    m_timeOffset = static_cast<int>(CJson::GetInt(scenario, "time_offset", m_timeOffset));
+    m_logoutReason = static_cast<int>(CJson::GetInt(scenario, "logout_reason", m_logoutReason));
+    m_sessions.insert(sessions.begin(), sessions.end());
+    return true;
+}
+
+bool CScenario::ParseAccount(json_object* object, SAccount& account, std::string& error) const
+{
+    account = SAccount();
+    account.name = CJson::GetString(object, "name", "");
+    if (account.name.empty()) {
+        error = "an account needs a name";
+        return false;
+    }
+    account.password = CJson::GetString(object, "password", "");
+    const std::string outcome = CJson::GetString(object, "outcome", "ok");
+    if (outcome == "ok") {
+        account.outcome = TLoginOutcome::eLoggedIn;
+    } else if (outcome == "loggedout") {
+        account.outcome = TLoginOutcome::eLoggedOut;
+    } else if (outcome == "error") {
+        account.outcome = TLoginOutcome::eError;
+    } else if (outcome == "silent") {
+        account.outcome = TLoginOutcome::eSilent;
+    } else {
+        error = "outcome of " + account.name + " must be ok, loggedout, error or silent";
+        return false;
+    }
+    account.code = static_cast<int>(CJson::GetInt(object, "code", 0));
+    account.saveData = CJson::GetBool(object, "save_data", true);
+    if (json_object* extra = CJson::Get(object, "loggedin")) {
+        if (!json_object_is_type(extra, json_type_object)) {
+            error = "loggedin of " + account.name + " must be an object of packet fields";
+            return false;
+        }
+        account.loggedIn = CJson::ToLine(extra);
+    }
+    return true;
+}
+
+bool CScenario::FindAccount(const std::string& name, SAccount& account) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto found = m_accounts.find(name);
+    if (found == m_accounts.end()) {
+        return false;
+    }
+    account = found->second;
+    return true;
+}
+
+void CScenario::SetAccount(const SAccount& account)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_accounts[account.name] = account;
+}
+
+TIdentityKey CScenario::IdentityKey() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_identityKey;
+}
+
+void CScenario::SetIdentityKey(TIdentityKey key)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_identityKey = key;
+}
+
+bool CScenario::ParseIdentityKey(const std::string& text, TIdentityKey& key)
+{
+    if (text == "primary") {
+        key = TIdentityKey::ePrimary;
+    } else if (text == "backup") {
+        key = TIdentityKey::eBackup;
+    } else if (text == "corrupt") {
+        key = TIdentityKey::eCorrupt;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::string CScenario::ConnectedFields() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_connectedFields;
+}
+
+void CScenario::SetConnectedFields(const std::string& fields)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_connectedFields = fields;
+}
+
+int CScenario::TimeOffset() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_timeOffset;
+}
+
+int CScenario::LogoutReason() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_logoutReason;
+}
+
+std::map<std::string, std::string> CScenario::Sessions() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_sessions;
+}
+
+}  // namespace ServerSim

@@ -1,0 +1,11 @@
+#include "SimNetwork.h"
+
+namespace ServerSim {
+
+CSimNetwork::CSimNetwork()
+{
+    m_dispatcher.Register(m_handshake);
+    m_dispatcher.Register(m_login);
+}
+
+}  // namespace ServerSim

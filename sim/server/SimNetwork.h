@@ -1,0 +1,25 @@
+#pragma once
+
+#include "ChunkDispatcher.h"
+#include "HandshakeHandler.h"
+#include "LoginHandler.h"
+
+namespace ServerSim {
+
+// The simulated network's areas, each a handler registered with the dispatcher by chunk kind. A
+// new area is one more handler member registered in the constructor.
+class CSimNetwork {
+public:
+    CSimNetwork();
+    CSimNetwork(const CSimNetwork&) = delete;
+    CSimNetwork& operator=(const CSimNetwork&) = delete;
+
+    const CChunkDispatcher& Dispatcher() const { return m_dispatcher; }
+
+private:
+    CHandshakeHandler m_handshake;
+    CLoginHandler m_login;
+    CChunkDispatcher m_dispatcher;
+};
+
+}  // namespace ServerSim
