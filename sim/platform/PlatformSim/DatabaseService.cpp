@@ -85,24 +85,38 @@ void CDatabaseService::Get(const TBusMessageSPtr& message)
 
 void CDatabaseService::Put(const TBusMessageSPtr& message)
 {
-    TJsonPtr request = ReadRequest(message);
-    if (!request)
-    {
-        return;
-    }
-    CRecordStore::TRecords written;
-    std::string error;
-    if (!m_store.Put(JsonMember(request.get(), "objects"), &written, &error))
-    {
-        CPlatformBus::Respond(message, FailureReply(BAD_REQUEST, error));
-        return;
-    }
-    CPlatformBus::Respond(message, ResultsReply(written, true));
-    AfterWrites("put", written);
+    Write(message, "put", "objects",
+          [this](json_object* objects, CRecordStore::TRecords* written, std::string* error) {
+              return m_store.Put(objects, written, error);
+          },
+          nullptr);
 }
 
 void CDatabaseService::Merge(const TBusMessageSPtr& message)
 {
+    Write(message, "merge", "objects",
+          [this](json_object* objects, CRecordStore::TRecords* written, std::string* error) {
+              return m_store.Merge(objects, written, error);
+          },
+          [this](const CRecordQuery& query, json_object* request, CRecordStore::TRecords* written, std::string* error) {
+              return m_store.Merge(query, JsonMember(request, "props"), written, error);
+          });
+}
+
+void CDatabaseService::Delete(const TBusMessageSPtr& message)
+{
+    Write(message, "del", "ids",
+          [this](json_object* ids, CRecordStore::TRecords* deleted, std::string* error) {
+              return m_store.Delete(ids, deleted, error);
+          },
+          [this](const CRecordQuery& query, json_object*, CRecordStore::TRecords* deleted, std::string* error) {
+              return m_store.Delete(query, deleted, error);
+          });
+}
+
+void CDatabaseService::Write(const TBusMessageSPtr& message, const char* operation, const char* listMember,
+                             const TByList& byList, const TByQuery& byQuery)
+{
     TJsonPtr request = ReadRequest(message);
     if (!request)
     {
@@ -110,42 +124,11 @@ void CDatabaseService::Merge(const TBusMessageSPtr& message)
     }
     CRecordStore::TRecords written;
     std::string error;
-    bool merged = false;
-    if (json_object* objects = JsonMember(request.get(), "objects"))
-    {
-        merged = m_store.Merge(objects, &written, &error);
-    }
-    else
-    {
-        CRecordQuery query;
-        if (!ReadQuery(message, request.get(), &query))
-        {
-            return;
-        }
-        merged = m_store.Merge(query, JsonMember(request.get(), "props"), &written, &error);
-    }
-    if (!merged)
-    {
-        CPlatformBus::Respond(message, FailureReply(BAD_REQUEST, error));
-        return;
-    }
-    CPlatformBus::Respond(message, ResultsReply(written, true));
-    AfterWrites("merge", written);
-}
-
-void CDatabaseService::Delete(const TBusMessageSPtr& message)
-{
-    TJsonPtr request = ReadRequest(message);
-    if (!request)
-    {
-        return;
-    }
-    CRecordStore::TRecords deleted;
-    std::string error;
+    json_object* list = JsonMember(request.get(), listMember);
     bool done = false;
-    if (json_object* ids = JsonMember(request.get(), "ids"))
+    if (list != nullptr || !byQuery)
     {
-        done = m_store.Delete(ids, &deleted, &error);
+        done = byList(list, &written, &error);
     }
     else
     {
@@ -154,15 +137,15 @@ void CDatabaseService::Delete(const TBusMessageSPtr& message)
         {
             return;
         }
-        done = m_store.Delete(query, &deleted, &error);
+        done = byQuery(query, request.get(), &written, &error);
     }
     if (!done)
     {
         CPlatformBus::Respond(message, FailureReply(BAD_REQUEST, error));
         return;
     }
-    CPlatformBus::Respond(message, ResultsReply(deleted, true));
-    AfterWrites("del", deleted);
+    CPlatformBus::Respond(message, ResultsReply(written, true));
+    AfterWrites(operation, written);
 }
 
 void CDatabaseService::Watch(const TBusMessageSPtr& message)

@@ -9,6 +9,7 @@
 #include "PlatformSim/RecordStore.h"
 #include "PlatformSim/SimEvents.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,13 @@ private:
     void Merge(const TBusMessageSPtr& message);
     void Delete(const TBusMessageSPtr& message);
     void Watch(const TBusMessageSPtr& message);
+    using TByList = std::function<bool(json_object* list, CRecordStore::TRecords* written, std::string* error)>;
+    using TByQuery = std::function<bool(const CRecordQuery& query, json_object* request, CRecordStore::TRecords* written,
+                                        std::string* error)>;
+    // A write naming its records by the array `listMember` (done by `byList`) or, when that is absent
+    // and `byQuery` is given, by "query"; answers the results and publishes the writes.
+    void Write(const TBusMessageSPtr& message, const char* operation, const char* listMember, const TByList& byList,
+               const TByQuery& byQuery);
     void OnCancelled(const TBusMessageSPtr& message);
 
     // Reads the "query" member of `request`; answers the failure itself when it is missing or malformed.

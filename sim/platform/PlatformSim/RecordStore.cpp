@@ -185,13 +185,10 @@ bool CRecordStore::Merge(json_object* objects, TRecords* written, std::string* e
                     }
                     return false;
                 }
-                MergeInto(record.get(), patch, true);
-                json_object_object_add(record.get(), "_rev", json_object_new_int64(NextRev()));
-                if (!Save(record.get(), error))
+                if (!Rewrite(std::move(record), patch, written, error))
                 {
                     return false;
                 }
-                written->push_back(std::move(record));
             }
             return true;
         },
@@ -214,13 +211,10 @@ bool CRecordStore::Merge(const CRecordQuery& query, json_object* props, TRecords
             }
             for (TJsonPtr& record : found)
             {
-                MergeInto(record.get(), props, true);
-                json_object_object_add(record.get(), "_rev", json_object_new_int64(NextRev()));
-                if (!Save(record.get(), error))
+                if (!Rewrite(std::move(record), props, written, error))
                 {
                     return false;
                 }
-                written->push_back(std::move(record));
             }
             return true;
         },
@@ -232,19 +226,7 @@ bool CRecordStore::Delete(json_object* ids, TRecords* deleted, std::string* erro
     return InTransaction(
         [&] {
             TRecords found;
-            if (!Get(ids, &found, error))
-            {
-                return false;
-            }
-            for (TJsonPtr& record : found)
-            {
-                if (!Remove(JsonStringMember(record.get(), "_id"), error))
-                {
-                    return false;
-                }
-                deleted->push_back(std::move(record));
-            }
-            return true;
+            return Get(ids, &found, error) && RemoveAll(&found, deleted, error);
         },
         error);
 }
@@ -254,19 +236,7 @@ bool CRecordStore::Delete(const CRecordQuery& query, TRecords* deleted, std::str
     return InTransaction(
         [&] {
             TRecords found;
-            if (!FindIn(query, &found, error))
-            {
-                return false;
-            }
-            for (TJsonPtr& record : found)
-            {
-                if (!Remove(JsonStringMember(record.get(), "_id"), error))
-                {
-                    return false;
-                }
-                deleted->push_back(std::move(record));
-            }
-            return true;
+            return FindIn(query, &found, error) && RemoveAll(&found, deleted, error);
         },
         error);
 }
@@ -353,13 +323,29 @@ bool CRecordStore::Save(json_object* record, std::string* error)
     return true;
 }
 
-bool CRecordStore::Remove(const std::string& id, std::string* error)
+bool CRecordStore::Rewrite(TJsonPtr record, json_object* patch, TRecords* written, std::string* error)
 {
-    CSqlStatement remove(m_db, "DELETE FROM records WHERE id = ?");
-    if (!remove.Bind(1, id).Execute())
+    MergeInto(record.get(), patch, true);
+    json_object_object_add(record.get(), "_rev", json_object_new_int64(NextRev()));
+    if (!Save(record.get(), error))
     {
-        *error = "Cannot delete a record: " + LastError();
         return false;
+    }
+    written->push_back(std::move(record));
+    return true;
+}
+
+bool CRecordStore::RemoveAll(TRecords* records, TRecords* deleted, std::string* error)
+{
+    for (TJsonPtr& record : *records)
+    {
+        CSqlStatement remove(m_db, "DELETE FROM records WHERE id = ?");
+        if (!remove.Bind(1, JsonStringMember(record.get(), "_id")).Execute())
+        {
+            *error = "Cannot delete a record: " + LastError();
+            return false;
+        }
+        deleted->push_back(std::move(record));
     }
     return true;
 }

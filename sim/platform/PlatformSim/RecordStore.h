@@ -51,7 +51,10 @@ private:
     bool FindIn(const CRecordQuery& query, TRecords* found, std::string* error);
     TJsonPtr Load(const std::string& id, std::string* error);
     bool Save(json_object* record, std::string* error);
-    bool Remove(const std::string& id, std::string* error);
+    // Merges `patch` into `record`, gives it the next "_rev", saves it and adds it to `written`.
+    bool Rewrite(TJsonPtr record, json_object* patch, TRecords* written, std::string* error);
+    // Deletes every record of `records`, moving each into `deleted`.
+    bool RemoveAll(TRecords* records, TRecords* deleted, std::string* error);
     int64_t NextRev();
     std::string NewId(std::string* error);
     std::string LastError() const;
