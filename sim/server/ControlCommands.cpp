@@ -3,6 +3,7 @@
 #include <chrono>
 #include <set>
 
+#include "ChatControl.h"
 #include "Connection.h"
 #include "Directives.h"
 #include "EventLog.h"
@@ -64,11 +65,16 @@ std::string CControlCommands::Execute(const std::string& line)
     if (name == "identity") return Identity(c);
     if (name == "connected") return Connected(c);
     if (name == "account") return Account(c);
+    if (name == "sdf") {
+        std::string error;
+        return m_context.scenario.SetSdfAnswer(c, error) ? OkLine() : ErrorLine(error);
+    }
     if (name == "sessions") return Sessions();
     if (name == "send" || name == "bad_checksum" || name == "undecodable") return Send(c, name);
     if (name == "stall") return Stall(c, true);
     if (name == "resume") return Stall(c, false);
     if (name == "drop") return Drop(c);
+    if (CChatControl::Handles(name)) return CChatControl::Execute(m_context.chats, name, c);
     return ErrorLine("unknown command \"" + name + "\"");
 }
 

@@ -7,14 +7,11 @@
 #include <cstdint>
 
 #include "Network/ByteArrayInputStream.h"
-#include "Network/ByteArrayOutputStream.h"
-#include "Utils/CRC32.h"
-#include "Utils/LogStream.h"
+#include "Network/Frame.h"
 
 namespace ServerSim {
 
-using VexlaLib::CByteArrayOutputStream;
-using VexlaLib::CCRC32;
+using VexlaLib::CFrame;
 using VexlaLib::TByteArray;
 using VexlaLib::TByteArraySPtr;
 using VexlaLib::TPacketSPtr;
@@ -65,34 +62,31 @@ size_t CFrameChannel::Available() const
 
 CFrameChannel::TReadResult CFrameChannel::ReadFrame(TPacketSPtr& packet, TByteArraySPtr& body)
 {
+    // CFrame::Read wants the whole frame available up front; a socket delivers it piecemeal, so
+    // the frame is read here with CFrame's length bound and checksum.
     packet.reset();
     int length = 0;
     if (!ReadVarInt32(&length)) {
         return FRAME_CLOSED;
     }
-    if (length < 0 || length > MAX_BODY_LENGTH) {
-        // Nothing after a length like this can be trusted to be aligned.
-        VexlaLib::LogError() << "vexla-server-sim: frame length " << length << " out of range; closing.";
-        return FRAME_BAD_LENGTH;
+    if (!CFrame::IsBodyLengthAcceptable(length)) {
+        return FRAME_BAD_LENGTH;  // nothing after it can be trusted to be aligned
     }
     body = std::make_shared<TByteArray>(static_cast<size_t>(length));
-    for (int i = 0; i < length; ++i) {
-        if (!ReadByte(&(*body)[static_cast<size_t>(i)])) {
+    for (unsigned char& byte : *body) {
+        if (!ReadByte(&byte)) {
             return FRAME_CLOSED;
         }
     }
     uint32_t checksum = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < CFrame::CHECKSUM_LENGTH; ++i) {
         unsigned char byte;
         if (!ReadByte(&byte)) {
             return FRAME_CLOSED;
         }
         checksum |= static_cast<uint32_t>(byte) << (8 * i);
     }
-    CCRC32 crc;
-    crc.Reset(m_checksumKey);
-    crc.Update(body);
-    if (crc.GetCheckSum() != checksum) {
+    if (CFrame::Checksum(m_checksumKey, body) != checksum) {
         return FRAME_BAD_CHECKSUM;
     }
     VexlaLib::CByteArrayInputStream in(body);
@@ -102,51 +96,45 @@ CFrameChannel::TReadResult CFrameChannel::ReadFrame(TPacketSPtr& packet, TByteAr
 
 bool CFrameChannel::WritePacket(const VexlaLib::CPacket& packet)
 {
-    CByteArrayOutputStream body;
-    packet.Serialize(&body);
-    return WriteFrame(*body.ToByteArray(), FAULT_NONE);
+    return WriteFrame(&packet, FAULT_NONE);
 }
 
 bool CFrameChannel::WriteBadChecksum(const VexlaLib::CPacket& packet)
 {
-    CByteArrayOutputStream body;
-    packet.Serialize(&body);
-    return WriteFrame(*body.ToByteArray(), FAULT_CHECKSUM);
+    return WriteFrame(&packet, FAULT_CHECKSUM);
 }
 
 bool CFrameChannel::WriteUndecodable()
 {
-    // A container mark other than 0x41 fails decoding at the first byte.
-    return WriteFrame(TByteArray{0x42, 0x00}, FAULT_NONE);
+    return WriteFrame(nullptr, FAULT_UNDECODABLE);
 }
 
 bool CFrameChannel::WriteHalfFrame(const VexlaLib::CPacket& packet)
 {
-    CByteArrayOutputStream body;
-    packet.Serialize(&body);
-    return WriteFrame(*body.ToByteArray(), FAULT_HALF);
+    return WriteFrame(&packet, FAULT_HALF);
 }
 
-bool CFrameChannel::WriteFrame(const TByteArray& body, TFrameFault fault)
+bool CFrameChannel::WriteFrame(const VexlaLib::CPacket* packet, TFrameFault fault)
 {
     std::lock_guard<std::mutex> guard(m_writeLock);
     if (m_writeBroken) {
         return false;
     }
-    CCRC32 crc;
-    crc.Reset(m_writeChecksumKey);
-    crc.Update(body.data(), body.size());
-    uint32_t checksum = crc.GetCheckSum();
+    TByteArray bytes;
+    if (fault == FAULT_UNDECODABLE) {
+        // A container mark other than 0x41 fails decoding at the first byte.
+        const TByteArraySPtr body = std::make_shared<TByteArray>(TByteArray{0x42, 0x00});
+        const uint32_t checksum = CFrame::Checksum(m_writeChecksumKey, body);
+        bytes = {static_cast<unsigned char>(body->size()), 0x42, 0x00};
+        for (int i = 0; i < CFrame::CHECKSUM_LENGTH; ++i) {
+            bytes.push_back(static_cast<unsigned char>(checksum >> (8 * i)));
+        }
+    } else {
+        bytes = *CFrame::Encode(*packet, m_writeChecksumKey);
+    }
     if (fault == FAULT_CHECKSUM) {
-        checksum ^= 1u;
+        bytes.back() ^= 0x01;
     }
-    CByteArrayOutputStream frame;
-    frame.WriteVarInt32(static_cast<int>(body.size()));
-    frame.WriteBytes(body.data(), body.size());
-    for (int i = 0; i < 4; ++i) {
-        frame.WriteByte(static_cast<unsigned char>(checksum >> (8 * i)));
-    }
-    TByteArray& bytes = *frame.ToByteArray();
     const size_t count = fault == FAULT_HALF ? bytes.size() / 2 : bytes.size();
     if (m_outCipher && count > 0) {
         m_outCipher->EncryptBytes(bytes.data(), 0, static_cast<int>(count));

@@ -10,16 +10,12 @@
 
 namespace ServerSim {
 
-// The server end of one client's TCP stream: frames (varint body length, body, keyed CRC-32) in
-// both directions, each direction through its own RC4 cipher once the handshake switched them on.
+// The server end of one client's TCP stream: frames (CFrame) in both directions, each direction through its own RC4 cipher once the handshake switched them on.
 // One thread reads (the connection's); any thread may write, writes are serialised. The channel owns
 // the descriptor and closes it on destruction; Shutdown wakes a blocked reader from another thread.
 class CFrameChannel : private VexlaLib::IInputStream {
 public:
     enum TReadResult { FRAME_OK, FRAME_BAD_CHECKSUM, FRAME_UNDECODABLE, FRAME_BAD_LENGTH, FRAME_CLOSED };
-
-    // Largest body accepted from a client.
-    static const int MAX_BODY_LENGTH = 16 * 1024 * 1024;
 
     explicit CFrameChannel(int fd);
     ~CFrameChannel() override;
@@ -48,13 +44,13 @@ public:
     void Shutdown();
 
 private:
-    enum TFrameFault { FAULT_NONE, FAULT_CHECKSUM, FAULT_HALF };
+    enum TFrameFault { FAULT_NONE, FAULT_CHECKSUM, FAULT_UNDECODABLE, FAULT_HALF };
 
     // IInputStream over the socket: one decrypted byte at a time from a read buffer.
     bool ReadByte(unsigned char* byte) override;
     size_t Available() const override;
 
-    bool WriteFrame(const VexlaLib::TByteArray& body, TFrameFault fault);
+    bool WriteFrame(const VexlaLib::CPacket* packet, TFrameFault fault);
 
     const int m_fd;
     unsigned char m_readBuffer[4096];

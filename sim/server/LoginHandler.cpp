@@ -21,6 +21,7 @@ using namespace VexlaLib;
 namespace {
 
 // Server logout reasons.
+const int kReasonNameTaken = 5;
 const int kReasonNoSuchIdentity = 7;
 const int kReasonWrongPassword = 8;
 
@@ -28,7 +29,7 @@ const int kReasonWrongPassword = 8;
 
 std::vector<int> CLoginHandler::Chunks() const
 {
-    return {CHUNK_LOGIN, CHUNK_LOGOUT};
+    return {CHUNK_LOGIN, CHUNK_REGISTERUSER, CHUNK_LOGOUT};
 }
 
 void CLoginHandler::Handle(CConnection& connection, const CPacket& packet)
@@ -37,6 +38,8 @@ void CLoginHandler::Handle(CConnection& connection, const CPacket& packet)
     packet.GetAttrInt32(KEY_CHUNKTYPE, &chunk);
     if (chunk == CHUNK_LOGIN) {
         OnLogin(connection, packet);
+    } else if (chunk == CHUNK_REGISTERUSER) {
+        OnRegister(connection, packet);
     } else {
         OnLogout(connection);
     }
@@ -80,6 +83,33 @@ void CLoginHandler::OnLogin(CConnection& connection, const CPacket& packet)
     case TLoginOutcome::eSilent:
         break;
     }
+}
+
+void CLoginHandler::OnRegister(CConnection& connection, const CPacket& packet)
+{
+    if (CDirectiveAnswer::Apply(connection, "login")) {
+        return;
+    }
+    std::wstring name;
+    std::wstring password;
+    if (!packet.GetAttrString(KEY_VEXLANAME, &name) || name.empty() || !packet.GetAttrString(KEY_PASSWORD, &password)) {
+        SendLoggedOut(connection, kReasonNoSuchIdentity);
+        return;
+    }
+    SAccount account;
+    CScenario& scenario = connection.Context().scenario;
+    account.name = CUtils::ConvertWideToChar(name);
+    if (scenario.FindAccount(account.name, account)) {
+        CPacket answer(CPacket::OUTGOING);
+        answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_LOGGEDOUT)));
+        answer.AddAttr(std::make_shared<CAttribute>(KEY_LOGOUTREASON, TYPE_INT32, kReasonNameTaken));
+        answer.AddAttr(std::make_shared<CAttribute>(KEY_SUGGESTED_VEXLANAMES, TYPE_STRING, name + L"1 " + name + L"2"));
+        connection.Send(answer);
+        return;
+    }
+    account.password = CUtils::ConvertWideToChar(password);
+    scenario.SetAccount(account);
+    LogIn(connection, packet, account);
 }
 
 bool CLoginHandler::Identify(CConnection& connection, const CPacket& packet, SAccount& account, bool& authentic)

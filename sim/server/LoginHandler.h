@@ -9,12 +9,14 @@ namespace ServerSim {
 
 struct SAccount;
 
-// Signing in and out against the scenario's account table. A login names the account either by
+// Signing in, registering and signing out against the scenario's account table. A login names the account either by
 // KEY_VEXLANAME and KEY_PASSWORD or by the KEY_SAVEDDATA container this handler handed out earlier
 // (CHUNK_SAVEDATA); a KEY_SESSION_ID that the network remembers for the account resumes that
 // session. Answers: CHUNK_LOGGEDIN with the session identifier (then CHUNK_SAVEDATA), or
 // CHUNK_LOGGEDOUT with reason 7 (no such account), 8 (wrong password) or the account's own outcome.
-// Directives of the stage "login" replace the answer.
+// CHUNK_REGISTERUSER adds the account and signs it in, or answers CHUNK_LOGGEDOUT reason 5 with
+// KEY_SUGGESTED_VEXLANAMES when the name is taken. Directives of the stage "login" replace the answer
+// to a login or a registration.
 class CLoginHandler : public ISimHandler {
 public:
     std::vector<int> Chunks() const override;
@@ -25,6 +27,7 @@ public:
 
 private:
     void OnLogin(CConnection& connection, const VexlaLib::CPacket& packet);
+    void OnRegister(CConnection& connection, const VexlaLib::CPacket& packet);
     void OnLogout(CConnection& connection);
     // The account the login names and whether its credentials hold; false when the name is unknown.
     bool Identify(CConnection& connection, const VexlaLib::CPacket& packet, SAccount& account, bool& authentic);

@@ -51,6 +51,11 @@ bool CScenario::Apply(json_object* scenario, std::string& error)
         error = "connected must be an object of packet fields";
         return false;
     }
+    json_object* chats = CJson::Get(scenario, "chats");
+    if (chats != nullptr && !json_object_is_type(chats, json_type_array)) {
+        error = "chats must be a list";
+        return false;
+    }
     std::map<std::string, std::string> sessions;
     if (json_object* known = CJson::Get(scenario, "sessions")) {
         if (!json_object_is_type(known, json_type_object)) {
@@ -63,6 +68,11 @@ bool CScenario::Apply(json_object* scenario, std::string& error)
         }
     }
 
+    json_object* sdf = CJson::Get(scenario, "sdf");
+    if (sdf != nullptr && !SetSdfAnswer(sdf, error)) {
+        return false;
+    }
+
     std::lock_guard<std::mutex> guard(m_lock);
     m_identityKey = key;
     for (const auto& entry : accounts) {
@@ -70,6 +80,9 @@ bool CScenario::Apply(json_object* scenario, std::string& error)
     }
     if (connected != nullptr) {
         m_connectedFields = CJson::ToLine(connected);
+    }
+    if (chats != nullptr) {
+        m_chats = CJson::ToLine(chats);
     }
     m_timeOffset = static_cast<int>(CJson::GetInt(scenario, "time_offset", m_timeOffset));
     m_logoutReason = static_cast<int>(CJson::GetInt(scenario, "logout_reason", m_logoutReason));
@@ -164,6 +177,38 @@ void CScenario::SetConnectedFields(const std::string& fields)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     m_connectedFields = fields;
+}
+
+std::string CScenario::Chats() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_chats;
+}
+
+SSdfAnswer CScenario::SdfAnswer() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_sdfAnswer;
+}
+
+bool CScenario::SetSdfAnswer(json_object* object, std::string& error)
+{
+    if (!json_object_is_type(object, json_type_object)) {
+        error = "sdf must be an object";
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    SSdfAnswer answer = m_sdfAnswer;
+    answer.status = static_cast<int>(CJson::GetInt(object, "status", answer.status));
+    answer.sessionId = CJson::GetString(object, "session_id", answer.sessionId);
+    answer.operatorId = static_cast<int>(CJson::GetInt(object, "operator_id", answer.operatorId));
+    answer.location = CJson::GetString(object, "location", answer.location);
+    if (answer.status < 100 || answer.status > 999) {
+        error = "sdf status must be an HTTP status code";
+        return false;
+    }
+    m_sdfAnswer = answer;
+    return true;
 }
 
 int CScenario::TimeOffset() const

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "ChatStore.h"
 #include "ControlCommands.h"
 #include "ControlServer.h"
 #include "Directives.h"
@@ -13,6 +14,7 @@
 #include "Json.h"
 #include "Scenario.h"
 #include "ServerKeys.h"
+#include "SdfServer.h"
 #include "ServerSim.h"
 #include "SessionTable.h"
 #include "SimNetwork.h"
@@ -65,10 +67,25 @@ int main(int argc, char** argv)
     CDirectives directives;
     CEventLog events;
     SSimContext context{*keys, scenario, sessions, directives, events};
+    CChatStore chats(scenario.TimeOffset());
+    if (!scenario.Chats().empty()) {
+        TJsonPtr list = CJson::Parse(scenario.Chats());
+        if (!chats.Load(list.get(), error)) {
+            std::cerr << "vexla-server-sim: " << error << "\n";
+            return 1;
+        }
+    }
+    context.chats = &chats;
 
     CSimNetwork network;
     CServerSim server(context, network.Dispatcher());
     if (!server.Listen(options.bindAddress, options.port, error)) {
+        std::cerr << "vexla-server-sim: " << error << "\n";
+        return 1;
+    }
+    chats.SetServer(&server);
+    CSdfServer discovery(context);
+    if (options.sdfPort >= 0 && !discovery.Listen(options.bindAddress, options.sdfPort, error)) {
         std::cerr << "vexla-server-sim: " << error << "\n";
         return 1;
     }
@@ -81,10 +98,16 @@ int main(int argc, char** argv)
 
     TJsonPtr ready(json_object_new_object());
     json_object_object_add(ready.get(), "port", json_object_new_int(server.Port()));
+    if (options.sdfPort >= 0) {
+        json_object_object_add(ready.get(), "sdf_port", json_object_new_int(discovery.Port()));
+    }
     json_object_object_add(ready.get(), "control", json_object_new_string(options.controlPath.c_str()));
     std::cout << CJson::ToLine(ready.get()) << std::endl;
 
     server.Start();
+    if (options.sdfPort >= 0) {
+        discovery.Start();
+    }
     if (!options.controlPath.empty()) {
         control.Start();
     }
@@ -93,6 +116,7 @@ int main(int argc, char** argv)
 
     events.Stop();
     control.Stop();
+    discovery.Stop();
     server.Stop();
     return 0;
 }

@@ -13,12 +13,16 @@ def server_sim_path():
 
 
 class ServerSim:
-    """A running simulator. port is the bound TCP port; command() sends one control command and
+    """A running simulator. port is the bound TCP port (sdf_port the discovery server's, when asked
+    for); command() sends one control command and
     returns the answer; wait() returns the first event matching a filter or fails on the deadline."""
 
-    def __init__(self, workdir, port=0, scenario=None, state=None, bind="127.0.0.1", name="server-sim"):
+    def __init__(self, workdir, port=0, scenario=None, state=None, bind="127.0.0.1", sdf_port=None,
+                 name="server-sim"):
         self.control_path = os.path.join(str(workdir), f"{name}.sock")
         args = [server_sim_path(), "--port", port, "--bind", bind, "--control", self.control_path]
+        if sdf_port is not None:
+            args += ["--sdf-port", sdf_port]
         if scenario is not None:
             scenario_path = os.path.join(str(workdir), f"{name}.json")
             with open(scenario_path, "w") as file:
@@ -30,6 +34,7 @@ class ServerSim:
         ready = json.loads(self.process.wait_for_line('{"port":'))
         self.port = ready["port"]
         self.address = f"{bind}:{self.port}"
+        self.sdf_port = ready.get("sdf_port")
         self._control = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self._control.connect(self.control_path)
         self._reader = self._control.makefile("r", encoding="utf-8")

@@ -1,6 +1,7 @@
 """vexla-server-sim as a process: ephemeral port, control socket, hostile clients, remembered
 sessions across a restart on the same port, orderly stop."""
 
+import http.client
 import json
 import socket
 import zlib
@@ -76,3 +77,26 @@ def test_sessions_survive_a_restart_on_the_same_port(tmp_path):
     with ServerSim(tmp_path, port=port, state=state) as second:
         assert second.port == port
         assert second.command("sessions")["sessions"] == known
+
+
+def discovery_request(port, phone):
+    """POSTs a discovery request (key 1 = 1, key 2 = phone) and returns (status, body)."""
+    body = bytes([0x41, 2, 0, 1, 1, 3, 2]) + phone.encode() + b"\0"
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+    connection.request("POST", "/", body, {"Content-Type": "application/x-sdf-ac"})
+    response = connection.getresponse()
+    answer = (response.status, response.read())
+    connection.close()
+    return answer
+
+
+def test_discovery_answers_session_and_operator(tmp_path):
+    with ServerSim(tmp_path, sdf_port=0, scenario={"sdf": {"session_id": "abc", "operator_id": 7}}) as sim:
+        status, body = discovery_request(sim.sdf_port, "+15550001")
+        assert status == 200
+        # key 3 (STRING) "abc", then key 4 (INT32) 7
+        assert body == bytes([0x41, 2, 3, 3]) + b"abc\0" + bytes([0, 4, 7])
+        event = sim.wait({"type": "sdf"})
+        assert event["phone"] == "+15550001" and event["kind"] == 1 and event["decoded"]
+        assert sim.command("sdf", status=503)["ok"]
+        assert discovery_request(sim.sdf_port, "1")[0] == 503

@@ -129,3 +129,30 @@ TEST_F(HandshakeTest, HostileFramesNeverStopTheServer)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HandshakeTest, RegistrationAddsTheAccountOrSuggestsNames)
+{
+    auto registering = [&](const std::wstring& name) {
+        auto client = Client();
+        EXPECT_TRUE(client->Handshake(name, L"1"));
+        CPacket request = MakePacket(CHUNK_REGISTERUSER);
+        request.AddAttr(std::make_shared<CAttribute>(KEY_VEXLANAME, TYPE_STRING, name));
+        request.AddAttr(std::make_shared<CAttribute>(KEY_PASSWORD, TYPE_STRING, std::wstring(L"new-pw")));
+        EXPECT_TRUE(client->Send(request));
+        return client->Receive();
+    };
+    EXPECT_EQ(ChunkOf(registering(L"zoe")), CHUNK_LOGGEDIN);
+    TPacketSPtr taken = registering(L"zoe");
+    ASSERT_EQ(ChunkOf(taken), CHUNK_LOGGEDOUT);
+    std::wstring suggestions;
+    EXPECT_TRUE(taken->GetAttrString(KEY_SUGGESTED_VEXLANAMES, &suggestions));
+    EXPECT_EQ(suggestions, L"zoe1 zoe2");
+
+    auto client = Client();
+    ASSERT_TRUE(client->Handshake(L"zoe", L"1"));
+    EXPECT_EQ(ChunkOf(client->Login(L"zoe", L"new-pw", {})), CHUNK_LOGGEDIN);
+}
+
+}  // namespace

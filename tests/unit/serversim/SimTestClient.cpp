@@ -14,8 +14,8 @@
 #include "Network/Attribute.h"
 #include "Network/ByteArrayInputStream.h"
 #include "Network/ByteArrayOutputStream.h"
+#include "Network/Frame.h"
 #include "Network/Value.h"
-#include "Utils/CRC32.h"
 #include "Utils/RSA.h"
 #include "Utils/RootKeys.h"
 
@@ -92,19 +92,7 @@ bool CSimTestClient::SendRaw(TByteArray bytes)
 
 bool CSimTestClient::Send(const CPacket& packet)
 {
-    CByteArrayOutputStream body;
-    packet.Serialize(&body);
-    CCRC32 crc;
-    crc.Reset(m_checksumKey);
-    crc.Update(body.ToByteArray());
-    const uint32_t checksum = crc.GetCheckSum();
-    CByteArrayOutputStream frame;
-    frame.WriteVarInt32(static_cast<int>(body.ToByteArray()->size()));
-    frame.WriteBytes(body.ToByteArray()->data(), body.ToByteArray()->size());
-    for (int i = 0; i < 4; ++i) {
-        frame.WriteByte(static_cast<unsigned char>(checksum >> (8 * i)));
-    }
-    return SendRaw(*frame.ToByteArray());
+    return SendRaw(*CFrame::Encode(packet, m_checksumKey));
 }
 
 bool CSimTestClient::ReadBytes(unsigned char* out, size_t count)
@@ -141,10 +129,7 @@ TPacketSPtr CSimTestClient::Receive()
     if (!ReadBytes(body->data(), body->size()) || !ReadBytes(checksum, 4)) {
         return nullptr;
     }
-    CCRC32 crc;
-    crc.Reset(m_checksumKey);
-    crc.Update(body);
-    const uint32_t expected = crc.GetCheckSum();
+    const uint32_t expected = CFrame::Checksum(m_checksumKey, body);
     const uint32_t received = checksum[0] | (checksum[1] << 8) | (checksum[2] << 16) | (static_cast<uint32_t>(checksum[3]) << 24);
     if (expected != received) {
         return nullptr;
