@@ -3,6 +3,7 @@
 #include <chrono>
 #include <set>
 
+#include "ChatControl.h"
 #include "Connection.h"
 #include "Directives.h"
 #include "EventLog.h"
@@ -73,6 +74,7 @@ std::string CControlCommands::Execute(const std::string& line)
     if (name == "stall") return Stall(c, true);
     if (name == "resume") return Stall(c, false);
     if (name == "drop") return Drop(c);
+    if (CChatControl::Handles(name)) return CChatControl::Execute(m_context.chats, name, c);
     return ErrorLine("unknown command \"" + name + "\"");
 }
 

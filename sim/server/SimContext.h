@@ -2,6 +2,7 @@
 
 namespace ServerSim {
 
+class CChatStore;
 class CDirectives;
 class CEventLog;
 class CScenario;
@@ -9,13 +10,14 @@ class CServerKeys;
 class CSessionTable;
 
 // What the handlers of every connection share: the keys, the configuration, the remembered
-// sessions, the planned deviations and the event log. Owned by main; outlives every connection.
+// sessions, the planned deviations, the event log and the chats. Owned by main; outlives every connection.
 struct SSimContext {
     const CServerKeys& keys;
     CScenario& scenario;
     CSessionTable& sessions;
     CDirectives& directives;
     CEventLog& events;
+    CChatStore* chats = nullptr;  // the chats; none in setups that serve no chats
 };
 
 }  // namespace ServerSim

@@ -6,6 +6,7 @@ CSimNetwork::CSimNetwork()
 {
     m_dispatcher.Register(m_handshake);
     m_dispatcher.Register(m_login);
+    m_dispatcher.Register(m_chats);
 }
 
 }  // namespace ServerSim

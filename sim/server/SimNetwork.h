@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChatsHandler.h"
 #include "ChunkDispatcher.h"
 #include "HandshakeHandler.h"
 #include "LoginHandler.h"
@@ -19,6 +20,7 @@ public:
 private:
     CHandshakeHandler m_handshake;
     CLoginHandler m_login;
+    CChatsHandler m_chats;
     CChunkDispatcher m_dispatcher;
 };
 
