@@ -4,6 +4,7 @@
 #include <set>
 
 #include "Connection.h"
+#include "ContactControl.h"
 #include "Directives.h"
 #include "EventLog.h"
 #include "Network/AttrChunk.h"
@@ -73,6 +74,8 @@ std::string CControlCommands::Execute(const std::string& line)
     if (name == "stall") return Stall(c, true);
     if (name == "resume") return Stall(c, false);
     if (name == "drop") return Drop(c);
+    std::string answer;
+    if (CContactControl(m_context).Execute(name, c, &answer)) return answer;
     return ErrorLine("unknown command \"" + name + "\"");
 }
 

@@ -2,9 +2,11 @@
 
 namespace ServerSim {
 
+class CContactDirectory;
 class CDirectives;
 class CEventLog;
 class CScenario;
+class CServerSim;
 class CServerKeys;
 class CSessionTable;
 
@@ -16,6 +18,9 @@ struct SSimContext {
     CSessionTable& sessions;
     CDirectives& directives;
     CEventLog& events;
+    // The contacts side and the listening server (to reach other clients); null where not served.
+    CContactDirectory* contacts = nullptr;
+    CServerSim* server = nullptr;
 };
 
 }  // namespace ServerSim

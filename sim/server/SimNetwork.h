@@ -1,8 +1,13 @@
 #pragma once
 
+#include "AccountDataHandler.h"
+#include "AuthorizationHandler.h"
+#include "BuddyListHandler.h"
 #include "ChunkDispatcher.h"
+#include "ContactSearchHandler.h"
 #include "HandshakeHandler.h"
 #include "LoginHandler.h"
+#include "SimPresenceHandler.h"
 
 namespace ServerSim {
 
@@ -19,6 +24,11 @@ public:
 private:
     CHandshakeHandler m_handshake;
     CLoginHandler m_login;
+    CBuddyListHandler m_buddyList;
+    CAuthorizationHandler m_authorization;
+    CSimPresenceHandler m_presence;
+    CContactSearchHandler m_search;
+    CAccountDataHandler m_accountData;
     CChunkDispatcher m_dispatcher;
 };
 
