@@ -69,14 +69,18 @@ void CConnection::Run()
 
 void CConnection::OnPacket(const CPacket& packet)
 {
+    // Decided before the packet is recorded, so a test that saw the record knows it will not be answered.
+    const bool stalled = m_stalled;
     int chunk = -1;
     packet.GetAttrInt32(VexlaLib::KEY_CHUNKTYPE, &chunk);
     TJsonPtr event = NewEvent("received");
     json_object_object_add(event.get(), "chunk", json_object_new_string(CPacketJson::ChunkName(chunk).c_str()));
     json_object_object_add(event.get(), "packet", CPacketJson::ToJson(packet).release());
+    if (stalled) {
+        json_object_object_add(event.get(), "stalled", json_object_new_boolean(1));
+    }
     Record(std::move(event));
-
-    if (m_stalled) {
+    if (stalled) {
         return;
     }
     const bool handshakeChunk = chunk == VexlaLib::CHUNK_CONNECT || chunk == VexlaLib::CHUNK_MASTERKEY ||

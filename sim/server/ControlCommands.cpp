@@ -3,6 +3,7 @@
 #include <chrono>
 #include <set>
 
+#include "ChatControl.h"
 #include "Connection.h"
 #include "ContactControl.h"
 #include "Directives.h"
@@ -76,6 +77,7 @@ std::string CControlCommands::Execute(const std::string& line)
     if (name == "drop") return Drop(c);
     std::string answer;
     if (CContactControl(m_context).Execute(name, c, &answer)) return answer;
+    if (CChatControl::Handles(name)) return CChatControl::Execute(m_context.chats, name, c);
     return ErrorLine("unknown command \"" + name + "\"");
 }
 

@@ -2,9 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,34 +22,18 @@ const size_t kMaxLine = 1024 * 1024;
 }  // namespace
 
 CControlServer::CControlServer(CControlCommands& commands, const CEventLog& events)
-    : m_commands(commands), m_events(events), m_listenFd(-1), m_wakeFd(eventfd(0, EFD_CLOEXEC)), m_stopping(false)
+    : m_commands(commands), m_events(events), m_stopping(false)
 {
 }
 
 CControlServer::~CControlServer()
 {
     Stop();
-    close(m_wakeFd);
 }
 
 bool CControlServer::Listen(const std::string& path, std::string& error)
 {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) {
-        error = "control socket path is empty or too long: " + path;
-        return false;
-    }
-    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-    unlink(path.c_str());
-    m_listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_listenFd < 0 || bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(m_listenFd, 8) != 0) {
-        error = "cannot listen on control socket " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    m_path = path;
-    return true;
+    return m_listener.ListenUnix(path, error);
 }
 
 void CControlServer::Start()
@@ -63,10 +45,7 @@ void CControlServer::Stop()
 {
     m_stopping = true;
     if (m_thread.joinable()) {
-        const uint64_t one = 1;
-        if (write(m_wakeFd, &one, sizeof(one)) < 0) {
-            std::perror("vexla-server-sim: waking the control socket");
-        }
+        m_listener.Wake();
         m_thread.join();
     }
     {
@@ -80,30 +59,12 @@ void CControlServer::Stop()
         close(client.fd);
     }
     m_clients.clear();
-    if (m_listenFd >= 0) {
-        close(m_listenFd);
-        m_listenFd = -1;
-        unlink(m_path.c_str());
-    }
 }
 
 void CControlServer::AcceptLoop()
 {
-    pollfd watched[2] = {{m_listenFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-    while (!m_stopping) {
-        if (poll(watched, 2, -1) < 0 && errno != EINTR) {
-            return;
-        }
-        if (watched[1].revents != 0) {
-            return;
-        }
-        if ((watched[0].revents & POLLIN) == 0) {
-            continue;
-        }
-        const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
+    int fd;
+    while ((fd = m_listener.Accept()) >= 0) {
         std::lock_guard<std::mutex> guard(m_lock);
         ReapLocked();
         m_clients.emplace_back(fd);

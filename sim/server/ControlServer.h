@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "Listener.h"
+
 namespace ServerSim {
 
 class CControlCommands;
@@ -46,9 +48,7 @@ private:
 
     CControlCommands& m_commands;
     const CEventLog& m_events;
-    std::string m_path;
-    int m_listenFd;
-    int m_wakeFd;
+    CListener m_listener;
     std::atomic<bool> m_stopping;
     std::thread m_thread;
     std::mutex m_lock;

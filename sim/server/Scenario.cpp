@@ -51,6 +51,11 @@ bool CScenario::Apply(json_object* scenario, std::string& error)
         error = "connected must be an object of packet fields";
         return false;
     }
+    json_object* chats = CJson::Get(scenario, "chats");
+    if (chats != nullptr && !json_object_is_type(chats, json_type_array)) {
+        error = "chats must be a list";
+        return false;
+    }
     std::map<std::string, std::string> sessions;
     if (json_object* known = CJson::Get(scenario, "sessions")) {
         if (!json_object_is_type(known, json_type_object)) {
@@ -75,6 +80,9 @@ bool CScenario::Apply(json_object* scenario, std::string& error)
     }
     if (connected != nullptr) {
         m_connectedFields = CJson::ToLine(connected);
+    }
+    if (chats != nullptr) {
+        m_chats = CJson::ToLine(chats);
     }
     m_timeOffset = static_cast<int>(CJson::GetInt(scenario, "time_offset", m_timeOffset));
     m_logoutReason = static_cast<int>(CJson::GetInt(scenario, "logout_reason", m_logoutReason));
@@ -169,6 +177,12 @@ void CScenario::SetConnectedFields(const std::string& fields)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     m_connectedFields = fields;
+}
+
+std::string CScenario::Chats() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_chats;
 }
 
 SSdfAnswer CScenario::SdfAnswer() const

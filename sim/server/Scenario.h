@@ -35,6 +35,9 @@ public:
     std::string ConnectedFields() const;
     void SetConnectedFields(const std::string& fields);
 
+    // The scenario's "chats" list as JSON text ("" for none); the chat store reads it.
+    std::string Chats() const;
+
     // The discovery server's answer; members of the JSON object that are absent keep their values.
     SSdfAnswer SdfAnswer() const;
     bool SetSdfAnswer(json_object* object, std::string& error);
@@ -51,6 +54,7 @@ private:
     std::map<std::string, SAccount> m_accounts;
     TIdentityKey m_identityKey;
     std::string m_connectedFields;
+    std::string m_chats;
     int m_timeOffset;
     int m_logoutReason;
     std::map<std::string, std::string> m_sessions;

@@ -1,10 +1,6 @@
 #include "SdfServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <strings.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,40 +48,16 @@ const char* ReasonPhrase(int status)
 
 }  // namespace
 
-CSdfServer::CSdfServer(SSimContext& context)
-    : m_context(context), m_listenFd(-1), m_wakeFd(eventfd(0, EFD_CLOEXEC)), m_port(0)
-{
-}
+CSdfServer::CSdfServer(SSimContext& context) : m_context(context) {}
 
 CSdfServer::~CSdfServer()
 {
     Stop();
-    if (m_listenFd >= 0) {
-        close(m_listenFd);
-    }
-    close(m_wakeFd);
 }
 
 bool CSdfServer::Listen(const std::string& address, int port, std::string& error)
 {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1) {
-        error = "bad discovery listen address " + address;
-        return false;
-    }
-    m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    socklen_t length = sizeof(local);
-    if (m_listenFd < 0 || bind(m_listenFd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0 ||
-        listen(m_listenFd, 8) != 0 || getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-        error = "cannot listen for discovery on " + address + ":" + std::to_string(port) + ": " + std::strerror(errno);
-        return false;
-    }
-    m_port = ntohs(local.sin_port);
-    return true;
+    return m_listener.ListenTcp(address, port, error);
 }
 
 void CSdfServer::Start()
@@ -96,32 +68,17 @@ void CSdfServer::Start()
 void CSdfServer::Stop()
 {
     if (m_thread.joinable()) {
-        const uint64_t one = 1;
-        if (write(m_wakeFd, &one, sizeof(one)) < 0) {
-            LogError() << "vexla-server-sim: cannot wake the discovery server";
-        }
+        m_listener.Wake();
         m_thread.join();
     }
 }
 
 void CSdfServer::AcceptLoop()
 {
-    pollfd watched[2] = {{m_listenFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-    while (true) {
-        if (poll(watched, 2, -1) < 0 && errno != EINTR) {
-            return;
-        }
-        if (watched[1].revents != 0) {
-            return;
-        }
-        if ((watched[0].revents & POLLIN) == 0) {
-            continue;
-        }
-        const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            Serve(fd);
-            close(fd);
-        }
+    int fd;
+    while ((fd = m_listener.Accept()) >= 0) {
+        Serve(fd);
+        close(fd);
     }
 }
 

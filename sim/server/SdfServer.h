@@ -3,6 +3,7 @@
 #include <string>
 #include <thread>
 
+#include "Listener.h"
 #include "SimContext.h"
 
 namespace ServerSim {
@@ -19,7 +20,7 @@ public:
     CSdfServer& operator=(const CSdfServer&) = delete;
 
     bool Listen(const std::string& address, int port, std::string& error);
-    int Port() const { return m_port; }
+    int Port() const { return m_listener.Port(); }
     void Start();
     void Stop();
 
@@ -31,9 +32,7 @@ private:
     std::string Answer(const std::string& requestLine, const std::string& body);
 
     SSimContext& m_context;
-    int m_listenFd;
-    int m_wakeFd;
-    int m_port;
+    CListener m_listener;
     std::thread m_thread;
 };
 

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "Listener.h"
 #include "SimContext.h"
 
 namespace ServerSim {
@@ -25,7 +26,7 @@ public:
 
     // Binds address:port (port 0 picks a free one); false with a reason.
     bool Listen(const std::string& address, int port, std::string& error);
-    int Port() const { return m_port; }
+    int Port() const { return m_listener.Port(); }
 
     void Start();
     // Stops accepting and drops every connection.
@@ -42,9 +43,7 @@ private:
 
     SSimContext& m_context;
     const CChunkDispatcher& m_dispatcher;
-    int m_listenFd;
-    int m_wakeFd;
-    int m_port;
+    CListener m_listener;
     int m_nextId;
     std::thread m_thread;
     std::mutex m_lock;

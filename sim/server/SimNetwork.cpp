@@ -11,6 +11,7 @@ CSimNetwork::CSimNetwork()
     m_dispatcher.Register(m_presence);
     m_dispatcher.Register(m_search);
     m_dispatcher.Register(m_accountData);
+    m_dispatcher.Register(m_chats);
 }
 
 }  // namespace ServerSim

@@ -3,6 +3,7 @@
 #include "AccountDataHandler.h"
 #include "AuthorizationHandler.h"
 #include "BuddyListHandler.h"
+#include "ChatsHandler.h"
 #include "ChunkDispatcher.h"
 #include "ContactSearchHandler.h"
 #include "HandshakeHandler.h"
@@ -29,6 +30,7 @@ private:
     CSimPresenceHandler m_presence;
     CContactSearchHandler m_search;
     CAccountDataHandler m_accountData;
+    CChatsHandler m_chats;
     CChunkDispatcher m_dispatcher;
 };
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "ContactDirectory.h"
+#include "ChatStore.h"
 #include "ControlCommands.h"
 #include "ControlServer.h"
 #include "Directives.h"
@@ -72,6 +73,15 @@ int main(int argc, char** argv)
     CDirectives directives;
     CEventLog events;
     SSimContext context{*keys, scenario, sessions, directives, events};
+    CChatStore chats(scenario.TimeOffset());
+    if (!scenario.Chats().empty()) {
+        TJsonPtr list = CJson::Parse(scenario.Chats());
+        if (!chats.Load(list.get(), error)) {
+            std::cerr << "vexla-server-sim: " << error << "\n";
+            return 1;
+        }
+    }
+    context.chats = &chats;
 
     CSimNetwork network;
     CServerSim server(context, network.Dispatcher());
@@ -81,6 +91,7 @@ int main(int argc, char** argv)
         std::cerr << "vexla-server-sim: " << error << "\n";
         return 1;
     }
+    chats.SetServer(&server);
     CSdfServer discovery(context);
     if (options.sdfPort >= 0 && !discovery.Listen(options.bindAddress, options.sdfPort, error)) {
         std::cerr << "vexla-server-sim: " << error << "\n";

@@ -88,6 +88,7 @@ private:
     void OnReplySignal(GDBusMessage* signal);
     void OnPeerLeft(GDBusMessage* signal);
     void OnCancel(GDBusMessage* call);
+    void OnIntrospect(GDBusMessage* call);
     static void OnClosed(GDBusConnection* connection, gboolean remotePeerVanished, GError* error, gpointer data);
     void FailPendingCalls(const std::string& peer, const std::string& errorText);
     void Deliver(uint32_t serial, const std::string& sender, const std::string& payload, bool busFailure);

@@ -60,6 +60,14 @@ bool CBusService::AddCategory(const std::string& category, const std::vector<CBu
         *error = "Invalid category \"" + category + "\"";
         return false;
     }
+    for (const CBusMethod& method : methods)
+    {
+        if (!g_dbus_is_member_name(method.name.c_str()) || method.name == "Cancel")
+        {
+            *error = "Invalid method name \"" + method.name + "\"";
+            return false;
+        }
+    }
     std::map<std::string, TBusMessageHandler>& table = m_categories[category];
     for (const CBusMethod& method : methods)
     {
@@ -136,6 +144,30 @@ const TBusMessageHandler* CBusService::FindMethod(const std::string& category, c
     }
     auto row = table->second.find(method);
     return row == table->second.end() ? nullptr : &row->second;
+}
+
+std::vector<std::string> CBusService::Categories() const
+{
+    std::vector<std::string> categories;
+    for (const auto& table : m_categories)
+    {
+        categories.push_back(table.first);
+    }
+    return categories;
+}
+
+std::vector<std::string> CBusService::Methods(const std::string& category) const
+{
+    std::vector<std::string> methods;
+    auto table = m_categories.find(category);
+    if (table != m_categories.end())
+    {
+        for (const auto& row : table->second)
+        {
+            methods.push_back(row.first);
+        }
+    }
+    return methods;
 }
 
 void CBusService::OnMessageCancelled(const TBusMessageSPtr& message)

@@ -160,3 +160,25 @@ TEST_F(ControlTest, ControlSocketAnswersLinesAndStreamsEvents)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ControlTest, StalledConnectionsRecordButDoNotAnswer)
+{
+    auto client = Client();
+    ASSERT_TRUE(client->Handshake(L"alice", L"1"));
+    ASSERT_NE(WaitEvent(R"({"type": "handshake", "result": "complete"})"), "");
+    ASSERT_EQ(CJson::GetInt(Command(R"({"cmd": "stall"})").get(), "stalled", 0), 1);
+    CPacket logout = MakePacket(CHUNK_LOGOUT);
+    ASSERT_TRUE(client->Send(logout));
+    ASSERT_NE(WaitEvent(R"({"type": "received", "chunk": "CHUNK_LOGOUT", "stalled": true})"), "");
+    ASSERT_TRUE(Ok(Command(R"({"cmd": "resume"})")));
+    EXPECT_EQ(ChunkOf(client->Login(L"alice", L"secret", {})), CHUNK_LOGGEDIN);  // the logout went unanswered
+
+    // Half a frame leaves the stream inside a frame: nothing more can be written to it.
+    ASSERT_TRUE(Ok(Command(R"({"cmd": "stall", "mid_frame": true})")));
+    EXPECT_NE(WaitEvent(R"({"type": "sent", "fault": "half_frame", "written": true})"), "");
+    EXPECT_EQ(CJson::GetInt(Command(R"({"cmd": "send", "packet": {"chunk": 5}})").get(), "sent", -1), 0);
+}
+
+}  // namespace
