@@ -73,17 +73,21 @@ def test_session_against_the_simulator(tmp_path):
 
 
 def test_login_failures_and_missing_number(tmp_path):
-    with ServerSim(tmp_path, scenario=SCENARIO) as sim, VexlaCli(tmp_path, sim.port, pstn="") as cli:
-        cli.run("login alice secret", ok=False)
-        assert "PSTN" in cli.expect(event="error", command="login")["message"]
-        cli.run("set PSTN +31600000000")
-        cli.run("login alice wrong")
-        assert cli.expect(event="OnLoginFailed")["reason"] == 7
-        cli.run("login nobody secret")
-        assert cli.expect(event="OnLoginFailed")["reason"] == 6
-        cli.send("frobnicate")
-        cli.expect(event="error", command="frobnicate")
-        assert cli.quit() == 0
+    with ServerSim(tmp_path, scenario=SCENARIO) as sim:
+        with VexlaCli(tmp_path, sim.port, pstn="") as cli:
+            cli.run("login alice secret", ok=False)
+            assert "PSTN" in cli.expect(event="error", command="login")["message"]
+            cli.send("frobnicate")
+            cli.expect(event="error", command="frobnicate")
+            cli.run("set PSTN +31600000000")
+            cli.run("login alice wrong")
+            assert cli.expect(event="OnLoginFailed")["reason"] == 7
+            assert cli.quit() == 0
+        # A fresh client: the failed attempt's forced disconnect cannot meet this login.
+        with VexlaCli(tmp_path, sim.port) as cli:
+            cli.run("login nobody secret")
+            assert cli.expect(event="OnLoginFailed")["reason"] == 6
+            assert cli.quit() == 0
 
 
 def test_help_documents_the_commands():
