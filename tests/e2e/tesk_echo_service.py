@@ -8,6 +8,7 @@ one) and answers on category "/":
   fail    {"returnValue": false, "errorCode": "E_TEST", "errorText": "failed on purpose"}
   hold    nothing (the caller waits)
   Cancel  prints "cancelled SERIAL"
+Every other call is printed first as "call METHOD PAYLOAD".
 Prints "ready" once every name is owned; ends when its bus goes away.
 """
 
@@ -46,6 +47,7 @@ def on_call(connection, sender, path, interface, method, parameters, invocation)
         invocation.return_value(None)
         return
     payload = parameters.unpack()[0]
+    say(f"call {method} {payload}")
     if method == "echo":
         invocation.return_value(GLib.Variant("(s)", (payload,)))
     elif method == "fail":
