@@ -71,8 +71,8 @@ def sim(private_bus, tmp_path):  # noqa: F811
     running.stop()
 
 
-def start_echo(buses, name):
-    service = harness.Process(["/usr/bin/python3", ECHO_SERVICE, name], env=buses.env, name="echo " + name)
+def start_echo(buses, *names):
+    service = harness.Process(["/usr/bin/python3", ECHO_SERVICE, *names], env=buses.env, name="echo " + names[0])
     service.wait_for_line("ready")
     return service
 
@@ -239,7 +239,7 @@ def test_replaced_and_cancelled_activities_never_fire(sim):
         sim.barrier()
         sim.call(DB + "put", {"objects": [{"_kind": "new:1"}]})
         assert callback_payload(callee)["$activity"]["activityId"] == new
-        assert [line for line in callee.lines if line.startswith("call echo")] == [callee.lines[-1]]
+        assert len([line for line in callee.lines if line.startswith("call echo")]) == 1
         assert all(event["activityId"] != old or event["state"] in ("created", "replaced")
                    for event in map(json.loads, sim.events.lines) if event.get("event") == "activity")
     finally:
@@ -247,6 +247,16 @@ def test_replaced_and_cancelled_activities_never_fire(sim):
 
 
 def test_accounts_are_listed_start_the_login_state_watch_and_go_after_on_delete(sim):
+    # Stands in for the daemon's services (so the bus does not start the real one); it knows none of
+    # their methods, so every call to them fails at once.
+    transport = start_echo(sim.buses, "com.vexla.im", "com.vexla.ui")
+    try:
+        check_account_life(sim)
+    finally:
+        transport.stop()
+
+
+def check_account_life(sim):
     account = sim.call(SIM + "addAccount", {"username": "alice", "password": "secret"})["accountId"]
     listed = sim.call("nylo://com.nylo.service.accounts/listAccounts", {"templateId": "com.vexla"})["results"]
     assert listed == [{"_id": account, "templateId": "com.vexla", "username": "alice", "beingDeleted": False}]
@@ -261,9 +271,11 @@ def test_accounts_are_listed_start_the_login_state_watch_and_go_after_on_delete(
     assert activity["activity"]["callback"] == {"method": "nylo://com.vexla.im/loginStateChanged"}
     assert activity["activity"]["trigger"]["params"]["query"] == {
         "from": "com.nylo.imloginstate.vexla:1", "where": [{"prop": "_rev", "op": ">", "val": 0}]}
-    # The login state written: the watch fires, and the callback waits for the transport to appear.
+    # The login state written: the watch fires, and the failed callback is tried again.
     sim.call(DB + "put", {"objects": [{"_kind": "com.nylo.imloginstate.vexla:1", "accountId": account, "availability": 0}]})
     sim.expect_event(event="activity", name="Vexla loginstate", state="callbackRetry")
+    # Ended before the stand-in leaves, so no retry makes the bus start the real daemon.
+    sim.call(AM + "cancel", {"activityName": "Vexla loginstate"})
 
     sim.call(SIM + "changeAccount", {"accountId": account, "password": "other"})
     assert sim.call("nylo://com.nylo.service.accounts/readCredentials", {"accountId": account})["credentials"] == {"password": "other"}
