@@ -1,6 +1,7 @@
 #include "Public/VexlaLib.h"
 
 #include "Handlers/AccountHandler.h"
+#include "Handlers/ChatHandler.h"
 #include "Handlers/ContactHandler.h"
 #include "Handlers/PresenceHandler.h"
 #include "Network/AttrChunk.h"
@@ -90,7 +91,8 @@ bool CVexlaLib::Initialize(IPersistentStorage* storage, std::unique_ptr<INetwork
     m_pAccountHandler.reset(new CAccountHandler(this, &m_model, m_pNetModule.get()));
     m_pContactHandler.reset(new CContactHandler(this, &m_model));
     m_pPresenceHandler.reset(new CPresenceHandler(this, &m_model));
-    m_handlers = {m_pAccountHandler.get(), m_pContactHandler.get(), m_pPresenceHandler.get()};
+    m_pChatHandler.reset(new CChatHandler(this, &m_model));
+    m_handlers = {m_pAccountHandler.get(), m_pContactHandler.get(), m_pPresenceHandler.get(), m_pChatHandler.get()};
     return true;
 }
 
@@ -107,6 +109,7 @@ void CVexlaLib::Terminate()
     m_pAccountHandler.reset();
     m_pContactHandler.reset();
     m_pPresenceHandler.reset();
+    m_pChatHandler.reset();
     if (m_pNetModule) {
         m_pNetModule->Terminate();
         m_pNetModule.reset();
@@ -495,6 +498,100 @@ bool CVexlaLib::EndContactSearch()
     return true;
 }
 
+// Chats.
+
+CChat* CVexlaLib::ChatForOperation(int id)
+{
+    return m_pChatHandler && IsLoggedIn() ? m_model.GetChat(id) : nullptr;
+}
+
+template <typename TCall>
+bool CVexlaLib::ForwardToChat(int id, TCall call)
+{
+    CChat* chat = ChatForOperation(id);
+    if (chat == nullptr)
+        return false;
+    call(chat);
+    return true;
+}
+
+bool CVexlaLib::RequestRecentChats()
+{
+    if (!m_pChatHandler)
+        return false;
+    m_pChatHandler->RequestRecentChats();
+    return true;
+}
+
+bool CVexlaLib::RequestUnreadChats()
+{
+    if (!m_pChatHandler)
+        return false;
+    m_pChatHandler->RequestUnreadChats();
+    return true;
+}
+
+bool CVexlaLib::OpenChat(int id)
+{
+    return ForwardToChat(id, [this](CChat* chat) { m_pChatHandler->OpenChat(chat); });
+}
+
+bool CVexlaLib::CloseChat(int id)
+{
+    return ForwardToChat(id, [this](CChat* chat) { m_pChatHandler->CloseChat(chat); });
+}
+
+bool CVexlaLib::MarkChatAsRead(int id)
+{
+    return ForwardToChat(id, [this](CChat* chat) { m_pChatHandler->MarkChatAsRead(chat); });
+}
+
+bool CVexlaLib::LeaveChat(int id)
+{
+    return ForwardToChat(id, [this](CChat* chat) { m_pChatHandler->LeaveChat(chat); });
+}
+
+bool CVexlaLib::SetChatTopic(int id, const std::wstring& topic)
+{
+    return ForwardToChat(id, [&](CChat* chat) { m_pChatHandler->SetChatTopic(chat, topic); });
+}
+
+bool CVexlaLib::AddChatMembers(int id, const std::vector<std::wstring>& names)
+{
+    std::vector<std::wstring> lowerNames;
+    for (const std::wstring& name : names)
+        lowerNames.push_back(CUtils::ToLowerCase(name));
+    return ForwardToChat(id, [&](CChat* chat) { m_pChatHandler->AddChatMembers(chat, lowerNames); });
+}
+
+bool CVexlaLib::SendChatMsg(int id, const std::wstring& text)
+{
+    return ForwardToChat(id, [&](CChat* chat) { m_pChatHandler->SendChatMsg(chat, text); });
+}
+
+CChat* CVexlaLib::CreateOrOpenChat(const std::wstring& name)
+{
+    if (!m_pChatHandler || !IsLoggedIn())
+        return nullptr;
+    return m_pChatHandler->CreateOrOpenChat(CUtils::ToLowerCase(name));
+}
+
+bool CVexlaLib::MarkAllChatsAsRead()
+{
+    if (!m_pChatHandler || !IsLoggedIn())
+        return false;
+    m_pChatHandler->MarkAllChatsAsRead();
+    return true;
+}
+
+bool CVexlaLib::LeaveAllChats()
+{
+    if (!m_pChatHandler || !IsLoggedIn())
+        return false;
+    m_pChatHandler->LeaveAllChats();
+    return true;
+}
+
 // Received packets.
 
 void CVexlaLib::BuildDispatchTable()
@@ -515,6 +612,12 @@ void CVexlaLib::BuildDispatchTable()
     row(CHUNK_CONTACTPROPERTIES, true, [this](const TPacketSPtr& p) { m_pContactHandler->HandleContactProperties(p); });
     row(CHUNK_AVATAR, true, [this](const TPacketSPtr& p) { m_pContactHandler->HandleAvatar(p); });
     row(CHUNK_CONTACTSEARCHRESULTS, true, [this](const TPacketSPtr& p) { m_pContactHandler->HandleContactSearchResults(p); });
+    row(CHUNK_RECENTCHATS, true, [this](const TPacketSPtr& p) { m_pChatHandler->HandleChats(p); });
+    row(CHUNK_UNREADCHATS, true, [this](const TPacketSPtr& p) { m_pChatHandler->HandleChats(p); });
+    row(CHUNK_CHATINFO, true, [this](const TPacketSPtr& p) { m_pChatHandler->HandleChatInfo(p); });
+    row(CHUNK_CHATMESSAGES, true, [this](const TPacketSPtr& p) { m_pChatHandler->HandleChatMessages(p); });
+    row(CHUNK_CREATEDCHAT, true, [this](const TPacketSPtr& p) { m_pChatHandler->HandleCreatedChat(p); });
+    row(CHUNK_MARKEDCHATSREAD, true, [this](const TPacketSPtr& p) { m_pChatHandler->HandleMarkedChatsRead(p); });
     row(CHUNK_LOGGEDIN, false, [this](const TPacketSPtr& p) {
         m_pAccountHandler->HandleLoggedin(p);
         HandleLoggedin(p);

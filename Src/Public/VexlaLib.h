@@ -14,6 +14,7 @@ namespace VexlaLib {
 
 class CAccountHandler;
 class CBaseHandler;
+class CChatHandler;
 class CContactHandler;
 class CPresenceHandler;
 class CProperties;
@@ -112,6 +113,21 @@ public:
     bool ExtendContactSearch();
     bool EndContactSearch();
 
+    // Chats; a chat is named by its handle. Operations that change chats need a signed-in library.
+    bool RequestRecentChats();
+    bool RequestUnreadChats();
+    bool OpenChat(int id);
+    bool CloseChat(int id);
+    bool MarkChatAsRead(int id);
+    bool LeaveChat(int id);
+    bool SetChatTopic(int id, const std::wstring& topic);
+    bool AddChatMembers(int id, const std::vector<std::wstring>& names);
+    bool SendChatMsg(int id, const std::wstring& text);
+    // The dialog with that user, created on the phone when there is none; null when refused.
+    CChat* CreateOrOpenChat(const std::wstring& name);
+    bool MarkAllChatsAsRead();
+    bool LeaveAllChats();
+
     // INetListener.
     int OnInterfaceRequest(std::wstring* address) override;
     void OnPacketSent(TPacketSPtr packet) override;
@@ -181,6 +197,12 @@ private:
     void HandlePresenceSettings(const TPacketSPtr& packet);
     void CheckForUpgrade(const TPacketSPtr& packet, const std::wstring& url, const std::wstring& latestVersion);
     bool AnswerAuthRequest(const std::wstring& name, int type);
+    // The chat with that handle when the chat handler can work on it: null before Initialize, while
+    // signed out (its reports go to signed-in listeners only) or for an unknown handle.
+    CChat* ChatForOperation(int id);
+    // Calls call(chat) for the chat ChatForOperation finds; false without one.
+    template <typename TCall>
+    bool ForwardToChat(int id, TCall call);
     // Calls the event on every listener, in registration order, with adding and removing refused.
     template <typename TCall>
     void CallListeners(TCall call);
@@ -195,6 +217,7 @@ private:
     std::unique_ptr<CAccountHandler> m_pAccountHandler;
     std::unique_ptr<CContactHandler> m_pContactHandler;
     std::unique_ptr<CPresenceHandler> m_pPresenceHandler;
+    std::unique_ptr<CChatHandler> m_pChatHandler;
     // Every handler, in the order errors are offered and session data is cleared.
     std::vector<CBaseHandler*> m_handlers;
     std::map<int, TDispatchRow> m_dispatch;
