@@ -67,6 +67,7 @@ bool CHttpMessage::ReadContentLength()
     while (!text.empty() && IsBlank(text.back())) {
         text.pop_back();
     }
+    // Nine digits hold every length within the bound, without overflow.
     if (text.empty() || text.size() > 9 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return false;

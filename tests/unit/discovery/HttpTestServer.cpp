@@ -81,6 +81,11 @@ void CHttpTestServer::Run(std::vector<TAnswer> answers)
         if (peer < 0) {
             return;
         }
+        if (answer.silent) {
+            // Counted once the request begins to arrive: the client is then past its connect.
+            pollfd request = {peer, POLLIN, 0};
+            ::poll(&request, 1, WAIT_MS);
+        }
         {
             std::lock_guard<std::mutex> guard(m_mutex);
             ++m_accepted;

@@ -32,7 +32,7 @@ public:
     void Serve(std::vector<TAnswer> answers);
     // Waits for the answering thread to finish and returns every request read.
     std::vector<std::string> Requests();
-    // Waits until `count` connections were accepted.
+    // Waits until `count` connections were accepted (a silent one once its request began to arrive).
     bool WaitForConnections(size_t count);
     // For keepOpen answers: whether the client closed before the server would have given up.
     bool ClientClosedFirst();

@@ -6,6 +6,7 @@
 #include "DiscoveryTestSupport.h"
 #include "Directives.h"
 #include "EventLog.h"
+#include "HttpTestServer.h"
 #include "Json.h"
 #include "Network/ConnectionSettings.h"
 #include "Network/Session.h"
@@ -213,6 +214,22 @@ TEST_F(SessionDiscoveryTest, UnbindableLocalAddressIsANoInterfaceVerdict)
     m_settings.SetRequiredLocalAddress(L"192.0.2.1");
     EXPECT_EQ(CSession::CONNECT_NO_INTERFACE, Connect());
     EXPECT_EQ(0u, m_network.CountEvents("sdf"));
+}
+
+TEST_F(SessionDiscoveryTest, ForcedDisconnectEndsAWaitingDiscoveryRequest)
+{
+    VexlaTest::CHttpTestServer discovery;
+    VexlaTest::CHttpTestServer::TAnswer silent;
+    silent.silent = true;
+    discovery.Serve({silent});
+    m_harness.properties.SetString(L"SDF_SERVER_ADDRESS", discovery.Address());
+    TPacketSPtr login = CNetHarness::LoginPacket();
+    auto result = std::async(std::launch::async, [&] { return m_session->Connect(login); });
+    ASSERT_TRUE(discovery.WaitForConnections(1));
+    m_session->SetForceDisconnect(true);
+    ASSERT_EQ(std::future_status::ready, result.wait_for(std::chrono::seconds(10)));
+    EXPECT_EQ(CSession::CONNECT_STOP, result.get());
+    EXPECT_EQ(0u, m_network.CountEvents("accepted"));
 }
 
 // Through the network module: a discovery server that cannot be reached, or a local address that
