@@ -17,7 +17,7 @@ using VexlaLib::TPacketSPtr;
 CConnection::CConnection(int id, int fd, const std::string& peer, SSimContext& context,
                          const CChunkDispatcher& dispatcher)
     : m_id(id), m_peer(peer), m_context(context), m_dispatcher(dispatcher), m_channel(fd), m_stalled(false),
-      m_finished(false)
+      m_encrypted(false), m_finished(false)
 {
 }
 
@@ -76,6 +76,7 @@ void CConnection::OnPacket(const CPacket& packet)
     TJsonPtr event = NewEvent("received");
     json_object_object_add(event.get(), "chunk", json_object_new_string(CPacketJson::ChunkName(chunk).c_str()));
     json_object_object_add(event.get(), "packet", CPacketJson::ToJson(packet).release());
+    json_object_object_add(event.get(), "encrypted", json_object_new_boolean(m_encrypted));
     if (stalled) {
         json_object_object_add(event.get(), "stalled", json_object_new_boolean(1));
     }
@@ -136,6 +137,7 @@ void CConnection::RecordSent(const CPacket* packet, const char* fault, bool writ
     if (fault != nullptr) {
         json_object_object_add(event.get(), "fault", json_object_new_string(fault));
     }
+    json_object_object_add(event.get(), "encrypted", json_object_new_boolean(m_encrypted));
     json_object_object_add(event.get(), "written", json_object_new_boolean(written));
     Record(std::move(event));
 }
@@ -144,6 +146,7 @@ void CConnection::SwitchKeys(const VexlaLib::TByteArray& inKey, const VexlaLib::
                              const VexlaLib::TByteArray& checksumKey)
 {
     m_channel.SwitchKeys(inKey, outKey, checksumKey);
+    m_encrypted = true;
 }
 
 void CConnection::Drop()

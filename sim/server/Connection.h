@@ -78,6 +78,7 @@ private:
     CFrameChannel m_channel;
     SClientState m_state;
     std::atomic<bool> m_stalled;
+    std::atomic<bool> m_encrypted;  // the keys have switched: frames are encrypted and keyed
     std::atomic<bool> m_finished;
     std::thread m_thread;
 };

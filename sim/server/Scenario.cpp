@@ -191,6 +191,14 @@ SSdfAnswer CScenario::SdfAnswer() const
     return m_sdfAnswer;
 }
 
+SSdfIdentity CScenario::ParseSdfIdentity(json_object* object, const SSdfIdentity& fallback)
+{
+    SSdfIdentity identity;
+    identity.sessionId = CJson::GetString(object, "session_id", fallback.sessionId);
+    identity.operatorId = static_cast<int>(CJson::GetInt(object, "operator_id", fallback.operatorId));
+    return identity;
+}
+
 bool CScenario::SetSdfAnswer(json_object* object, std::string& error)
 {
     if (!json_object_is_type(object, json_type_object)) {
@@ -200,12 +208,26 @@ bool CScenario::SetSdfAnswer(json_object* object, std::string& error)
     std::lock_guard<std::mutex> guard(m_lock);
     SSdfAnswer answer = m_sdfAnswer;
     answer.status = static_cast<int>(CJson::GetInt(object, "status", answer.status));
-    answer.sessionId = CJson::GetString(object, "session_id", answer.sessionId);
-    answer.operatorId = static_cast<int>(CJson::GetInt(object, "operator_id", answer.operatorId));
+    answer.identity = ParseSdfIdentity(object, answer.identity);
     answer.location = CJson::GetString(object, "location", answer.location);
+    answer.fault = CJson::GetString(object, "fault", answer.fault);
     if (answer.status < 100 || answer.status > 999) {
         error = "sdf status must be an HTTP status code";
         return false;
+    }
+    if (!answer.fault.empty() && answer.fault != "not_packet" && answer.fault != "no_blank" && answer.fault != "close") {
+        error = "sdf fault must be not_packet, no_blank, close or empty";
+        return false;
+    }
+    if (json_object* numbers = CJson::Get(object, "numbers")) {
+        if (!json_object_is_type(numbers, json_type_object)) {
+            error = "sdf numbers must map phone numbers to identifiers";
+            return false;
+        }
+        json_object_object_foreach(numbers, number, value)
+        {
+            answer.numbers[number] = ParseSdfIdentity(value, SSdfIdentity{"", -1});
+        }
     }
     m_sdfAnswer = answer;
     return true;

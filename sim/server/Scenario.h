@@ -50,6 +50,9 @@ public:
     std::map<std::string, std::string> Sessions() const;
 
 private:
+    // "session_id" and "operator_id" of an object, each falling back to the given one.
+    static SSdfIdentity ParseSdfIdentity(json_object* object, const SSdfIdentity& fallback);
+
     mutable std::mutex m_lock;
     std::map<std::string, SAccount> m_accounts;
     TIdentityKey m_identityKey;

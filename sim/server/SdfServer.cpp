@@ -14,6 +14,7 @@
 #include "Network/ByteArrayInputStream.h"
 #include "Network/ByteArrayOutputStream.h"
 #include "Network/Packet.h"
+#include "Network/SDFHandler.h"
 #include "Network/Value.h"
 #include "Scenario.h"
 #include "Utils/LogStream.h"
@@ -24,12 +25,6 @@ namespace ServerSim {
 using namespace VexlaLib;
 
 namespace {
-
-// Discovery packet keys.
-const int kSdfRequestKind = 1;
-const int kSdfPhoneNumber = 2;
-const int kSdfSessionId = 3;
-const int kSdfOperatorId = 4;
 
 const size_t kMaxRequest = 64 * 1024;
 
@@ -148,25 +143,44 @@ std::string CSdfServer::Answer(const std::string& requestLine, const std::string
     TPacketSPtr request = CPacket::Deserialize(&in);
     std::wstring phone;
     int kind = 0;
-    if (request && request->GetAttrString(kSdfPhoneNumber, &phone)) {
+    if (request && request->GetAttrString(CSDFHandler::SDF_KEY_PHONE_NUMBER, &phone)) {
         json_object_object_add(event.get(), "phone", json_object_new_string(CUtils::ConvertWideToChar(phone).c_str()));
     }
-    if (request && request->GetAttrInt32(kSdfRequestKind, &kind)) {
+    if (request && request->GetAttrInt32(CSDFHandler::SDF_KEY_REQUEST, &kind)) {
         json_object_object_add(event.get(), "kind", json_object_new_int(kind));
     }
     json_object_object_add(event.get(), "decoded", json_object_new_boolean(request != nullptr));
     json_object_object_add(event.get(), "status", json_object_new_int(answer.status));
+    if (!answer.fault.empty()) {
+        json_object_object_add(event.get(), "fault", json_object_new_string(answer.fault.c_str()));
+    }
     m_context.events.Append(std::move(event));
+    return Compose(answer, CUtils::ConvertWideToChar(phone));
+}
 
+std::string CSdfServer::Compose(const SSdfAnswer& answer, const std::string& phone)
+{
+    if (answer.fault == "close") {
+        return "";
+    }
+    if (answer.fault == "no_blank") {
+        return "HTTP/1.1 200 OK\r\nContent-Type: application/x-sdf-ac\r\n";
+    }
+    int status = answer.status;
     std::string content;
     std::string extraHeader;
-    if (answer.status == 200) {
+    if (answer.fault == "not_packet") {
+        status = 200;
+        content = "this is not a packet";
+    } else if (status == 200) {
+        const SSdfIdentity& identity = answer.IdentityFor(phone);
         CPacket reply(CPacket::OUTGOING);
-        if (!answer.sessionId.empty()) {
-            reply.AddAttr(std::make_shared<CAttribute>(kSdfSessionId, TYPE_STRING, CUtils::ConvertCharToWide(answer.sessionId)));
+        if (!identity.sessionId.empty()) {
+            reply.AddAttr(
+                std::make_shared<CAttribute>(CSDFHandler::SDF_KEY_SESSION_ID, TYPE_STRING, CUtils::ConvertCharToWide(identity.sessionId)));
         }
-        if (answer.operatorId >= 0) {
-            reply.AddAttr(std::make_shared<CAttribute>(kSdfOperatorId, TYPE_INT32, answer.operatorId));
+        if (identity.operatorId >= 0) {
+            reply.AddAttr(std::make_shared<CAttribute>(CSDFHandler::SDF_KEY_OPERATOR_ID, TYPE_INT32, identity.operatorId));
         }
         CByteArrayOutputStream out;
         reply.Serialize(&out);
@@ -175,7 +189,7 @@ std::string CSdfServer::Answer(const std::string& requestLine, const std::string
     } else if (!answer.location.empty()) {
         extraHeader = "Location: " + answer.location + "\r\n";
     }
-    return "HTTP/1.1 " + std::to_string(answer.status) + " " + ReasonPhrase(answer.status) + "\r\n" + extraHeader +
+    return "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) + "\r\n" + extraHeader +
            "Content-Length: " + std::to_string(content.size()) + "\r\nConnection: close\r\n\r\n" + content;
 }
 

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "Listener.h"
+#include "SdfAnswer.h"
 #include "SimContext.h"
 
 namespace ServerSim {
@@ -30,6 +31,8 @@ private:
     // Reads the header and the Content-Length body; false when the request is incomplete or too big.
     static bool ReadRequest(int fd, std::string& header, std::string& body);
     std::string Answer(const std::string& requestLine, const std::string& body);
+    // The bytes of the answer to a request from `phone` (nothing at all for the fault "close").
+    static std::string Compose(const SSdfAnswer& answer, const std::string& phone);
 
     SSimContext& m_context;
     CListener m_listener;

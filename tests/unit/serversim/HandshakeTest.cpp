@@ -39,6 +39,9 @@ TEST_F(HandshakeTest, LoginThroughTheHandshakeRecordsTheUserData)
     EXPECT_NE(userData.find(R"("KEY_VEXLANAME":"alice")"), std::string::npos) << userData;
     EXPECT_NE(userData.find(R"("KEY_DEVICE_PSTNNUMBER":"+15550001")"), std::string::npos) << userData;
     EXPECT_NE(WaitEvent(R"({"type": "handshake", "result": "complete"})"), "");
+    EXPECT_NE(WaitEvent(R"({"type": "received", "chunk": "CHUNK_MASTERKEY", "encrypted": false})"), "");
+    EXPECT_NE(WaitEvent(R"({"type": "sent", "chunk": "CHUNK_CONNECTED", "encrypted": true})"), "");
+    EXPECT_NE(WaitEvent(R"({"type": "received", "chunk": "CHUNK_CLIENTDATA", "encrypted": true})"), "");
 }
 
 TEST_F(HandshakeTest, ResumesOnlyTheAccountsOwnSession)
@@ -104,10 +107,12 @@ TEST_F(HandshakeTest, BadFramesAreDroppedAndTheConnectionServesOn)
 {
     auto client = Client();
     ASSERT_TRUE(client->Handshake(L"alice", L"1"));
-    // A LOGIN frame (encrypted like any other) whose checksum is wrong, then one whose body does
-    // not decode: both dropped, the connection stays aligned.
+    // A frame (encrypted like any other) whose checksum is wrong, then one whose body does not
+    // decode: both dropped, the connection stays aligned.
     ASSERT_TRUE(client->SendRaw({0x02, 0x41, 0x00, 0xDE, 0xAD, 0xBE, 0xEF}));
+    ASSERT_TRUE(client->SendBody({0x41, 0x01, 0x07}));  // type code 7 does not exist
     ASSERT_NE(WaitEvent(R"({"type": "bad_frame", "reason": "checksum"})"), "");
+    ASSERT_NE(WaitEvent(R"({"type": "bad_frame", "reason": "undecodable"})"), "");
     EXPECT_EQ(ChunkOf(client->Login(L"alice", L"secret", {})), CHUNK_LOGGEDIN);
 }
 

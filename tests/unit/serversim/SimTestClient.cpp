@@ -95,6 +95,17 @@ bool CSimTestClient::Send(const CPacket& packet)
     return SendRaw(*CFrame::Encode(packet, m_checksumKey));
 }
 
+bool CSimTestClient::SendBody(const TByteArray& body)
+{
+    TByteArray frame{static_cast<unsigned char>(body.size())};  // bodies below 128 bytes here
+    frame.insert(frame.end(), body.begin(), body.end());
+    const uint32_t checksum = CFrame::Checksum(m_checksumKey, std::make_shared<TByteArray>(body));
+    for (int i = 0; i < CFrame::CHECKSUM_LENGTH; ++i) {
+        frame.push_back(static_cast<unsigned char>(checksum >> (8 * i)));
+    }
+    return SendRaw(frame);
+}
+
 bool CSimTestClient::ReadBytes(unsigned char* out, size_t count)
 {
     size_t got = 0;

@@ -22,6 +22,8 @@ public:
 
     bool Connect(int port);
     bool Send(const VexlaLib::CPacket& packet);
+    // A frame around arbitrary body bytes, correctly checksummed.
+    bool SendBody(const TByteArray& body);
     // Raw bytes through the output cipher.
     bool SendRaw(TByteArray bytes);
     // The next frame's packet; empty on a time-out, a closed stream, a bad checksum or a bad body.
