@@ -83,6 +83,7 @@ def test_group_chat(tmp_path):
         assert listed[0]["members"] == ["alice", "bob", "carol"]
 
         cli.run("open Trip")
+        assert sim_chat(sim, GROUP_ID, lambda chat: chat["autosync"])["autosync"] == ["alice"]
         assert messages_added(cli, handle, "who drives?")["messages"][0]["from"] == "carol"
         cli.run(f"send {handle} I drive")
         received(sim, "CHUNK_SENDCHATMESSAGE", KEY_CHAT=GROUP_ID, KEY_CHATMSG_BODY="I drive")
@@ -105,7 +106,7 @@ def test_group_chat(tmp_path):
 
         # Closed, the chat hears of news as unread; marking all read names it to the server.
         cli.run(f"close {handle}")
-        received(sim, "CHUNK_GETCHATMESSAGES", KEY_AUTOSYNC=0)
+        assert sim_chat(sim, GROUP_ID, lambda chat: not chat["autosync"])["autosync"] == []
         sim.command("chat_message", chat=GROUP_ID, text="still there?", **{"from": "carol"})
         while cli.expect(event="OnEventUpdated")["item"]["missed"] is not True:
             pass
