@@ -152,8 +152,9 @@ void CChat::MergeChat(CChat* other)
         if (ownAuthor == nullptr) {
             m_members.push_back(std::make_unique<CChatMember>(author->GetStatus(), author->GetVexlaName()));
             ownAuthor = m_members.back().get();
-            ownAuthor->SetFullName(author->GetFullName());
         }
+        if (!author->GetFullName().empty())
+            ownAuthor->SetFullName(author->GetFullName());
         msg->SetMember(ownAuthor);
         m_msgs.push_back(std::move(msg));
     }

@@ -85,7 +85,7 @@ public:
     CChatMsg* FindMsgWithRequestId(int requestId) const;
     // Moves every message of other to the end of this chat; other is left without messages. Each
     // moved message's author becomes this chat's member of the same name, added if missing, since
-    // other's members go with other.
+    // other's members go with other; the author's full name, when known, is kept.
     void MergeChat(CChat* other);
 
 private:

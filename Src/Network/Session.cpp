@@ -15,6 +15,7 @@
 #include "Network/NetModule.h"
 #include "Network/PacketReceiver.h"
 #include "Network/PacketSender.h"
+#include "Network/SDFHandler.h"
 #include "Utils/ARC4.h"
 #include "Utils/LogStream.h"
 #include "Utils/IPersistentStorage.h"
@@ -62,6 +63,10 @@ void AddBinary(const TPacketSPtr& packet, int key, const TByteArray& value) {
     packet->AddAttr(std::make_shared<CAttribute>(key, TYPE_BINARY, value.data(), static_cast<int>(value.size())));
 }
 
+std::unique_ptr<IServerDiscovery> NewSDFHandler() {
+    return std::unique_ptr<IServerDiscovery>(new CSDFHandler);
+}
+
 }  // namespace
 
 CSession::CSession(CNetModule* netModule, IPersistentStorage* storage, CConnectionSettings* settings)
@@ -74,6 +79,7 @@ CSession::CSession(CNetModule* netModule, IPersistentStorage* storage, CConnecti
       m_forcedDisconnect(false),
       m_AllowReconnect(false),
       m_sessionState(STATE_IDLE),
+      m_discoveryFactory(NewSDFHandler),
       m_discovery(nullptr),
       m_serverIndex(0),
       m_localAddress(),

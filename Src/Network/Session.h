@@ -89,8 +89,8 @@ public:
     void WaitForSignal();
 
     const TByteArraySPtr& GetNodeId() const { return m_nodeId; }
-    // Installs the discovery client used when "USE_SDF_SERVER" is "YES"; without one, discovery counts
-    // as failed without a network verdict.
+    // Replaces the discovery client used when "USE_SDF_SERVER" is "YES" (by default a CSDFHandler);
+    // without one, discovery counts as failed without a network verdict.
     void SetDiscoveryFactory(const TDiscoveryFactory& factory);
 
 private:

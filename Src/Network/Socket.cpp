@@ -245,6 +245,35 @@ int CSocket::Recv(unsigned char* buffer, int length)
     return length;
 }
 
+int CSocket::RecvAvailable(unsigned char* buffer, int length)
+{
+    if (!IsValid() || length <= 0) {
+        return -1;
+    }
+    for (;;) {
+        const TWaitResult ready = WaitFor(POLLIN, m_readTimeout);
+        if (ready != WAIT_READY) {
+            // Nothing was consumed: a time-out leaves the stream aligned.
+            Fail(ready == WAIT_ERROR);
+            return -1;
+        }
+        const ssize_t got = ::recv(m_descriptor, buffer, length, 0);
+        if (got > 0) {
+            if (m_inputCipher) {
+                m_inputCipher->DecryptBytes(buffer, 0, static_cast<int>(got));
+            }
+            return static_cast<int>(got);
+        }
+        if (got == 0) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            Fail(true);
+            return -1;
+        }
+    }
+}
+
 bool CSocket::SendByte(unsigned char value) { return Send(&value, 1) == 1; }
 
 bool CSocket::SendInt32(int value)

@@ -52,6 +52,9 @@ public:
     // Reads exactly `length` bytes within the read time-out per wait and decrypts them; returns
     // `length`, or 0 on failure. A failure after a byte has come in closes the socket.
     int Recv(unsigned char* buffer, int length);
+    // Reads what has arrived, at most `length` bytes, waiting up to the read time-out for the first one,
+    // and decrypts it; returns the count, 0 when the peer has closed its end, -1 on failure or time-out.
+    int RecvAvailable(unsigned char* buffer, int length);
 
     bool SendByte(unsigned char value);
     bool SendInt32(int value);

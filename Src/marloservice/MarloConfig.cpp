@@ -79,32 +79,44 @@ bool CMarloConfig::LoadFile(const std::string& path, std::string& error)
 
 bool CMarloConfig::ApplySetting(const std::string& key, const std::string& value, std::string& error)
 {
-    std::string* const strings[] = {&store_host, &cert_path, &priv_key_path, &pub_key_path,
-                                    &ca_file, &partner_m, &partner_pp};
-    const char* const stringKeys[] = {"store_host", "cert_path", "priv_key_path", "pub_key_path",
-                                      "ca_file", "partner_m", "partner_pp"};
-    for (std::size_t i = 0; i < sizeof(stringKeys) / sizeof(stringKeys[0]); ++i)
+    static const struct
     {
-        if (key == stringKeys[i])
+        const char* key;
+        std::string CMarloConfig::*member;
+    } stringSettings[] = {
+        {"store_host", &CMarloConfig::store_host},       {"cert_path", &CMarloConfig::cert_path},
+        {"priv_key_path", &CMarloConfig::priv_key_path}, {"pub_key_path", &CMarloConfig::pub_key_path},
+        {"ca_file", &CMarloConfig::ca_file},             {"partner_m", &CMarloConfig::partner_m},
+        {"partner_pp", &CMarloConfig::partner_pp},
+    };
+    static const struct
+    {
+        const char* key;
+        long CMarloConfig::*member;
+    } secondSettings[] = {
+        {"connect_timeout", &CMarloConfig::connect_timeout},
+        {"transfer_timeout", &CMarloConfig::transfer_timeout},
+    };
+    for (const auto& setting : stringSettings)
+    {
+        if (key == setting.key)
         {
-            *strings[i] = value;
+            this->*setting.member = value;
             return true;
         }
     }
-    long* timeout = key == "connect_timeout" ? &connect_timeout
-                    : key == "transfer_timeout" ? &transfer_timeout
-                                                : nullptr;
-    if (timeout == nullptr)
+    for (const auto& setting : secondSettings)
     {
-        error = "unknown key \"" + key + "\"";
-        return false;
+        if (key == setting.key)
+        {
+            if (ParseSeconds(value, this->*setting.member))
+                return true;
+            error = key + " must be a whole number of seconds from 1 to " + std::to_string(MAX_TIMEOUT_SECONDS);
+            return false;
+        }
     }
-    if (!ParseSeconds(value, *timeout))
-    {
-        error = key + " must be a whole number of seconds from 1 to " + std::to_string(MAX_TIMEOUT_SECONDS);
-        return false;
-    }
-    return true;
+    error = "unknown key \"" + key + "\"";
+    return false;
 }
 
 bool CMarloConfig::Validate(std::string& error) const

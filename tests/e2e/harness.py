@@ -1,13 +1,18 @@
 """Shared helpers of the end-to-end suites: where the binaries are, and running a process whose
 standard error is read line by line so a test can wait for a line with a deadline."""
 
+import json
 import os
 import queue
 import re
+import shutil
 import signal
 import subprocess
+import tempfile
 import threading
 import time
+
+import pytest
 
 SOURCE_DIR = os.environ.get("VEXLA_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 BUILD_DIR = os.environ.get("VEXLA_BUILD_DIR", os.path.join(SOURCE_DIR, "build", "dev"))
@@ -138,3 +143,79 @@ def quit_vexlad(daemon):
     daemon.send_signal(signal.SIGQUIT)
     daemon.wait_for_line("Vexla service ended.")
     return daemon.wait_exit()
+
+
+# --- Private buses -------------------------------------------------------------------------------
+
+WRITE_BUS_SERVICES = os.path.join(SOURCE_DIR, "scripts", "write-bus-services")
+
+
+class Buses:
+    """A private and a public dbus-daemon, each starting services from its own directory (written by
+    scripts/write-bus-services), with both TESK_*_BUS_ADDRESS variables in `env` and in the buses'
+    own environment, so activated programs find both. With two=False one daemon serves as both.
+    `services` adds names: {"private": {"com.test.x": "COMMAND"}, "public": {...}}. Output of
+    activated programs shows up in the daemon's lines (`daemon(bus).wait_for_line`)."""
+
+    def __init__(self, two=True, services=None, vexlad_args="", marlo_args=""):
+        self.dir = tempfile.mkdtemp(prefix="vexla-bus-", dir="/tmp")
+        command = ["/usr/bin/python3", WRITE_BUS_SERVICES, "--out", self.dir, "--build-dir", BUILD_DIR,
+                   f"--vexlad-args={vexlad_args}", f"--marlo-args={marlo_args}"]
+        for bus, names in (services or {}).items():
+            command += [f"--service={bus}:{name}={exec_line}" for name, exec_line in names.items()]
+        written = subprocess.run(command, check=True, capture_output=True, text=True).stdout
+        addresses = dict(line.split("=", 1) for line in written.splitlines())
+        self.private_address = addresses["TESK_PRIVATE_BUS_ADDRESS"]
+        self.public_address = addresses["TESK_PUBLIC_BUS_ADDRESS"] if two else self.private_address
+        self.env = {"TESK_PRIVATE_BUS_ADDRESS": self.private_address, "TESK_PUBLIC_BUS_ADDRESS": self.public_address}
+        self.daemons = {}
+        for bus in ("private", "public") if two else ("private",):
+            daemon = Process(["dbus-daemon", "--config-file", os.path.join(self.dir, f"{bus}-bus.conf"), "--nofork",
+                              "--print-address"], env=self.env, name=f"dbus-daemon ({bus})")
+            self.daemons[bus] = daemon
+            daemon.wait_for_line("unix:path=")
+        if not two:
+            self.daemons["public"] = self.daemons["private"]
+
+    def daemon(self, bus="private"):
+        return self.daemons[bus]
+
+    def stop(self):
+        for daemon in set(self.daemons.values()):
+            daemon.stop()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def start_buses(**kwargs):
+    return Buses(**kwargs)
+
+
+def tesk_send_path():
+    return binary("tools", "tesk-send", "tesk-send")
+
+
+def tesk_send(buses, *args, timeout=DEFAULT_TIMEOUT):
+    """Runs tesk-send on `buses` and returns the finished process (stdout and stderr as text)."""
+    return subprocess.run([tesk_send_path(), *args], capture_output=True, text=True, timeout=timeout,
+                          env={**os.environ, **buses.env})
+
+
+def reply_lines(run):
+    """The JSON replies tesk-send printed, parsed."""
+    return [json.loads(line) for line in run.stdout.splitlines()]
+
+
+@pytest.fixture
+def private_bus():
+    """One private dbus-daemon serving as both the private and the public bus."""
+    buses = Buses(two=False)
+    yield buses
+    buses.stop()
+
+
+@pytest.fixture
+def two_buses():
+    """A private and a public dbus-daemon."""
+    buses = Buses(two=True)
+    yield buses
+    buses.stop()

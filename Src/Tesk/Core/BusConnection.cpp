@@ -1,6 +1,7 @@
 #include "Tesk/Core/BusConnection.h"
 
 #include "Tesk/Core/BusInbox.h"
+#include "Tesk/Core/BusIntrospection.h"
 #include "Tesk/Core/BusMessage.h"
 #include "Tesk/Core/BusReply.h"
 #include "Tesk/Core/IBusDispatcher.h"
@@ -120,6 +121,7 @@ CBusConnection::CBusConnection(std::string address, GDBusConnection* connection)
     : m_address(std::move(address)),
       m_connection(connection),
       m_uniqueName(OrEmpty(g_dbus_connection_get_unique_name(connection))),
+      m_busGuid(OrEmpty(g_dbus_connection_get_guid(connection))),
       m_inbox(std::make_shared<CBusInbox>())
 {
 }
@@ -272,6 +274,11 @@ void CBusConnection::Dispatch(GDBusMessage* message)
 void CBusConnection::OnMethodCall(GDBusMessage* call)
 {
     const std::string method = OrEmpty(g_dbus_message_get_member(call));
+    if (g_strcmp0(g_dbus_message_get_interface(call), TESK_INTERFACE) != 0)
+    {
+        OnIntrospect(call);
+        return;
+    }
     if (method == "Cancel")
     {
         OnCancel(call);
@@ -296,6 +303,15 @@ void CBusConnection::OnMethodCall(GDBusMessage* call)
     auto message = std::make_shared<CBusMessage>(shared_from_this(), call, payload);
     m_liveMessages[{message->Sender(), message->Serial()}] = message;
     handler(message);
+}
+
+void CBusConnection::OnIntrospect(GDBusMessage* call)
+{
+    const std::string xml = CBusIntrospection::Describe(OrEmpty(g_dbus_message_get_path(call)), m_dispatcher);
+    GDBusMessage* reply = g_dbus_message_new_method_reply(call);
+    g_dbus_message_set_body(reply, g_variant_new("(s)", xml.c_str()));
+    g_dbus_connection_send_message(m_connection, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr, nullptr);
+    g_object_unref(reply);
 }
 
 void CBusConnection::OnCancel(GDBusMessage* call)

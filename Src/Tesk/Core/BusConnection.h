@@ -46,6 +46,8 @@ public:
 
     const std::string& Address() const { return m_address; }
     const std::string& UniqueName() const { return m_uniqueName; }
+    // The bus daemon's GUID: two connections with the same one are on the same bus.
+    const std::string& BusGuid() const { return m_busGuid; }
     bool IsClosed() const { return m_connection == nullptr; }
 
     // Owns `name` at once or fails: the request is never queued and never replaces an owner.
@@ -88,6 +90,7 @@ private:
     void OnReplySignal(GDBusMessage* signal);
     void OnPeerLeft(GDBusMessage* signal);
     void OnCancel(GDBusMessage* call);
+    void OnIntrospect(GDBusMessage* call);
     static void OnClosed(GDBusConnection* connection, gboolean remotePeerVanished, GError* error, gpointer data);
     void FailPendingCalls(const std::string& peer, const std::string& errorText);
     void Deliver(uint32_t serial, const std::string& sender, const std::string& payload, bool busFailure);
@@ -103,6 +106,7 @@ private:
     std::string m_address;
     GDBusConnection* m_connection;
     std::string m_uniqueName;
+    std::string m_busGuid;
     std::shared_ptr<CBusInbox> m_inbox;
     gulong m_closedHandler = 0;
     IBusDispatcher* m_dispatcher = nullptr;

@@ -95,7 +95,9 @@ bool CBusInbox::Wants(GDBusMessage* message, bool* alsoForGDBus)
     switch (g_dbus_message_get_message_type(message))
     {
     case G_DBUS_MESSAGE_TYPE_METHOD_CALL:
-        return g_strcmp0(g_dbus_message_get_interface(message), TESK_INTERFACE) == 0;
+        return g_strcmp0(g_dbus_message_get_interface(message), TESK_INTERFACE) == 0 ||
+               (g_strcmp0(g_dbus_message_get_interface(message), "org.freedesktop.DBus.Introspectable") == 0 &&
+                g_strcmp0(g_dbus_message_get_member(message), "Introspect") == 0);
     case G_DBUS_MESSAGE_TYPE_METHOD_RETURN:
     case G_DBUS_MESSAGE_TYPE_ERROR:
         return m_awaitedReplies.erase(g_dbus_message_get_reply_serial(message)) > 0;

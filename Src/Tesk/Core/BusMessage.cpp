@@ -21,6 +21,7 @@ CBusMessage::CBusMessage(const TBusConnectionSPtr& connection, GDBusMessage* cal
       m_serial(g_dbus_message_get_serial(call)),
       m_category(g_dbus_message_get_path(call) ? g_dbus_message_get_path(call) : "/"),
       m_method(g_dbus_message_get_member(call) ? g_dbus_message_get_member(call) : ""),
+      m_destination(g_dbus_message_get_destination(call) ? g_dbus_message_get_destination(call) : ""),
       m_payload(std::move(payload))
 {
 }

@@ -29,6 +29,9 @@ public:
     // The object path the call was made on ("/" or "/control"...) and the method name.
     const std::string& Category() const { return m_category; }
     const std::string& Method() const { return m_method; }
+    // The name the caller addressed: a well-known name, so one connection owning several names can tell
+    // which service was called.
+    const std::string& Destination() const { return m_destination; }
     const std::string& Payload() const { return m_payload; }
     // The connection the call came in on (replies go back over it); null once it is gone.
     TBusConnectionSPtr Connection() const { return m_connection.lock(); }
@@ -51,6 +54,7 @@ private:
     uint32_t m_serial;
     std::string m_category;
     std::string m_method;
+    std::string m_destination;
     std::string m_payload;
     bool m_answered = false;
     bool m_cancelled = false;

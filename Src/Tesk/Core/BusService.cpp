@@ -20,24 +20,15 @@ bool CBusService::Register(const char* name, TBusScope scope, std::string* error
         *error = "The service is registered already";
         return false;
     }
-    const bool onPrivate = scope != BUS_SCOPE_PUBLIC;
-    const bool onPublic = scope != BUS_SCOPE_PRIVATE;
-    if (onPrivate && !Connect(BUS_PRIVATE, name, &m_private, error))
+    if (scope != BUS_SCOPE_PUBLIC && !Connect(BUS_PRIVATE, name, &m_private, error))
     {
         Unregister();
         return false;
     }
-    if (onPublic)
+    if (scope != BUS_SCOPE_PRIVATE && !Connect(BUS_PUBLIC, name, &m_public, error))
     {
-        if (m_private && m_private->Address() == CBusConnection::AddressOf(BUS_PUBLIC))
-        {
-            m_public = m_private;
-        }
-        else if (!Connect(BUS_PUBLIC, name, &m_public, error))
-        {
-            Unregister();
-            return false;
-        }
+        Unregister();
+        return false;
     }
     return true;
 }
@@ -49,6 +40,12 @@ bool CBusService::Connect(TBusKind bus, const char* name, TBusConnectionSPtr* co
     {
         return false;
     }
+    // Two addresses may name one bus: the name is then owned once, on the connection made first.
+    if (m_private && m_private != *connection && m_private->BusGuid() == (*connection)->BusGuid())
+    {
+        *connection = m_private;
+        return true;
+    }
     (*connection)->SetDispatcher(this);
     return name == nullptr || (*connection)->OwnName(name, error);
 }
@@ -59,6 +56,14 @@ bool CBusService::AddCategory(const std::string& category, const std::vector<CBu
     {
         *error = "Invalid category \"" + category + "\"";
         return false;
+    }
+    for (const CBusMethod& method : methods)
+    {
+        if (!g_dbus_is_member_name(method.name.c_str()) || method.name == "Cancel")
+        {
+            *error = "Invalid method name \"" + method.name + "\"";
+            return false;
+        }
     }
     std::map<std::string, TBusMessageHandler>& table = m_categories[category];
     for (const CBusMethod& method : methods)
@@ -136,6 +141,30 @@ const TBusMessageHandler* CBusService::FindMethod(const std::string& category, c
     }
     auto row = table->second.find(method);
     return row == table->second.end() ? nullptr : &row->second;
+}
+
+std::vector<std::string> CBusService::Categories() const
+{
+    std::vector<std::string> categories;
+    for (const auto& table : m_categories)
+    {
+        categories.push_back(table.first);
+    }
+    return categories;
+}
+
+std::vector<std::string> CBusService::Methods(const std::string& category) const
+{
+    std::vector<std::string> methods;
+    auto table = m_categories.find(category);
+    if (table != m_categories.end())
+    {
+        for (const auto& row : table->second)
+        {
+            methods.push_back(row.first);
+        }
+    }
+    return methods;
 }
 
 void CBusService::OnMessageCancelled(const TBusMessageSPtr& message)

@@ -60,6 +60,8 @@ public:
 
 private:
     const TBusMessageHandler* FindMethod(const std::string& category, const std::string& method) const override;
+    std::vector<std::string> Categories() const override;
+    std::vector<std::string> Methods(const std::string& category) const override;
     void OnMessageCancelled(const TBusMessageSPtr& message) override;
     bool Connect(TBusKind bus, const char* name, TBusConnectionSPtr* connection, std::string* error);
 

@@ -4,12 +4,16 @@
 #include "Tesk/Core/BusTypes.h"
 
 #include <string>
+#include <vector>
 
 class IBusDispatcher
 {
 public:
     // The handler of `method` in `category` (an object path), or null when the service has none.
     virtual const TBusMessageHandler* FindMethod(const std::string& category, const std::string& method) const = 0;
+    // Every category (object path) with methods, and the method names of one, for introspection.
+    virtual std::vector<std::string> Categories() const = 0;
+    virtual std::vector<std::string> Methods(const std::string& category) const = 0;
     // A live message was cancelled: its caller sent Cancel or left the bus.
     virtual void OnMessageCancelled(const TBusMessageSPtr& message) = 0;
 

@@ -43,6 +43,11 @@ CTeskService::~CTeskService()
 
 bool CTeskService::Register(const char* serviceName, bool usePublicBus)
 {
+    if (m_registered)
+    {
+        LogBusError("The service is registered already");
+        return false;
+    }
     auto service = std::make_unique<CBusService>();
     std::string error;
     if (!service->Register(serviceName, usePublicBus ? BUS_SCOPE_BOTH : BUS_SCOPE_PRIVATE, &error))

@@ -120,3 +120,29 @@ TEST_F(BusTestFixture, DestroyingTheServiceRemovesEverySubscriber)
     ASSERT_TRUE(WaitForReplies(replies, 2));
     EXPECT_TRUE(replies[1].IsBusFailure());
 }
+
+TEST_F(BusTestFixture, HandlerThatCancelsItsCallGetsNoReplyQueuedBehind)
+{
+    auto service = MakeEchoService(SERVICE, BUS_SCOPE_PRIVATE);
+    TBusConnectionSPtr client = OpenClient(m_bus.Address());
+    std::vector<CBusReply> replies;
+    std::string error;
+    const uint32_t serial = client->Call("nylo://com.test.echo/subscribe", "{}", BUS_MANY_REPLIES,
+                                         [&](const CBusReply& reply) {
+                                             replies.push_back(reply);
+                                             if (replies.size() == 2)
+                                             {
+                                                 client->CancelCall(reply.Serial());
+                                             }
+                                         },
+                                         &error);
+    ASSERT_NE(serial, 0u) << error;
+    ASSERT_TRUE(WaitForReplies(replies, 1));
+    for (int i = 0; i < 3; ++i)
+    {
+        ASSERT_TRUE(service->ReplyToSubscribers("subscribe", "{}", &error)) << error;
+    }
+    ASSERT_TRUE(TestSupport::RunUntil([&] { return m_cancelled.size() == 1; }));
+    Barrier(client);
+    EXPECT_EQ(replies.size(), 2u);
+}

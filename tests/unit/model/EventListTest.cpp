@@ -265,6 +265,7 @@ TEST(ChatTest, MergedMessagesFollowAndTheirAuthorsSurviveTheOtherChat)
 
     CChat* copy = list.CreateChat(2, 55);
     CChatMember* bob = copy->FindOrCreateMember(CChatMember::MEMBER_ACTIVE, L"bob");
+    bob->SetFullName(L"Bob B");
     CChatMember* carol = copy->FindOrCreateMember(CChatMember::MEMBER_ACTIVE, L"carol");
     carol->SetFullName(L"Carol C");
     copy->CreateMsg(3, 2, 110, bob)->SetMsgBody(L"hello");
@@ -283,6 +284,7 @@ TEST(ChatTest, MergedMessagesFollowAndTheirAuthorsSurviveTheOtherChat)
     // The authors are members of this chat now; reading them is safe after the copy is gone.
     EXPECT_EQ(local->FindMember(L"bob", true), msgs[1]->GetMember());
     EXPECT_EQ(CChatMember::MEMBER_PENDING_CREATE, msgs[1]->GetMember()->GetStatus());
+    EXPECT_EQ(L"Bob B", msgs[1]->GetMember()->GetFullName());
     EXPECT_EQ(L"Carol C", msgs[2]->GetMember()->GetDisplayString());
     EXPECT_EQ(3, local->GetMemberCnt());
 }

@@ -1,0 +1,583 @@
+#include "Handlers/ChatHandler.h"
+
+#include "Handlers/OutgoingPacket.h"
+#include "Model/Chat.h"
+#include "Model/Model.h"
+#include "Network/AttrChunk.h"
+#include "Network/AttrKey.h"
+#include "Network/Attribute.h"
+#include "Network/Packet.h"
+#include "Public/VexlaLib.h"
+#include "Utils/LogStream.h"
+#include "Utils/Timer.h"
+#include "Utils/Utils.h"
+
+#include <algorithm>
+#include <cassert>
+#include <memory>
+
+namespace VexlaLib {
+
+namespace {
+
+// Message types as the server sends them (KEY_CHATMSG_TYPE).
+const int MSG_MEMBERS_CHANGED = 1;
+const int MSG_TEXT = CChatMsg::TYPE_TEXT;
+const int MSG_MEMBER_EVENT = 4;
+const int MSG_TOPIC = 5;
+const int MSG_EMOTE = 7;
+
+bool IsAcceptedMsgType(int type)
+{
+    return type == MSG_MEMBERS_CHANGED || type == MSG_TEXT || type == MSG_MEMBER_EVENT || type == MSG_TOPIC ||
+           type == MSG_EMOTE;
+}
+
+// Types whose arrival means the chat's details (members, topic) have changed at the server.
+bool ChangesChatInfo(int type)
+{
+    return type == MSG_MEMBERS_CHANGED || type == MSG_MEMBER_EVENT || type == MSG_TOPIC;
+}
+
+int Now()
+{
+    return static_cast<int>(CUtils::CurrentTimeInSec());
+}
+
+}  // namespace
+
+CChatHandler::CChatHandler(CVexlaLib* pLib, CModel* pModel)
+    : m_pLib(pLib)
+    , m_pModel(pModel)
+{
+    assert(m_pLib != nullptr && "m_pLib != __null");
+    assert(m_pModel != nullptr && "m_pModel != __null");
+    m_pTimer = m_pLib->CreateTimer(this);
+}
+
+CChatHandler::~CChatHandler()
+{
+    ClearSessionData();
+}
+
+void CChatHandler::ClearSessionData()
+{
+    m_pTimer->StopTimer();
+}
+
+void CChatHandler::OnTimer(int id)
+{
+    assert(id == TIMER_GET_CHAT && "id == TIMER_GET_CHAT");
+    if (id != TIMER_GET_CHAT)
+        return;
+    LogInfo() << L"Get Chat info time-out." << std::endl;
+    m_pLib->NotifyGetChatFailed(true);
+}
+
+// Requests.
+
+void CChatHandler::RequestRecentChats()
+{
+    m_pLib->SendPacket(COutgoingPacket::Create(CHUNK_GETRECENTCHATS));
+}
+
+void CChatHandler::RequestUnreadChats()
+{
+    m_pLib->SendPacket(COutgoingPacket::Create(CHUNK_GETUNREADCHATS));
+}
+
+void CChatHandler::RequestChatInfo(CChat* chat)
+{
+    if (!chat->HasChatId() || chat->HasPendingChatInfo())
+        return;
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_GETCHATINFO);
+    COutgoingPacket::AddInt32(packet, KEY_CHAT, chat->GetChatId());
+    m_pLib->SendPacket(packet);
+    chat->MarkPendingChatInfo(true);
+}
+
+void CChatHandler::OpenChat(CChat* chat)
+{
+    if (chat->SetUnreadMsgCnt(0, false)) {
+        m_pLib->NotifyEventUpdated(chat);
+        m_pLib->NotifyEventListUpdated(true);
+    }
+    if (!chat->HasChatId())
+        return;
+    m_pLib->SendPacket(MessagesRequest(chat, true));
+    m_pTimer->StartTimer(GET_CHAT_TIMEOUT_MS, TIMER_GET_CHAT);
+}
+
+void CChatHandler::CloseChat(CChat* chat)
+{
+    if (!chat->HasChatId())
+        return;
+    TPacketSPtr packet = MessagesRequest(chat, false);
+    COutgoingPacket::AddInt32(packet, KEY_MAXENTRIES, 0);
+    m_pLib->SendPacket(packet);
+}
+
+TPacketSPtr CChatHandler::MessagesRequest(const CChat* chat, bool autosync)
+{
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_GETCHATMESSAGES);
+    COutgoingPacket::AddInt32(packet, KEY_CHAT, chat->GetChatId());
+    COutgoingPacket::AddInt32(packet, KEY_BOOKMARK, chat->GetMsgBookmark());
+    COutgoingPacket::AddInt32(packet, KEY_AUTOSYNC, autosync ? 1 : 0);
+    return packet;
+}
+
+CChat* CChatHandler::CreateOrOpenChat(const std::wstring& vexlaName)
+{
+    LogInfo() << L"CChatHandler::CreateOrOpenChat - begin." << std::endl;
+    if (vexlaName.empty())
+        return nullptr;
+    CEventList* list = m_pModel->GetOrCreateEventList();
+    const std::wstring& userName = m_pModel->GetUserName();
+    CChat* chat = list->FindChatDialogWith(userName, vexlaName);
+    if (chat != nullptr) {
+        LogInfo() << L"CChatHandler::CreateOrOpenChat - opened existing chat." << std::endl;
+        OpenChat(chat);
+        return chat;
+    }
+    chat = list->CreateLocalChat(m_pModel->GetNewObjectHandle());
+    chat->SetFriendlyName(vexlaName);
+    m_pModel->AddObject(chat);
+    CChatMember* self = chat->FindOrCreateMember(CChatMember::MEMBER_ACTIVE, userName);
+    if (const CProfile* profile = m_pModel->GetProfile())
+        self->SetFullName(profile->GetFullName());
+    chat->FindOrCreateMember(CChatMember::MEMBER_PENDING_CREATE, vexlaName);
+    LogInfo() << L"CChatHandler::CreateOrOpenChat - created new chat." << std::endl;
+    m_pLib->NotifyEventAdded(chat);
+    m_pLib->NotifyEventListUpdated(true);
+    return chat;
+}
+
+void CChatHandler::SendChatMsg(CChat* chat, const std::wstring& text)
+{
+    if (chat == nullptr || text.empty())
+        return;
+    const int now = Now();
+    CChatMember* self = chat->FindOrCreateMember(CChatMember::MEMBER_ACTIVE, m_pModel->GetUserName());
+    CChatMsg* msg = chat->CreateMsg(CChatMsg::TYPE_TEXT, CChatMsg::STATUS_SENDING, now, self);
+    msg->MarkAsOwnMsg();
+    msg->SetMsgBody(text);
+    if (!chat->HasChatId() && !chat->HasPendingCreate())
+        CreateChatRemotely(chat);
+    if (chat->HasChatId() && chat->HasChatInfo())
+        SendChatMsg(chat, msg);
+    else
+        msg->MarkAsUnsent(true);
+    if (TakeLaterLocalTime(chat, now)) {
+        m_pLib->NotifyEventUpdated(chat);
+        m_pLib->NotifyEventListUpdated(true);
+    }
+    m_pLib->NotifyChatMessagesAdded(*chat, 1);
+}
+
+void CChatHandler::SetChatTopic(CChat* chat, const std::wstring& topic)
+{
+    if (!chat->HasChatInfo()) {
+        chat->SetLocalTopic(topic);
+        return;
+    }
+    // The chat's topic itself changes when the server's topic message comes back.
+    if (topic != chat->GetTopic())
+        SendChatTopic(chat, topic);
+}
+
+void CChatHandler::AddChatMembers(CChat* chat, const std::vector<std::wstring>& names)
+{
+    for (const std::wstring& name : names) {
+        if (!name.empty())
+            chat->FindOrCreateMember(CChatMember::MEMBER_PENDING_ADD, name);
+    }
+    CreateLocalMembersRemotely(chat);
+    m_pLib->NotifyEventUpdated(chat);
+    m_pLib->NotifyEventListUpdated(true);
+}
+
+void CChatHandler::MarkChatAsRead(CChat* chat)
+{
+    if (!chat->AnyUnreadMsgs())
+        return;
+    if (chat->HasChatId())
+        SendChatIds({chat->GetChatId()});
+    chat->SetUnreadMsgCnt(0, false);
+    m_pLib->NotifyEventUpdated(chat);
+    m_pLib->NotifyEventListUpdated(true);
+}
+
+void CChatHandler::MarkAllChatsAsRead()
+{
+    CEventList* list = m_pModel->GetEventList();
+    if (list == nullptr)
+        return;
+    std::vector<int> chatIds;
+    for (const auto& event : list->GetList(false)) {
+        if (!event->IsChat())
+            continue;
+        const CChat* chat = static_cast<const CChat*>(event.get());
+        if (chat->AnyUnreadMsgs() && chat->HasChatId())
+            chatIds.push_back(chat->GetChatId());
+    }
+    if (!chatIds.empty())
+        SendChatIds(chatIds);
+    if (list->MarkAllChatsAsRead())
+        m_pLib->NotifyEventListUpdated(true);
+}
+
+void CChatHandler::LeaveChat(CChat* chat)
+{
+    DeleteChat(chat);
+    m_pLib->NotifyEventListUpdated(true);
+}
+
+void CChatHandler::LeaveAllChats()
+{
+    while (CEventList* list = m_pModel->GetEventList()) {
+        CEventBase* first = list->GetFirstEvent(CObjectBase::OBJECT_CHAT);
+        if (first == nullptr)
+            break;
+        DeleteChat(static_cast<CChat*>(first));
+    }
+    m_pLib->NotifyEventListUpdated(true);
+}
+
+// Received packets.
+
+void CChatHandler::HandleChats(const TPacketSPtr& packet)
+{
+    TPacketSPtr records;
+    if (!packet->GetAttrContainer(KEY_CHATRECORDS, &records))
+        return;
+    bool anyChanged = false;
+    for (const TAttributeSPtr& attr : records->GetAttrList()) {
+        TPacketSPtr record;
+        if (attr->GetContainer(&record))
+            anyChanged = ApplyChatRecord(*record) || anyChanged;
+    }
+    if (anyChanged)
+        m_pLib->NotifyEventListUpdated(true);
+}
+
+bool CChatHandler::ApplyChatRecord(const CPacket& record)
+{
+    int chatId = 0;
+    if (!record.GetAttrInt32(KEY_CHAT, &chatId))
+        return false;
+    CEventList* list = m_pModel->GetOrCreateEventList();
+    CChat* chat = list->FindChat(chatId);
+    const bool added = chat == nullptr;
+    if (added)
+        chat = CreateServerChat(chatId);
+    bool changed = added;
+
+    std::wstring friendlyName;
+    if (record.GetAttrString(KEY_CHAT_FRIENDLYNAME, &friendlyName))
+        changed = chat->SetFriendlyName(friendlyName) || changed;
+    int activity = 0;
+    if (record.GetAttrInt32(KEY_ACTIVITY_TIMESTAMP, &activity))
+        changed = UpdateActivityTimestamp(chat, activity) || changed;
+    int unread = 0;
+    record.GetAttrInt32(KEY_UNREAD_MSGS, &unread);
+    changed = chat->SetUnreadMsgCnt(unread, false) || changed;
+
+    if (!chat->HasChatInfo() && !chat->HasPendingChatInfo())
+        RequestChatInfo(chat);
+    if (added)
+        m_pLib->NotifyEventAdded(chat);
+    else if (changed)
+        m_pLib->NotifyEventUpdated(chat);
+    return changed;
+}
+
+bool CChatHandler::UpdateActivityTimestamp(CChat* chat, int serverTime)
+{
+    chat->SetEventServerTimestamp(serverTime);
+    if (!chat->SetEventLocalTimestamp(m_pLib->ConvertToLocalTime(serverTime)))
+        return false;
+    m_pModel->GetOrCreateEventList()->InvalidateSorting();
+    return true;
+}
+
+void CChatHandler::HandleChatInfo(const TPacketSPtr& packet)
+{
+    int chatId = 0;
+    CEventList* list = m_pModel->GetEventList();
+    if (!packet->GetAttrInt32(KEY_CHAT, &chatId) || list == nullptr)
+        return;
+    CChat* chat = list->FindChat(chatId);
+    if (chat == nullptr)
+        return;
+
+    bool changed = false;
+    int number = 0;
+    std::wstring text;
+    if (packet->GetAttrInt32(KEY_TYPE, &number))
+        changed = chat->SetChatType(number) || changed;
+    if (packet->GetAttrString(KEY_CHAT_NAME, &text))
+        changed = chat->SetUniqueName(text) || changed;
+    if (packet->GetAttrString(KEY_CHAT_FRIENDLYNAME, &text))
+        changed = chat->SetFriendlyName(text) || changed;
+    if (packet->GetAttrInt32(KEY_TIMESTAMP, &number))
+        changed = chat->SetCreateTimestamp(m_pLib->ConvertToLocalTime(number)) || changed;
+    if (packet->GetAttrInt32(KEY_ACTIVITY_TIMESTAMP, &number))
+        changed = UpdateActivityTimestamp(chat, number) || changed;
+    // The unread count only grows here: the list records and marking read lower it.
+    if (packet->GetAttrInt32(KEY_UNREAD_MSGS, &number))
+        changed = chat->SetUnreadMsgCnt(number, true) || changed;
+    if (packet->GetAttrString(KEY_TOPIC, &text))
+        changed = chat->SetTopic(text) || changed;
+    if (packet->GetAttrString(KEY_MEMBERS, &text))
+        changed = UpdateChatMembers(chat, text) || changed;
+
+    SendQueuedItems(chat);
+    if (!chat->GetLocalTopic().empty()) {
+        SendChatTopic(chat, chat->GetLocalTopic());
+        changed = chat->SetTopic(chat->GetLocalTopic()) || changed;
+        chat->SetLocalTopic(std::wstring());
+    }
+    chat->MarkPendingChatInfo(false);
+    chat->MarkWithChatInfo();
+    if (changed) {
+        m_pLib->NotifyEventUpdated(chat);
+        m_pLib->NotifyEventListUpdated(true);
+    }
+}
+
+bool CChatHandler::UpdateChatMembers(CChat* chat, const std::wstring& members)
+{
+    std::vector<std::wstring> names;
+    CUtils::SplitString(members, &names);
+    bool changed = false;
+    for (const std::wstring& name : names) {
+        if (CChatMember* member = chat->FindMember(name, false))
+            changed = member->SetStatus(CChatMember::MEMBER_ACTIVE) || changed;
+        else {
+            chat->FindOrCreateMember(CChatMember::MEMBER_ACTIVE, name);
+            changed = true;
+        }
+    }
+    for (const auto& member : chat->GetMemberList()) {
+        if (member->GetStatus() != CChatMember::MEMBER_ACTIVE ||
+            std::find(names.begin(), names.end(), member->GetVexlaName()) != names.end())
+            continue;
+        LogInfo() << L"Removing member from chat: " << member->GetVexlaName() << std::endl;
+        member->SetStatus(CChatMember::MEMBER_LEFT);
+        changed = true;
+    }
+    return changed;
+}
+
+void CChatHandler::HandleChatMessages(const TPacketSPtr& packet)
+{
+    m_pTimer->StopTimer();
+    int chatId = 0;
+    CEventList* list = m_pModel->GetEventList();
+    if (!packet->GetAttrInt32(KEY_CHAT, &chatId) || list == nullptr)
+        return;
+    CChat* chat = list->FindChat(chatId);
+    int bookmark = 0;
+    if (chat == nullptr || !packet->GetAttrInt32(KEY_BOOKMARK, &bookmark) || bookmark <= chat->GetMsgBookmark())
+        return;
+    int added = 0;
+    TPacketSPtr records;
+    if (packet->GetAttrContainer(KEY_CHATMSG_RECORDS, &records)) {
+        for (const TAttributeSPtr& attr : records->GetAttrList()) {
+            TPacketSPtr record;
+            if (attr->GetContainer(&record) && AddChatMessage(chat, *record))
+                ++added;
+        }
+    }
+    chat->SetMsgBookmark(bookmark);
+    if (added > 0)
+        m_pLib->NotifyChatMessagesAdded(*chat, added);
+}
+
+bool CChatHandler::AddChatMessage(CChat* chat, const CPacket& record)
+{
+    int timestamp = 0;
+    int type = 0;
+    int status = 0;
+    std::wstring vexlaName;
+    if (!record.GetAttrInt32(KEY_TIMESTAMP, &timestamp) || !record.GetAttrString(KEY_VEXLANAME, &vexlaName) ||
+        !record.GetAttrInt32(KEY_CHATMSG_TYPE, &type) || !record.GetAttrInt32(KEY_CHATMSG_STATUS, &status) ||
+        !IsAcceptedMsgType(type))
+        return false;
+
+    int requestId = 0;
+    if (record.GetAttrInt32(KEY_REQUEST_ID, &requestId)) {
+        if (CChatMsg* sent = chat->FindMsgWithRequestId(requestId)) {
+            sent->SetServerTimestamp(timestamp);
+            sent->SetStatus(status);
+            return false;
+        }
+        LogInfo() << L"Unable to find matching chat message for request id " << requestId << L"." << std::endl;
+    }
+
+    CChatMember* author = chat->FindOrCreateMember(CChatMember::MEMBER_ACTIVE, vexlaName);
+    std::wstring fullName;
+    if (record.GetAttrString(KEY_FULLNAME, &fullName))
+        author->SetFullName(fullName);
+    const int localTime = m_pLib->ConvertToLocalTime(timestamp);
+    CChatMsg* msg = chat->CreateMsg(type, status, localTime, author);
+    msg->SetServerTimestamp(timestamp);
+
+    std::wstring body;
+    if (type == MSG_MEMBERS_CHANGED) {
+        record.GetAttrString(KEY_MEMBERS, &body);
+        msg->SetMsgBody(body);
+    } else if (record.GetAttrString(KEY_CHATMSG_BODY, &body)) {
+        msg->SetMsgBody(body);
+        if (type == MSG_TOPIC)
+            chat->SetTopic(body);
+    }
+    if (ChangesChatInfo(type))
+        RequestChatInfo(chat);
+    TakeLaterLocalTime(chat, localTime);
+    return true;
+}
+
+void CChatHandler::HandleCreatedChat(const TPacketSPtr& packet)
+{
+    int localId = 0;
+    int chatId = 0;
+    TPacketSPtr record;
+    if (!packet->GetAttrInt32(KEY_CLIENTCHATID, &localId) || !packet->GetAttrContainer(KEY_CHATRECORD, &record) ||
+        !record->GetAttrInt32(KEY_CHAT, &chatId))
+        return;
+    CEventList* list = m_pModel->GetOrCreateEventList();
+    CChat* chat = list->FindLocalChat(localId);
+    CChat* serverCopy = list->FindChat(chatId);
+    if (chat == nullptr) {
+        chat = serverCopy != nullptr ? serverCopy : CreateServerChat(chatId);
+    } else {
+        if (serverCopy != nullptr) {
+            // The server listed the new chat before confirming it: the local chat takes over the
+            // copy's messages and its bookmark, so the next fetch does not bring them again.
+            chat->MergeChat(serverCopy);
+            chat->SetMsgBookmark(std::max(chat->GetMsgBookmark(), serverCopy->GetMsgBookmark()));
+            m_pModel->DeleteEvent(serverCopy);
+            LogInfo() << L"Chats has been merged" << std::endl;
+        }
+        chat->SetChatId(chatId);
+    }
+
+    std::wstring friendlyName;
+    if (record->GetAttrString(KEY_CHAT_FRIENDLYNAME, &friendlyName))
+        chat->SetFriendlyName(friendlyName);
+    int unread = 0;
+    record->GetAttrInt32(KEY_UNREAD_MSGS, &unread);
+    chat->SetUnreadMsgCnt(unread, false);
+    chat->MarkPendingCreate(false);
+    CreateLocalMembersRemotely(chat);
+    RequestChatInfo(chat);
+}
+
+// Sending.
+
+void CChatHandler::SendQueuedItems(CChat* chat)
+{
+    for (const auto& msg : chat->GetMsgList()) {
+        if (!msg->IsUnsent())
+            continue;
+        SendChatMsg(chat, msg.get());
+        msg->MarkAsUnsent(false);
+    }
+}
+
+void CChatHandler::CreateChatRemotely(CChat* chat)
+{
+    if (chat->HasChatId() || chat->HasPendingCreate())
+        return;
+    const CChatMember* partner = chat->FindMember(CChatMember::MEMBER_PENDING_CREATE);
+    assert(partner != nullptr && "partner != __null");
+    if (partner == nullptr)
+        return;
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CREATECHATWITHUSER);
+    COutgoingPacket::AddString(packet, KEY_VEXLANAME, partner->GetVexlaName());
+    COutgoingPacket::AddInt32(packet, KEY_CLIENTCHATID, chat->GetLocalId());
+    COutgoingPacket::AddString(packet, KEY_CHATMSG_BODY, std::wstring());
+    COutgoingPacket::AddInt32(packet, KEY_AUTOSYNC, 1);
+    m_pLib->SendPacket(packet);
+    chat->MarkPendingCreate(true);
+}
+
+void CChatHandler::CreateLocalMembersRemotely(CChat* chat)
+{
+    std::wstring names;
+    for (const auto& member : chat->GetMemberList()) {
+        if (member->GetStatus() != CChatMember::MEMBER_PENDING_ADD)
+            continue;
+        if (!names.empty())
+            names += L' ';
+        names += member->GetVexlaName();
+    }
+    if (names.empty() || !chat->HasChatId())
+        return;
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_ADDCHATMEMBERS);
+    COutgoingPacket::AddInt32(packet, KEY_CHAT, chat->GetChatId());
+    COutgoingPacket::AddString(packet, KEY_MEMBERS, names);
+    m_pLib->SendPacket(packet);
+}
+
+void CChatHandler::SendChatMsg(CChat* chat, CChatMsg* msg)
+{
+    if (!chat->HasChatId())
+        return;
+    const int requestId = m_pLib->GetUniqueRequestId();
+    msg->SetRequestId(requestId);
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_SENDCHATMESSAGE);
+    COutgoingPacket::AddInt32(packet, KEY_CHAT, chat->GetChatId());
+    COutgoingPacket::AddString(packet, KEY_CHATMSG_BODY, msg->GetMsgBody());
+    m_pLib->SendPacket(packet, requestId);
+}
+
+void CChatHandler::SendChatTopic(CChat* chat, const std::wstring& topic)
+{
+    if (!chat->HasChatId())
+        return;
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_SETCHATTOPIC);
+    COutgoingPacket::AddInt32(packet, KEY_CHAT, chat->GetChatId());
+    COutgoingPacket::AddString(packet, KEY_TOPIC, topic);
+    m_pLib->SendPacket(packet);
+}
+
+void CChatHandler::SendChatIds(const std::vector<int>& chatIds)
+{
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_MARKCHATSREAD);
+    packet->AddAttr(
+        std::make_shared<CAttribute>(KEY_CHATS, TYPE_INTARRAY, chatIds.data(), static_cast<int>(chatIds.size())));
+    m_pLib->SendPacket(packet);
+}
+
+void CChatHandler::DeleteChat(CChat* chat)
+{
+    if (chat->HasChatId()) {
+        TPacketSPtr packet = COutgoingPacket::Create(CHUNK_LEAVECHAT);
+        COutgoingPacket::AddInt32(packet, KEY_CHAT, chat->GetChatId());
+        m_pLib->SendPacket(packet);
+    }
+    if (m_pModel->GetEventList() == nullptr)
+        return;
+    m_pLib->NotifyEventDeleted(chat);
+    m_pModel->DeleteEvent(chat);
+}
+
+CChat* CChatHandler::CreateServerChat(int chatId)
+{
+    CChat* chat = m_pModel->GetOrCreateEventList()->CreateChat(m_pModel->GetNewObjectHandle(), chatId);
+    m_pModel->AddObject(chat);
+    return chat;
+}
+
+bool CChatHandler::TakeLaterLocalTime(CChat* chat, int localTime)
+{
+    if (localTime <= chat->GetEventLocalTimestamp())
+        return false;
+    chat->SetEventLocalTimestamp(localTime);
+    m_pModel->GetOrCreateEventList()->InvalidateSorting();
+    return true;
+}
+
+}  // namespace VexlaLib

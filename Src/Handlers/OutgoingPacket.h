@@ -1,0 +1,19 @@
+#pragma once
+
+#include "Network/PacketPtr.h"
+
+#include <string>
+
+namespace VexlaLib {
+
+// Builds the request packets the handlers send: direction outgoing, KEY_CHUNKTYPE first.
+class COutgoingPacket
+{
+public:
+    static TPacketSPtr Create(int chunk);
+    static void AddInt32(const TPacketSPtr& packet, int key, int value);
+    static void AddString(const TPacketSPtr& packet, int key, const std::wstring& value);
+    static void AddContainer(const TPacketSPtr& packet, int key, const TPacketSPtr& container);
+};
+
+}  // namespace VexlaLib

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Network/INetListener.h"
+#include "Network/PacketPtr.h"
+
+#include <string>
+
+namespace VexlaLib {
+
+class CProperties;
+class IPersistentStorage;
+
+// What the library uses of its network side. CNetModuleLink puts the real network module behind
+// it; tests put a scripted one there to drive the library without sockets.
+class INetworkModule
+{
+public:
+    virtual ~INetworkModule() = default;
+
+    virtual bool Initialize(INetListener* listener, IPersistentStorage* storage, CProperties* properties) = 0;
+    virtual void Terminate() = 0;
+    virtual void SendPacket(TPacketSPtr packet) = 0;
+    // True when a received packet or a network event reached the listener.
+    virtual bool Process() = 0;
+    virtual void RequestReconnect() = 0;
+    virtual void ForceDisconnect() = 0;
+    virtual void ForceNewSessionReconnect() = 0;
+    virtual void SignalNetworkDown() = 0;
+    virtual std::wstring GetLocalConnectionAddress() = 0;
+    virtual TPacketSPtr GetSavedCredentials() = 0;
+    virtual void SetSavedCredentials(TPacketSPtr credentials) = 0;
+    virtual void EraseSavedCredentials() = 0;
+    virtual void RestoreLocallySavedCredentials() = 0;
+};
+
+}  // namespace VexlaLib

@@ -1,0 +1,351 @@
+// The listener fan-out of CVexlaLib: one Notify operation per listener event.
+#include "Public/VexlaLib.h"
+
+#include "Handlers/AccountHandler.h"
+#include "Model/Availability.h"
+#include "Network/AttrChunk.h"
+#include "Network/AttrKey.h"
+#include "Network/Packet.h"
+#include "Utils/LogStream.h"
+
+#include <cassert>
+
+namespace VexlaLib {
+
+namespace {
+
+const wchar_t CALLBACK_PREFIX[] = L"VexlaLib Callback: ";
+
+void LogCallback(const wchar_t* text)
+{
+    LogInfo() << CALLBACK_PREFIX << text << std::endl;
+}
+
+template <typename TDetail>
+void LogCallback(const wchar_t* event, const TDetail& detail)
+{
+    LogInfo() << CALLBACK_PREFIX << event << L" - " << detail << L"." << std::endl;
+}
+
+const wchar_t* ChunkName(const TPacketSPtr& packet)
+{
+    int chunk = -1;
+    packet->GetAttrInt32(KEY_CHUNKTYPE, &chunk);
+    return CAttrChunk::Lookup(chunk);
+}
+
+}  // namespace
+
+template <typename TCall>
+void CVexlaLib::CallListeners(TCall call)
+{
+    const bool wasNotifying = m_notifying;
+    m_notifying = true;
+    for (IVexlaLibListener* listener : m_listeners)
+        call(listener);
+    m_notifying = wasNotifying;
+}
+
+void CVexlaLib::RequireLoggedIn() const
+{
+    assert(IsLoggedIn() && "IsLoggedIn()");
+}
+
+void CVexlaLib::NotifyRegisterUserSuccess()
+{
+    LogCallback(L"OnRegisterUserSuccess.");
+    CallListeners([](IVexlaLibListener* l) { l->OnRegisterUserSuccess(); });
+}
+
+void CVexlaLib::NotifyRegisterUserFailed(eRegisterError error, std::vector<std::wstring>* suggestions)
+{
+    LogCallback(L"OnRegisterUserFailed.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnRegisterUserFailed(error, suggestions); });
+}
+
+void CVexlaLib::NotifyLoginSuccess()
+{
+    LogCallback(L"OnLoginSuccess.");
+    CallListeners([](IVexlaLibListener* l) { l->OnLoginSuccess(); });
+}
+
+void CVexlaLib::NotifyLoginFailed(eLoginError error)
+{
+    LogCallback(L"OnLoginFailed.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnLoginFailed(error); });
+}
+
+void CVexlaLib::NotifyLogout(eLogoutReason reason)
+{
+    LogCallback(L"OnLogout.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnLogout(reason); });
+}
+
+void CVexlaLib::NotifyNewSession(bool resumed)
+{
+    LogCallback(L"OnNewSession.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnNewSession(resumed); });
+}
+
+void CVexlaLib::NotifyAvailabilityChanged(int availability)
+{
+    LogCallback(L"OnAvailabilityChanged", CAvailability::Lookup(availability));
+    CallListeners([&](IVexlaLibListener* l) { l->OnAvailabilityChanged(availability); });
+}
+
+void CVexlaLib::NotifyGetBalanceFailed(bool timedOut)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnGetBalanceFailed");
+    CallListeners([&](IVexlaLibListener* l) { l->OnGetBalanceFailed(timedOut); });
+}
+
+void CVexlaLib::NotifyGetBalanceSuccess()
+{
+    RequireLoggedIn();
+    const CCredit* credit = m_model.GetCredit();
+    if (credit == nullptr)
+        return;
+    const std::wstring currency = credit->GetBalanceCurrency();
+    const int amount = credit->GetBalanceAmount();
+    LogCallback(L"OnGetBalanceSuccess", amount);
+    CallListeners([&](IVexlaLibListener* l) { l->OnGetBalanceSuccess(currency, amount); });
+}
+
+void CVexlaLib::NotifySubscriptionError(const std::wstring& message, const std::wstring& url)
+{
+    CallListeners([&](IVexlaLibListener* l) { l->OnSubscriptionError(message, url); });
+}
+
+void CVexlaLib::NotifyUpgradeAvailable(const std::wstring& message, const std::wstring& url, bool forced)
+{
+    CallListeners([&](IVexlaLibListener* l) { l->OnUpgradeAvailable(message, url, forced); });
+}
+
+void CVexlaLib::NotifyContactAdded(const CContact& contact)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnContactAdded", contact.GetCallTarget());
+    CallListeners([&](IVexlaLibListener* l) { l->OnContactAdded(contact); });
+}
+
+void CVexlaLib::NotifyContactDeleted(const CContact& contact)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnContactDeleted", contact.GetCallTarget());
+    CallListeners([&](IVexlaLibListener* l) { l->OnContactDeleted(contact); });
+}
+
+void CVexlaLib::NotifyContactUpdated(const CContact& contact, int changes)
+{
+    RequireLoggedIn();
+    LogInfo() << L" " << CALLBACK_PREFIX << L"OnContactUpdated - " << contact.GetCallTarget() << L"." << std::endl;
+    CallListeners([&](IVexlaLibListener* l) { l->OnContactUpdated(contact, changes); });
+}
+
+void CVexlaLib::NotifyContactListUpdated(bool deferred)
+{
+    RequireLoggedIn();
+    if (deferred) {
+        m_contactListChanged = true;
+        return;
+    }
+    m_contactListChanged = false;
+    LogCallback(L"OnContactListUpdated.");
+    CallListeners([](IVexlaLibListener* l) { l->OnContactListUpdated(); });
+}
+
+void CVexlaLib::NotifyContactPropsUpdated(const CContact& contact, int changes)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnContactPropsUpdated", contact.GetCallTarget());
+    CallListeners([&](IVexlaLibListener* l) { l->OnContactPropsUpdated(contact, changes); });
+}
+
+void CVexlaLib::NotifyContactPropsFailed(bool timedOut)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnContactPropsFailed.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnContactPropsFailed(timedOut); });
+}
+
+void CVexlaLib::NotifyAvatarReceived(const CContact& contact, TByteArraySPtr image)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnAvatarReceived.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnAvatarReceived(contact, image); });
+}
+
+void CVexlaLib::NotifyGetProfileSuccess(bool changed, const CProfile& profile)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnGetProfileSuccess.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnGetProfileSuccess(changed, profile); });
+}
+
+void CVexlaLib::NotifyGetProfileFailed(bool timedOut)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnGetProfileFailed.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnGetProfileFailed(timedOut); });
+}
+
+void CVexlaLib::NotifySaveProfileSuccess()
+{
+    RequireLoggedIn();
+    LogCallback(L"OnSaveProfileSuccess.");
+    CallListeners([](IVexlaLibListener* l) { l->OnSaveProfileSuccess(); });
+}
+
+void CVexlaLib::NotifySaveProfileFailed(bool timedOut)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnSaveProfileFailed.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnSaveProfileFailed(timedOut); });
+}
+
+void CVexlaLib::NotifySearchFinished(const CSearch& search, bool extendable)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnSearchFinished.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnSearchFinished(search, extendable); });
+}
+
+void CVexlaLib::NotifySearchFailed(const CSearch& search)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnSearchFailed.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnSearchFailed(search); });
+}
+
+void CVexlaLib::NotifySearchResultAdded(const CSearch& search)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnSearchResultAdded.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnSearchResultAdded(search); });
+}
+
+void CVexlaLib::NotifyCallsEnabled(bool enabled)
+{
+    RequireLoggedIn();
+    LogInfo() << L"e" << CALLBACK_PREFIX << L"OnCallsEnabled - " << enabled << L"." << std::endl;
+    CallListeners([&](IVexlaLibListener* l) { l->OnCallsEnabled(enabled); });
+}
+
+void CVexlaLib::NotifyGatewayNumberUpdated(const std::wstring& number, const std::wstring& name)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnGatewayNumberUpdated", number);
+    CallListeners([&](IVexlaLibListener* l) { l->OnGatewayNumberUpdated(number, name); });
+}
+
+void CVexlaLib::NotifyCallingContact(int localTime, const std::wstring& callTarget, const std::wstring& vexlaName,
+                                     const std::wstring& displayName)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnCallingContact", callTarget);
+    CallListeners([&](IVexlaLibListener* l) { l->OnCallingContact(localTime, callTarget, vexlaName, displayName); });
+}
+
+void CVexlaLib::NotifyUseDialOutNumber(const std::wstring& number)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnUseDialOutNumber", number);
+    CallListeners([&](IVexlaLibListener* l) { l->OnUseDialOutNumber(number); });
+}
+
+void CVexlaLib::NotifyDialOutFailed(IVexlaLibListener::eDialoutError error)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnDialOutFailed", static_cast<int>(error));
+    CallListeners([&](IVexlaLibListener* l) { l->OnDialOutFailed(error); });
+}
+
+void CVexlaLib::NotifyEventAdded(const CEventBase* event)
+{
+    RequireLoggedIn();
+    LogInfo() << CALLBACK_PREFIX << L"OnEventAdded - " << event->GetTypeStr() << L" " << event->GetHandle() << L"."
+              << std::endl;
+    CallListeners([&](IVexlaLibListener* l) { l->OnEventAdded(event); });
+}
+
+void CVexlaLib::NotifyEventDeleted(const CEventBase* event)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnEventDeleted.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnEventDeleted(event); });
+}
+
+void CVexlaLib::NotifyEventUpdated(const CEventBase* event)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnEventUpdated.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnEventUpdated(event); });
+}
+
+void CVexlaLib::NotifyEventListUpdated(bool deferred)
+{
+    RequireLoggedIn();
+    if (deferred) {
+        m_eventListChanged = true;
+        return;
+    }
+    m_eventListChanged = false;
+    LogCallback(L"OnEventListUpdated - calling listeners.");
+    CallListeners([](IVexlaLibListener* l) { l->OnEventListUpdated(); });
+    LogCallback(L"OnEventListUpdated - listeners called.");
+}
+
+void CVexlaLib::NotifyGetChatFailed(bool timedOut)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnGetChatFailed.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnGetChatFailed(timedOut); });
+}
+
+void CVexlaLib::NotifyChatMessagesAdded(const CChat& chat, int count)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnChatMessagesAdded", count);
+    CallListeners([&](IVexlaLibListener* l) { l->OnChatMessagesAdded(chat, count); });
+}
+
+void CVexlaLib::NotifyPacketSent(TPacketSPtr packet)
+{
+    LogCallback(L"OnPacketSent", ChunkName(packet));
+    CallListeners([&](IVexlaLibListener* l) { l->OnPacketSent(packet); });
+}
+
+void CVexlaLib::NotifyPacketReceived(TPacketSPtr packet)
+{
+    LogCallback(L"OnPacketReceived", ChunkName(packet));
+    CallListeners([&](IVexlaLibListener* l) { l->OnPacketReceived(packet); });
+}
+
+void CVexlaLib::NotifyAddContactSuccess(const CContact& contact)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnAddContactSuccess.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnAddContactSuccess(contact); });
+}
+
+void CVexlaLib::NotifyAddContactFailed(bool timedOut, int errorCode)
+{
+    RequireLoggedIn();
+    LogCallback(L"OnInvalidContactIdentityReceived.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnAddContactFailed(timedOut, errorCode); });
+}
+
+void CVexlaLib::NotifySendAuthRequestFailed()
+{
+    LogCallback(L"OnSendAuthRequestFailed.");
+    CallListeners([](IVexlaLibListener* l) { l->OnSendAuthRequestFailed(); });
+}
+
+void CVexlaLib::NotifyCustomEvent(int id, void* data)
+{
+    LogCallback(L"OnCustomEvent.");
+    CallListeners([&](IVexlaLibListener* l) { l->OnCustomEvent(id, data); });
+}
+
+}  // namespace VexlaLib

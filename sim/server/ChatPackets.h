@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Network/Packet.h"
+#include "SimChat.h"
+
+namespace ServerSim {
+
+// The chat packets the simulated server sends, each as a chat member (viewer) sees it.
+class CChatPackets {
+public:
+    // CHUNK_RECENTCHATS or CHUNK_UNREADCHATS with one record per chat.
+    static VexlaLib::CPacket List(int chunk, const std::vector<const SSimChat*>& chats, const std::string& viewer);
+    static VexlaLib::CPacket Info(const SSimChat& chat, const std::string& viewer);
+    // The messages after afterSeq, with the chat's last seq as bookmark; request ids only on the
+    // messages that connection sent.
+    static VexlaLib::CPacket Messages(const SSimChat& chat, int afterSeq, int connectionId);
+    static VexlaLib::CPacket Created(int clientChatId, const SSimChat& chat, const std::string& viewer);
+    static VexlaLib::CPacket Bare(int chunk);
+
+private:
+    static VexlaLib::TPacketSPtr Record(const SSimChat& chat, const std::string& viewer);
+    static VexlaLib::TPacketSPtr MessageRecord(const SSimChatMsg& msg, int connectionId);
+};
+
+}  // namespace ServerSim

@@ -1,0 +1,28 @@
+#pragma once
+
+namespace ServerSim {
+
+class CContactDirectory;
+class CChatStore;
+class CDirectives;
+class CEventLog;
+class CScenario;
+class CServerSim;
+class CServerKeys;
+class CSessionTable;
+
+// What the handlers of every connection share: the keys, the configuration, the remembered
+// sessions, the planned deviations, the event log and the chats. Owned by main; outlives every connection.
+struct SSimContext {
+    const CServerKeys& keys;
+    CScenario& scenario;
+    CSessionTable& sessions;
+    CDirectives& directives;
+    CEventLog& events;
+    // The contacts side and the listening server (to reach other clients); null where not served.
+    CContactDirectory* contacts = nullptr;
+    CServerSim* server = nullptr;
+    CChatStore* chats = nullptr;  // the chats; none in setups that serve no chats
+};
+
+}  // namespace ServerSim
