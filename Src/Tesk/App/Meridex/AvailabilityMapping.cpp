@@ -4,16 +4,6 @@
 
 using VexlaLib::CAvailability;
 
-namespace {
-
-const int NYLO_ONLINE = 0;
-const int NYLO_AWAY = 2;
-const int NYLO_INVISIBLE = 3;
-const int NYLO_OFFLINE = 4;
-const int NYLO_PENDING = 5;
-
-}  // namespace
-
 int VexlaToNyloAvailability(int vexlaAvailability)
 {
     switch (vexlaAvailability) {

@@ -1,5 +1,6 @@
 #include "Tesk/App/Meridex/IMRequests.h"
 
+#include "Tesk/App/Meridex/AvailabilityMapping.h"
 #include "Tesk/App/Meridex/IMDatabaseKinds.h"
 #include "Tesk/Core/DbQuery.h"
 #include "Tesk/Core/DbRequest.h"
@@ -11,7 +12,6 @@ const wchar_t CIMRequests::BUS_ADDRESS[] = L"com.vexla.im";
 namespace {
 
 const wchar_t CAPABILITY_PROVIDER[] = L"com.vexla.messaging";
-const int NYLO_OFFLINE = 4;
 
 CJSONObject Record(const std::wstring& id)
 {
