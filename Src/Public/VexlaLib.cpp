@@ -716,7 +716,10 @@ void CVexlaLib::BuildDispatchTable()
     row(CHUNK_WARNING, false, [](const TPacketSPtr&) {});
     row(CHUNK_PRESENCESETTINGS, false, [this](const TPacketSPtr& p) { HandlePresenceSettings(p); });
     row(CHUNK_FORCED_DISCONNECT, false, [this](const TPacketSPtr& p) { m_pAccountHandler->HandleForcedDisconnect(p); });
-    row(CHUNK_RECONNECTED, false, [this](const TPacketSPtr& p) { HandleLoggedin(p); });
+    row(CHUNK_RECONNECTED, false, [this](const TPacketSPtr& p) {
+        m_pAccountHandler->HandleReconnected(p);
+        HandleLoggedin(p);
+    });
 }
 
 void CVexlaLib::OnPacketReceived(TPacketSPtr packet)
