@@ -451,6 +451,7 @@ void CChatHandler::HandleCreatedChat(const TPacketSPtr& packet)
     CChat* chat = list->FindLocalChat(localId);
     CChat* serverCopy = list->FindChat(chatId);
     if (chat == nullptr) {
+        // No local chat waits for this answer: the server chat is added, unless a list brought it.
         chat = serverCopy != nullptr ? serverCopy : CreateServerChat(chatId);
     } else {
         if (serverCopy != nullptr) {

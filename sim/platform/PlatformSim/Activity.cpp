@@ -69,7 +69,7 @@ bool CActivity::Read(json_object* activity, std::string* error)
             return false;
         }
     }
-    spec = CopyJson(activity);
+    definition = CopyJson(activity);
     return true;
 }
 
