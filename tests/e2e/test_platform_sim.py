@@ -3,65 +3,13 @@ triggers, requirements, adoption and callbacks (received by the echo service), a
 service's event stream."""
 
 import json
-import os
-import re
 import signal
-import time
 
 import pytest
 
 import harness
 from harness import private_bus, two_buses  # noqa: F401  (fixtures)
-
-ECHO_SERVICE = os.path.join(os.path.dirname(__file__), "tesk_echo_service.py")
-DB = "nylo://com.nylo.db/"
-AM = "nylo://com.nylo.activitymanager/"
-SIM = "nylo://com.nylo.sim/"
-
-
-class Sim:
-    """A running platform-sim, an event stream subscribed to it, and helpers to call it."""
-
-    def __init__(self, buses, db_path, *args):
-        self.buses = buses
-        self.db_path = db_path
-        self.process = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db", db_path, *args],
-                                       env=buses.env, name="platform-sim")
-        self.process.wait_for_line("platform-sim: ready")
-        self.events = self.stream(SIM + "events", "{}")
-        self.events.wait_for_line('"subscribed":true')
-
-    @staticmethod
-    def bus_of(uri):
-        """The control service is on the public bus, every other service of the simulator on the private one."""
-        return ["--public"] if uri.startswith(SIM) else []
-
-    def call(self, uri, payload, status=0):
-        run = harness.tesk_send(self.buses, *self.bus_of(uri), uri, json.dumps(payload))
-        assert run.returncode == status, run.stdout + run.stderr
-        return harness.reply_lines(run)[0]
-
-    def stream(self, uri, payload, count=100):
-        """tesk-send running in the background, printing each reply of `uri` as it arrives."""
-        return harness.Process([harness.tesk_send_path(), *self.bus_of(uri), "-n", str(count), uri,
-                                payload if isinstance(payload, str) else json.dumps(payload)],
-                               env=self.buses.env, name="tesk-send " + uri)
-
-    def expect_event(self, timeout=harness.DEFAULT_TIMEOUT, **fields):
-        """The next event on the stream whose members include `fields`."""
-        deadline = time.monotonic() + timeout
-        while True:
-            event = json.loads(self.events.wait_for_line(re.compile(r"^\{"), max(0.0, deadline - time.monotonic())))
-            if all(event.get(key) == value for key, value in fields.items()):
-                return event
-
-    def barrier(self):
-        """Requests are handled in arrival order: once this answers, every earlier one was handled."""
-        self.call(SIM + "listActivities", {})
-
-    def stop(self):
-        self.events.stop()
-        self.process.stop()
+from platformsim import AM, DB, SIM, Sim, callback_payload, start_echo
 
 
 @pytest.fixture
@@ -69,17 +17,6 @@ def sim(private_bus, tmp_path):  # noqa: F811
     running = Sim(private_bus, str(tmp_path / "db.sqlite"), "--retry-interval", "100", "--power-down-timeout", "300")
     yield running
     running.stop()
-
-
-def start_echo(buses, *names):
-    service = harness.Process(["/usr/bin/python3", ECHO_SERVICE, *names], env=buses.env, name="echo " + names[0])
-    service.wait_for_line("ready")
-    return service
-
-
-def callback_payload(service):
-    """The payload of the next call the echo service received."""
-    return json.loads(service.wait_for_line(re.compile(r"^call echo ")).split(" ", 2)[2])
 
 
 def watch_activity(name, query, callback, **extra):

@@ -60,6 +60,8 @@ TEST(Activity, MalformedActivitiesAreRefused)
         R"({"name": "a", "schedule": {"interval": "soon"}})",
         R"({"name": "a", "schedule": {"interval": "5w"}})",
         R"({"name": "a", "schedule": {"interval": "0m"}})",
+        R"({"name": "a", "schedule": {"interval": "31d"}})",
+        R"({"name": "a", "schedule": {"interval": "-5m"}})",
         R"({"name": "a", "schedule": {}})",
     };
     for (const char* text : refused)
