@@ -2,11 +2,17 @@
 
 #include <glib.h>
 
+namespace VexlaLib {
+class CPersistentFileStorage;
+}
 class CDaemonOptions;
+class CDisplayEventHandler;
+class CDisplayServiceClient;
+class CTeskService;
 class CVexlaSession;
 
 // Builds the long-lived objects of the daemon on the main loop before it runs, and tears them down
-// after it has returned.
+// after it has returned, each in a fixed order.
 class CDaemonAssembly {
 public:
     CDaemonAssembly() = default;
@@ -19,6 +25,16 @@ public:
     bool Assemble(GMainLoop* mainLoop, const CDaemonOptions& options);
     void TearDown();
 
+    CVexlaSession* Session() const { return m_session; }
+
 private:
+    // The settings file of --settings, applied to the library after the daemon's own properties.
+    void ApplySettingsFile(const CDaemonOptions& options);
+
+    VexlaLib::CPersistentFileStorage* m_store = nullptr;
+    CTeskService* m_callService = nullptr;
+    CTeskService* m_imService = nullptr;
     CVexlaSession* m_session = nullptr;
+    CDisplayServiceClient* m_displayClient = nullptr;
+    CDisplayEventHandler* m_displayHandler = nullptr;
 };
