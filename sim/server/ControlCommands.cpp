@@ -5,6 +5,7 @@
 
 #include "ChatControl.h"
 #include "Connection.h"
+#include "ContactControl.h"
 #include "Directives.h"
 #include "EventLog.h"
 #include "Network/AttrChunk.h"
@@ -74,6 +75,8 @@ std::string CControlCommands::Execute(const std::string& line)
     if (name == "stall") return Stall(c, true);
     if (name == "resume") return Stall(c, false);
     if (name == "drop") return Drop(c);
+    std::string answer;
+    if (CContactControl(m_context).Execute(name, c, &answer)) return answer;
     if (CChatControl::Handles(name)) return CChatControl::Execute(m_context.chats, name, c);
     return ErrorLine("unknown command \"" + name + "\"");
 }

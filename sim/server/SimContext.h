@@ -2,10 +2,12 @@
 
 namespace ServerSim {
 
+class CContactDirectory;
 class CChatStore;
 class CDirectives;
 class CEventLog;
 class CScenario;
+class CServerSim;
 class CServerKeys;
 class CSessionTable;
 
@@ -17,6 +19,9 @@ struct SSimContext {
     CSessionTable& sessions;
     CDirectives& directives;
     CEventLog& events;
+    // The contacts side and the listening server (to reach other clients); null where not served.
+    CContactDirectory* contacts = nullptr;
+    CServerSim* server = nullptr;
     CChatStore* chats = nullptr;  // the chats; none in setups that serve no chats
 };
 

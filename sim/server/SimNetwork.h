@@ -1,9 +1,14 @@
 #pragma once
 
+#include "AccountDataHandler.h"
+#include "AuthorizationHandler.h"
+#include "BuddyListHandler.h"
 #include "ChatsHandler.h"
 #include "ChunkDispatcher.h"
+#include "ContactSearchHandler.h"
 #include "HandshakeHandler.h"
 #include "LoginHandler.h"
+#include "SimPresenceHandler.h"
 
 namespace ServerSim {
 
@@ -20,6 +25,11 @@ public:
 private:
     CHandshakeHandler m_handshake;
     CLoginHandler m_login;
+    CBuddyListHandler m_buddyList;
+    CAuthorizationHandler m_authorization;
+    CSimPresenceHandler m_presence;
+    CContactSearchHandler m_search;
+    CAccountDataHandler m_accountData;
     CChatsHandler m_chats;
     CChunkDispatcher m_dispatcher;
 };

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "ContactDirectory.h"
 #include "ChatStore.h"
 #include "ControlCommands.h"
 #include "ControlServer.h"
@@ -58,6 +59,11 @@ int main(int argc, char** argv)
         std::cerr << "vexla-server-sim: " << error << "\n";
         return 1;
     }
+    CContactDirectory contacts;
+    if (!options.scenarioPath.empty() && !contacts.Load(options.scenarioPath, error)) {
+        std::cerr << "vexla-server-sim: " << error << "\n";
+        return 1;
+    }
     CSessionTable sessions(options.statePath);
     if (!sessions.Load(error)) {
         std::cerr << "vexla-server-sim: " << error << "\n";
@@ -79,6 +85,8 @@ int main(int argc, char** argv)
 
     CSimNetwork network;
     CServerSim server(context, network.Dispatcher());
+    context.contacts = &contacts;
+    context.server = &server;
     if (!server.Listen(options.bindAddress, options.port, error)) {
         std::cerr << "vexla-server-sim: " << error << "\n";
         return 1;

@@ -121,6 +121,7 @@ CBusConnection::CBusConnection(std::string address, GDBusConnection* connection)
     : m_address(std::move(address)),
       m_connection(connection),
       m_uniqueName(OrEmpty(g_dbus_connection_get_unique_name(connection))),
+      m_busGuid(OrEmpty(g_dbus_connection_get_guid(connection))),
       m_inbox(std::make_shared<CBusInbox>())
 {
 }

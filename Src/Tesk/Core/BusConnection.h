@@ -46,6 +46,8 @@ public:
 
     const std::string& Address() const { return m_address; }
     const std::string& UniqueName() const { return m_uniqueName; }
+    // The bus daemon's GUID: two connections with the same one are on the same bus.
+    const std::string& BusGuid() const { return m_busGuid; }
     bool IsClosed() const { return m_connection == nullptr; }
 
     // Owns `name` at once or fails: the request is never queued and never replaces an owner.
@@ -104,6 +106,7 @@ private:
     std::string m_address;
     GDBusConnection* m_connection;
     std::string m_uniqueName;
+    std::string m_busGuid;
     std::shared_ptr<CBusInbox> m_inbox;
     gulong m_closedHandler = 0;
     IBusDispatcher* m_dispatcher = nullptr;

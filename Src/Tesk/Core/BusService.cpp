@@ -20,24 +20,15 @@ bool CBusService::Register(const char* name, TBusScope scope, std::string* error
         *error = "The service is registered already";
         return false;
     }
-    const bool onPrivate = scope != BUS_SCOPE_PUBLIC;
-    const bool onPublic = scope != BUS_SCOPE_PRIVATE;
-    if (onPrivate && !Connect(BUS_PRIVATE, name, &m_private, error))
+    if (scope != BUS_SCOPE_PUBLIC && !Connect(BUS_PRIVATE, name, &m_private, error))
     {
         Unregister();
         return false;
     }
-    if (onPublic)
+    if (scope != BUS_SCOPE_PRIVATE && !Connect(BUS_PUBLIC, name, &m_public, error))
     {
-        if (m_private && m_private->Address() == CBusConnection::AddressOf(BUS_PUBLIC))
-        {
-            m_public = m_private;
-        }
-        else if (!Connect(BUS_PUBLIC, name, &m_public, error))
-        {
-            Unregister();
-            return false;
-        }
+        Unregister();
+        return false;
     }
     return true;
 }
@@ -48,6 +39,12 @@ bool CBusService::Connect(TBusKind bus, const char* name, TBusConnectionSPtr* co
     if (!*connection)
     {
         return false;
+    }
+    // Two addresses may name one bus: the name is then owned once, on the connection made first.
+    if (m_private && m_private != *connection && m_private->BusGuid() == (*connection)->BusGuid())
+    {
+        *connection = m_private;
+        return true;
     }
     (*connection)->SetDispatcher(this);
     return name == nullptr || (*connection)->OwnName(name, error);
