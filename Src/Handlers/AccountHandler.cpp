@@ -259,6 +259,21 @@ void CAccountHandler::HandleLoggedin(const TPacketSPtr& /*packet*/)
         return;
     }
     m_pLib->RequestContactList();
+    RequestChats();
+}
+
+void CAccountHandler::HandleReconnected(const TPacketSPtr& /*packet*/)
+{
+    RequestChats();
+}
+
+void CAccountHandler::RequestChats()
+{
+    std::wstring policy;
+    if (m_pLib->GetProperty(CProperties::CHAT_RETRIEVAL_POLICY, &policy) && policy == L"UNREAD")
+        m_pLib->RequestUnreadChats();
+    else
+        m_pLib->RequestRecentChats();
 }
 
 void CAccountHandler::HandleLoggedout(const TPacketSPtr& packet)

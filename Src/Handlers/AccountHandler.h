@@ -65,6 +65,8 @@ public:
     void HandleLoggedin(const TPacketSPtr& packet);
     void HandleLoggedout(const TPacketSPtr& packet);
     void HandleForcedDisconnect(const TPacketSPtr& packet);
+    // The session was resumed: contacts and presence are current; the chats are fetched again.
+    void HandleReconnected(const TPacketSPtr& packet);
     void HandleProfileData(const TPacketSPtr& packet);
     void HandleBalance(const TPacketSPtr& packet);
     void HandleNetworkError(TNetworkErrorReason reason);
@@ -81,6 +83,8 @@ public:
 private:
     void AddDevicePstnNumber(const TPacketSPtr& packet) const;
     void ReportRegisterFailure();
+    // Unread chats when the "CHAT_RETRIEVAL_POLICY" property says "UNREAD", else the recent ones.
+    void RequestChats();
 
     CVexlaLib* m_pLib;
     CModel* m_pModel;

@@ -129,10 +129,11 @@ TPacketSPtr CChatHandler::MessagesRequest(const CChat* chat, bool autosync)
 CChat* CChatHandler::CreateOrOpenChat(const std::wstring& vexlaName)
 {
     LogInfo() << L"CChatHandler::CreateOrOpenChat - begin." << std::endl;
-    if (vexlaName.empty())
+    const std::wstring& userName = m_pModel->GetUserName();
+    // A dialog needs a partner: with oneself it would have no one to create it with.
+    if (vexlaName.empty() || vexlaName == userName)
         return nullptr;
     CEventList* list = m_pModel->GetOrCreateEventList();
-    const std::wstring& userName = m_pModel->GetUserName();
     CChat* chat = list->FindChatDialogWith(userName, vexlaName);
     if (chat != nullptr) {
         LogInfo() << L"CChatHandler::CreateOrOpenChat - opened existing chat." << std::endl;
@@ -450,6 +451,7 @@ void CChatHandler::HandleCreatedChat(const TPacketSPtr& packet)
     CChat* chat = list->FindLocalChat(localId);
     CChat* serverCopy = list->FindChat(chatId);
     if (chat == nullptr) {
+        // No local chat waits for this answer: the server chat is added, unless a list brought it.
         chat = serverCopy != nullptr ? serverCopy : CreateServerChat(chatId);
     } else {
         if (serverCopy != nullptr) {

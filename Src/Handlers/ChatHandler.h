@@ -44,7 +44,7 @@ public:
     // Switches the chat's automatic synchronisation off.
     void CloseChat(CChat* chat);
     // The dialog with that user, opened if it exists, else created on the phone only. Null for an
-    // empty name.
+    // empty name or the user's own.
     CChat* CreateOrOpenChat(const std::wstring& vexlaName);
     void SendChatMsg(CChat* chat, const std::wstring& text);
     void SetChatTopic(CChat* chat, const std::wstring& topic);

@@ -71,8 +71,9 @@ void CNetModule::Terminate() {
         m_receiver->Stop();
     }
     if (m_session) {
-        // Wakes a thread blocked in a read or write, so the joins below do not wait for a time-out.
-        m_session->CloseSockets();
+        // Ends a connection attempt and wakes a thread blocked in a read or write, so the joins below
+        // do not wait for time-outs.
+        m_session->SetForceDisconnect(true);
     }
     if (m_sender) {
         LogInfo() << "CNetModule::Terminate - Detroying packet sender." << std::endl;

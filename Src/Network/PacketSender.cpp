@@ -163,9 +163,16 @@ bool CPacketSender::RunConnectionPhase() {
             m_sendQueue->Clear();
             m_session->Disconnect(true);
         }
-        const TPacketSPtr request = m_sendQueue->WaitForSpecificPacket(
-            {CHUNK_LOGIN, CHUNK_REGISTERUSER, CHUNK_HANDSHAKE_CONTINUE, CHUNK_HANDSHAKE_ABORT, CHUNK_DISCONNECT});
+        // A logout wakes the wait too, so that it is answered at once (above) rather than when the
+        // next connection request arrives.
+        const TPacketSPtr request = m_sendQueue->WaitForSpecificPacket({CHUNK_LOGIN, CHUNK_REGISTERUSER,
+                                                                        CHUNK_HANDSHAKE_CONTINUE, CHUNK_HANDSHAKE_ABORT,
+                                                                        CHUNK_DISCONNECT, CHUNK_LOGOUT});
         if (!request) {
+            continue;
+        }
+        if (ChunkKindOf(request) == CHUNK_LOGOUT) {
+            m_sendQueue->PushFront(request);
             continue;
         }
         LogDebug() << "CPacketSender::OnExecute - got specific packet from queue." << std::endl;

@@ -669,11 +669,10 @@ void CSession::DisconnectLocked(bool clearSession) {
             m_connectionSocket.reset();
         }
     }
-    if (m_useWaitSignal.exchange(false)) {
-        // Wake the sender waiting for the login answer; the signal stays set until it has woken.
+    // Wake a sender waiting for a login answer. A signal already given stays set until the waiter has
+    // taken it: every wait is armed (which drops a stale signal) before its request goes out.
+    if (m_useWaitSignal) {
         SignalReceived(true);
-    } else {
-        m_receivedSignal.ClearIfSignalled();
     }
 }
 
@@ -684,11 +683,6 @@ void CSession::SetForceDisconnect(bool state) {
     if (state) {
         CloseSocketsLocked();
     }
-}
-
-void CSession::CloseSockets() {
-    CSynchronize stateGuard(&m_stateLock);
-    CloseSocketsLocked();
 }
 
 void CSession::CloseSocketsLocked() {
@@ -803,7 +797,10 @@ bool CSession::IsNewSession() const {
 bool CSession::SignalReceived(bool force) {
     m_AllowReconnect = true;
     m_waitingForLogout = false;
-    if (m_useWaitSignal || force) {
+    // The answer is delivered: from now on a lost connection is an ordinary one to re-establish,
+    // even before the waiting sender has woken up.
+    const bool someoneWaits = m_useWaitSignal.exchange(false);
+    if (someoneWaits || force) {
         m_receivedSignal.Signal();
         return true;
     }

@@ -74,8 +74,6 @@ public:
     void Disconnect(bool clearSession);
     void SetForceDisconnect(bool state);
     bool DisconnectWasForced() const;
-    // Closes the sockets and ends a discovery request, waking any thread blocked on them.
-    void CloseSockets();
     bool SignalReconnectNeeded(bool clearSession);
     void ForceNewSessionReconnect();
     void PutFakeLoggedoutPacketOnReceivedQueue();

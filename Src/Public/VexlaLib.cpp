@@ -1,6 +1,7 @@
 #include "Public/VexlaLib.h"
 
 #include "Handlers/AccountHandler.h"
+#include "Handlers/CallHandler.h"
 #include "Handlers/ChatHandler.h"
 #include "Handlers/ContactHandler.h"
 #include "Handlers/PresenceHandler.h"
@@ -91,8 +92,10 @@ bool CVexlaLib::Initialize(IPersistentStorage* storage, std::unique_ptr<INetwork
     m_pAccountHandler.reset(new CAccountHandler(this, &m_model, m_pNetModule.get()));
     m_pContactHandler.reset(new CContactHandler(this, &m_model));
     m_pPresenceHandler.reset(new CPresenceHandler(this, &m_model));
+    m_pCallHandler.reset(new CCallHandler(this, &m_model));
     m_pChatHandler.reset(new CChatHandler(this, &m_model));
-    m_handlers = {m_pAccountHandler.get(), m_pContactHandler.get(), m_pPresenceHandler.get(), m_pChatHandler.get()};
+    m_handlers = {m_pAccountHandler.get(), m_pContactHandler.get(), m_pPresenceHandler.get(), m_pCallHandler.get(),
+                  m_pChatHandler.get()};
     return true;
 }
 
@@ -109,6 +112,7 @@ void CVexlaLib::Terminate()
     m_pAccountHandler.reset();
     m_pContactHandler.reset();
     m_pPresenceHandler.reset();
+    m_pCallHandler.reset();
     m_pChatHandler.reset();
     if (m_pNetModule) {
         m_pNetModule->Terminate();
@@ -498,6 +502,87 @@ bool CVexlaLib::EndContactSearch()
     return true;
 }
 
+// Calls and voicemail.
+
+CCallHandler* CVexlaLib::CallHandlerForRequest() const
+{
+    return IsLoggedIn() ? m_pCallHandler.get() : nullptr;
+}
+
+bool CVexlaLib::ForwardToVoicemail(int id, void (CCallHandler::*operation)(CVoicemail*))
+{
+    CCallHandler* handler = CallHandlerForRequest();
+    CVoicemail* voicemail = m_model.GetVoicemail(id);
+    if (handler == nullptr || voicemail == nullptr)
+        return false;
+    (handler->*operation)(voicemail);
+    return true;
+}
+
+bool CVexlaLib::RequestContactCall(int id)
+{
+    CCallHandler* handler = CallHandlerForRequest();
+    const CContact* contact = m_model.GetContact(id);
+    if (handler == nullptr || contact == nullptr)
+        return false;
+    handler->RequestContactCall(contact);
+    return true;
+}
+
+bool CVexlaLib::RequestVexlaCall(const std::wstring& name)
+{
+    CCallHandler* handler = CallHandlerForRequest();
+    if (handler == nullptr)
+        return false;
+    if (const CContact* contact = FindContact(name))
+        handler->RequestContactCall(contact);
+    else
+        handler->RequestVexlaCall(name);
+    return true;
+}
+
+bool CVexlaLib::RequestVexlaOutCall(const std::wstring& number)
+{
+    CCallHandler* handler = CallHandlerForRequest();
+    if (handler == nullptr)
+        return false;
+    handler->RequestVexlaOutCall(number);
+    return true;
+}
+
+bool CVexlaLib::RequestListenVoicemail(int id)
+{
+    return ForwardToVoicemail(id, &CCallHandler::RequestListenVoicemail);
+}
+
+bool CVexlaLib::MarkVoicemailAsRead(int id)
+{
+    return ForwardToVoicemail(id, &CCallHandler::MarkVoicemailAsRead);
+}
+
+bool CVexlaLib::DeleteVoicemail(int id)
+{
+    return ForwardToVoicemail(id, &CCallHandler::DeleteVoicemail);
+}
+
+bool CVexlaLib::MarkAllVoicemailsAsRead()
+{
+    CCallHandler* handler = CallHandlerForRequest();
+    if (handler == nullptr)
+        return false;
+    handler->MarkAllVoicemailsAsRead();
+    return true;
+}
+
+bool CVexlaLib::DeleteAllVoicemails()
+{
+    CCallHandler* handler = CallHandlerForRequest();
+    if (handler == nullptr)
+        return false;
+    handler->DeleteAllVoicemails();
+    return true;
+}
+
 // Chats.
 
 CChat* CVexlaLib::ChatForOperation(int id)
@@ -604,7 +689,10 @@ void CVexlaLib::BuildDispatchTable()
     row(CHUNK_PRESENCEUPDATE, true, [this](const TPacketSPtr& p) { m_pPresenceHandler->HandlePresenceUpdate(p); });
     row(CHUNK_CONTACTONLINESTATUS, false, [this](const TPacketSPtr& p) { m_pPresenceHandler->HandleContactOnlineStatus(p); });
     row(CHUNK_BALANCE, true, [this](const TPacketSPtr& p) { m_pAccountHandler->HandleBalance(p); });
+    row(CHUNK_CALLINGBUDDY, true, [this](const TPacketSPtr& p) { m_pCallHandler->HandleCallingBuddy(p); });
+    row(CHUNK_VOICEMAILS, true, [this](const TPacketSPtr& p) { m_pCallHandler->HandleVoicemails(p); });
     row(CHUNK_CONNECTED, false, [this](const TPacketSPtr& p) { HandleConnected(p); });
+    row(CHUNK_CALLSETUP, true, [this](const TPacketSPtr& p) { m_pCallHandler->HandleCallSetup(p); });
     row(CHUNK_ERROR, false, [this](const TPacketSPtr& p) { HandleError(p); });
     row(CHUNK_PROFILEDATA, true, [this](const TPacketSPtr& p) { m_pAccountHandler->HandleProfileData(p); });
     row(CHUNK_BUDDYLIST, true, [this](const TPacketSPtr& p) { m_pContactHandler->HandleBuddyList(p); });
@@ -623,11 +711,15 @@ void CVexlaLib::BuildDispatchTable()
         HandleLoggedin(p);
     });
     row(CHUNK_LOGGEDOUT, false, [this](const TPacketSPtr& p) { m_pAccountHandler->HandleLoggedout(p); });
+    row(CHUNK_USEPSTNNUMBER, true, [this](const TPacketSPtr& p) { m_pCallHandler->HandleUsePstnNumber(p); });
     row(CHUNK_SAVEDATA, false, [](const TPacketSPtr&) {});
     row(CHUNK_WARNING, false, [](const TPacketSPtr&) {});
     row(CHUNK_PRESENCESETTINGS, false, [this](const TPacketSPtr& p) { HandlePresenceSettings(p); });
     row(CHUNK_FORCED_DISCONNECT, false, [this](const TPacketSPtr& p) { m_pAccountHandler->HandleForcedDisconnect(p); });
-    row(CHUNK_RECONNECTED, false, [this](const TPacketSPtr& p) { HandleLoggedin(p); });
+    row(CHUNK_RECONNECTED, false, [this](const TPacketSPtr& p) {
+        m_pAccountHandler->HandleReconnected(p);
+        HandleLoggedin(p);
+    });
 }
 
 void CVexlaLib::OnPacketReceived(TPacketSPtr packet)

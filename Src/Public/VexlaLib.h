@@ -14,6 +14,7 @@ namespace VexlaLib {
 
 class CAccountHandler;
 class CBaseHandler;
+class CCallHandler;
 class CChatHandler;
 class CContactHandler;
 class CPresenceHandler;
@@ -113,6 +114,17 @@ public:
     bool ExtendContactSearch();
     bool EndContactSearch();
 
+    // Calls and voicemail; contacts and voicemails are named by handle. Every request ends in one
+    // OnUseDialOutNumber or OnDialOutFailed; refused (false) while signed out.
+    bool RequestContactCall(int id);
+    bool RequestVexlaCall(const std::wstring& name);
+    bool RequestVexlaOutCall(const std::wstring& number);
+    bool RequestListenVoicemail(int id);
+    bool MarkVoicemailAsRead(int id);
+    bool DeleteVoicemail(int id);
+    bool MarkAllVoicemailsAsRead();
+    bool DeleteAllVoicemails();
+
     // Chats; a chat is named by its handle. Operations that change chats need a signed-in library.
     bool RequestRecentChats();
     bool RequestUnreadChats();
@@ -197,6 +209,11 @@ private:
     void HandlePresenceSettings(const TPacketSPtr& packet);
     void CheckForUpgrade(const TPacketSPtr& packet, const std::wstring& url, const std::wstring& latestVersion);
     bool AnswerAuthRequest(const std::wstring& name, int type);
+    // The call handler when it may work: null before Initialize and while signed out (its reports go
+    // to signed-in listeners only).
+    CCallHandler* CallHandlerForRequest() const;
+    // Calls the operation for the voicemail with that handle; false without one or without the handler.
+    bool ForwardToVoicemail(int id, void (CCallHandler::*operation)(CVoicemail*));
     // The chat with that handle when the chat handler can work on it: null before Initialize, while
     // signed out (its reports go to signed-in listeners only) or for an unknown handle.
     CChat* ChatForOperation(int id);
@@ -217,6 +234,7 @@ private:
     std::unique_ptr<CAccountHandler> m_pAccountHandler;
     std::unique_ptr<CContactHandler> m_pContactHandler;
     std::unique_ptr<CPresenceHandler> m_pPresenceHandler;
+    std::unique_ptr<CCallHandler> m_pCallHandler;
     std::unique_ptr<CChatHandler> m_pChatHandler;
     // Every handler, in the order errors are offered and session data is cleared.
     std::vector<CBaseHandler*> m_handlers;

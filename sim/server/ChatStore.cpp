@@ -377,6 +377,14 @@ TJsonPtr CChatStore::ToJson() const
             json_object_array_add(members, json_object_new_string(member.c_str()));
         }
         json_object_object_add(object, "members", members);
+        // The accounts of the connections that synchronise the chat automatically.
+        json_object* synced = json_object_new_array();
+        for (const auto& link : m_links) {
+            if (link.second.autosync.count(chat.id) != 0) {
+                json_object_array_add(synced, json_object_new_string(link.second.account.c_str()));
+            }
+        }
+        json_object_object_add(object, "autosync", synced);
         json_object* msgs = json_object_new_array();
         for (const SSimChatMsg& msg : chat.msgs) {
             json_object* item = json_object_new_object();

@@ -49,7 +49,7 @@ public:
                 std::string& error);
     int Rename(const std::string& from, int chatId, const std::string& topic, std::string& error);
     int ChangeMember(const std::string& from, int chatId, const std::string& name, bool add, std::string& error);
-    // Every chat with its members and messages.
+    // Every chat with its members, the accounts synchronising it, and its messages.
     TJsonPtr ToJson() const;
 
 private:

@@ -60,7 +60,6 @@ public:
     void Drop();
     // While stalled, received packets are recorded but not answered.
     void SetStalled(bool stalled) { m_stalled = stalled; }
-    bool Stalled() const { return m_stalled; }
 
     // A new event {"type": type, "conn": id} to fill and hand to Record.
     TJsonPtr NewEvent(const char* type) const;

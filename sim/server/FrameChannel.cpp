@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
@@ -72,11 +73,16 @@ CFrameChannel::TReadResult CFrameChannel::ReadFrame(TPacketSPtr& packet, TByteAr
     if (!CFrame::IsBodyLengthAcceptable(length)) {
         return FRAME_BAD_LENGTH;  // nothing after it can be trusted to be aligned
     }
-    body = std::make_shared<TByteArray>(static_cast<size_t>(length));
-    for (unsigned char& byte : *body) {
+    // The body grows as its bytes arrive: a client that announces a large frame and sends nothing
+    // does not get that much memory reserved for it.
+    body = std::make_shared<TByteArray>();
+    body->reserve(std::min<size_t>(static_cast<size_t>(length), sizeof(m_readBuffer)));
+    for (int i = 0; i < length; ++i) {
+        unsigned char byte;
         if (!ReadByte(&byte)) {
             return FRAME_CLOSED;
         }
+        body->push_back(byte);
     }
     uint32_t checksum = 0;
     for (int i = 0; i < CFrame::CHECKSUM_LENGTH; ++i) {

@@ -2,12 +2,14 @@
 
 #include "Account.h"
 #include "Connection.h"
+#include "ContactPackets.h"
 #include "DirectiveAnswer.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
 #include "Network/Value.h"
 #include "PacketJson.h"
+#include "RegistrationRules.h"
 #include "Scenario.h"
 #include "SessionTable.h"
 #include "Utils/LogStream.h"
@@ -99,6 +101,13 @@ void CLoginHandler::OnRegister(CConnection& connection, const CPacket& packet)
     SAccount account;
     CScenario& scenario = connection.Context().scenario;
     account.name = CUtils::ConvertWideToChar(name);
+    std::wstring email;
+    const std::string emailText = packet.GetAttrString(KEY_EMAIL, &email) ? CUtils::ConvertWideToChar(email) : "";
+    if (const int refusal = CRegistrationRules::Check(account.name, CUtils::ConvertWideToChar(password),
+                                                      packet.GetAttr(KEY_EMAIL) ? &emailText : nullptr)) {
+        connection.Send(*CContactPackets::Error(refusal, "Registration refused"));
+        return;
+    }
     if (scenario.FindAccount(account.name, account)) {
         CPacket answer(CPacket::OUTGOING);
         answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_LOGGEDOUT)));

@@ -3,78 +3,20 @@ triggers, requirements, adoption and callbacks (received by the echo service), a
 service's event stream."""
 
 import json
-import os
-import re
 import signal
-import time
 
 import pytest
 
 import harness
-from harness import private_bus  # noqa: F401  (fixture)
-
-ECHO_SERVICE = os.path.join(os.path.dirname(__file__), "tesk_echo_service.py")
-DB = "nylo://com.nylo.db/"
-AM = "nylo://com.nylo.activitymanager/"
-SIM = "nylo://com.nylo.sim/"
-
-
-class Sim:
-    """A running platform-sim, an event stream subscribed to it, and helpers to call it."""
-
-    def __init__(self, buses, db_path, *args):
-        self.buses = buses
-        self.db_path = db_path
-        self.process = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db", db_path, *args],
-                                       env=buses.env, name="platform-sim")
-        self.process.wait_for_line("platform-sim: ready")
-        self.events = self.stream(SIM + "events", "{}")
-        self.events.wait_for_line('"subscribed":true')
-
-    def call(self, uri, payload, status=0):
-        run = harness.tesk_send(self.buses, uri, json.dumps(payload))
-        assert run.returncode == status, run.stdout + run.stderr
-        return harness.reply_lines(run)[0]
-
-    def stream(self, uri, payload, count=100):
-        """tesk-send running in the background, printing each reply of `uri` as it arrives."""
-        return harness.Process([harness.tesk_send_path(), "-n", str(count), uri,
-                                payload if isinstance(payload, str) else json.dumps(payload)],
-                               env=self.buses.env, name="tesk-send " + uri)
-
-    def expect_event(self, timeout=harness.DEFAULT_TIMEOUT, **fields):
-        """The next event on the stream whose members include `fields`."""
-        deadline = time.monotonic() + timeout
-        while True:
-            event = json.loads(self.events.wait_for_line(re.compile(r"^\{"), max(0.0, deadline - time.monotonic())))
-            if all(event.get(key) == value for key, value in fields.items()):
-                return event
-
-    def barrier(self):
-        """Requests are handled in arrival order: once this answers, every earlier one was handled."""
-        self.call(SIM + "listActivities", {})
-
-    def stop(self):
-        self.events.stop()
-        self.process.stop()
+from harness import private_bus, two_buses  # noqa: F401  (fixtures)
+from platformsim import AM, DB, SIM, Sim, callback_payload, start_echo
 
 
 @pytest.fixture
 def sim(private_bus, tmp_path):  # noqa: F811
-    running = Sim(private_bus, str(tmp_path / "db.sqlite"), "--retry-interval", "100")
+    running = Sim(private_bus, str(tmp_path / "db.sqlite"), "--retry-interval", "100", "--power-down-timeout", "300")
     yield running
     running.stop()
-
-
-def start_echo(buses, name):
-    service = harness.Process(["/usr/bin/python3", ECHO_SERVICE, name], env=buses.env, name="echo " + name)
-    service.wait_for_line("ready")
-    return service
-
-
-def callback_payload(service):
-    """The payload of the next call the echo service received."""
-    return json.loads(service.wait_for_line(re.compile(r"^call echo ")).split(" ", 2)[2])
 
 
 def watch_activity(name, query, callback, **extra):
@@ -220,3 +162,118 @@ def test_an_undelivered_callback_is_retried_until_the_callee_appears(sim):
         sim.expect_event(event="activity", name="late", state="calledBack")
     finally:
         callee.stop()
+
+
+def test_replaced_and_cancelled_activities_never_fire(sim):
+    callee = start_echo(sim.buses, "com.test.callee")
+    try:
+        old = sim.call(AM + "create", watch_activity("w", {"from": "old:1"}, "nylo://com.test.callee/echo"))["activityId"]
+        new = sim.call(AM + "create", dict(watch_activity("w", {"from": "new:1"}, "nylo://com.test.callee/echo"), replace=True))["activityId"]
+        sim.call(AM + "create", watch_activity("gone", {"from": "gone:1"}, "nylo://com.test.callee/echo"))
+        sim.call(AM + "cancel", {"activityName": "gone"})
+        assert sim.call(AM + "cancel", {"activityName": "gone"}, status=1)["errorCode"] == 2
+        sim.call(DB + "put", {"objects": [{"_kind": "old:1"}, {"_kind": "gone:1"}]})
+        sim.barrier()
+        sim.call(DB + "put", {"objects": [{"_kind": "new:1"}]})
+        assert callback_payload(callee)["$activity"]["activityId"] == new
+        assert len([line for line in callee.lines if line.startswith("call echo")]) == 1
+        assert all(event["activityId"] != old or event["state"] in ("created", "replaced")
+                   for event in map(json.loads, sim.events.lines) if event.get("event") == "activity")
+    finally:
+        callee.stop()
+
+
+def test_accounts_are_listed_start_the_login_state_watch_and_go_after_on_delete(sim):
+    # Stands in for the daemon's services (so the bus does not start the real one); it knows none of
+    # their methods, so every call to them fails at once.
+    transport = start_echo(sim.buses, "com.vexla.im", "com.vexla.ui")
+    try:
+        check_account_life(sim)
+    finally:
+        transport.stop()
+
+
+def check_account_life(sim):
+    account = sim.call(SIM + "addAccount", {"username": "alice", "password": "secret"})["accountId"]
+    listed = sim.call("nylo://com.nylo.service.accounts/listAccounts", {"templateId": "com.vexla"})["results"]
+    assert listed == [{"_id": account, "templateId": "com.vexla", "username": "alice", "beingDeleted": False}]
+    assert sim.call("nylo://com.nylo.service.accounts/listAccounts", {"templateId": "com.other"})["results"] == []
+    assert sim.call("nylo://com.nylo.service.accounts/getAccountInfo", {"accountId": account})["result"]["username"] == "alice"
+    assert sim.call("nylo://com.nylo.service.accounts/readCredentials",
+                    {"accountId": account, "name": "common"})["credentials"] == {"password": "secret"}
+    assert sim.call("nylo://com.nylo.service.accounts/readCredentials", {"accountId": "nobody"}, status=1)["errorCode"] == 3
+
+    [activity] = sim.call(SIM + "listActivities", {})["activities"]
+    assert activity["name"] == "Vexla loginstate"
+    assert activity["activity"]["callback"] == {"method": "nylo://com.vexla.im/loginStateChanged"}
+    assert activity["activity"]["trigger"]["params"]["query"] == {
+        "from": "com.nylo.imloginstate.vexla:1", "where": [{"prop": "_rev", "op": ">", "val": 0}]}
+    # The login state written: the watch fires, and the failed callback is tried again.
+    sim.call(DB + "put", {"objects": [{"_kind": "com.nylo.imloginstate.vexla:1", "accountId": account, "availability": 0}]})
+    sim.expect_event(event="activity", name="Vexla loginstate", state="callbackRetry")
+    # Ended before the stand-in leaves, so no retry makes the bus start the real daemon.
+    sim.call(AM + "cancel", {"activityName": "Vexla loginstate"})
+
+    sim.call(SIM + "changeAccount", {"accountId": account, "password": "other"})
+    assert sim.call("nylo://com.nylo.service.accounts/readCredentials", {"accountId": account})["credentials"] == {"password": "other"}
+    sim.call(SIM + "deleteAccount", {"accountId": account})
+    sim.expect_event(event="account", accountId=account, state="beingDeleted")
+    sim.expect_event(event="account", accountId=account, state="deleted")
+    assert sim.call("nylo://com.nylo.service.accounts/listAccounts", {"templateId": "com.vexla"})["results"] == []
+
+
+def test_power_down_tells_subscribers_waits_for_the_ack_and_cuts_the_connection(sim):
+    powering_off = sim.stream("nylo://com.nylo.telephony/poweringOff", {"subscribe": True})
+    assert json.loads(powering_off.wait_for_line("poweringOff"))["poweringOff"] is False
+    client = sim.call("nylo://com.nylo.telephony/registerPowerDownApplication", {"register": True, "clientName": "com.vexla.im"})["clientId"]
+    sim.call(SIM + "powerOff", {})
+    assert json.loads(powering_off.wait_for_line("poweringOff"))["poweringOff"] is True
+    sim.expect_event(event="powerDown", state="started")
+    assert sim.call(SIM + "listPowerDown", {})["registrations"] == [{"clientId": client, "clientName": "com.vexla.im"}]
+    assert sim.call("nylo://com.nylo.connectionmanager/getstatus", {})["wan"]["state"] == "connected"
+
+    sim.call("nylo://com.nylo.telephony/powerDownAck", {"clientId": client})
+    sim.expect_event(event="powerDown", state="off")
+    assert sim.expect_event(event="connection")["wan"]["state"] == "disconnected"
+    assert sim.call(SIM + "listPowerDown", {})["acknowledgements"] == [client]
+
+    # Without an acknowledgement the phone switches off after the time-out.
+    sim.call(SIM + "setConnection", {"state": "connected"})
+    sim.call(SIM + "powerOff", {})
+    sim.expect_event(event="powerDown", state="off")
+    assert sim.call("nylo://com.nylo.connectionmanager/getstatus", {})["wan"]["state"] == "disconnected"
+    powering_off.stop()
+
+
+def test_phone_subscriptions_hear_every_change(sim):
+    network = sim.stream("nylo://com.nylo.telephony/networkStatusQuery", {"subscribe": True})
+    display = sim.stream("tesk://com.nylo.display/control/status", {"subscribe": True})
+    network.wait_for_line("inPrl")
+    display.wait_for_line("displayOn")
+    sim.call(SIM + "setNetwork", {"inPrl": False})
+    assert json.loads(network.wait_for_line("inPrl")) == {
+        "returnValue": True, "extended": {"cdma": {"inPrl": False}}, "eventNetwork": {"cdma": {"inPrl": False}}}
+    sim.call(SIM + "setDisplay", {"state": "off"})
+    assert json.loads(display.wait_for_line("state")) == {"returnValue": True, "state": "off", "event": "displayOff"}
+    sim.call(SIM + "setPhoneNumber", {"number": "5551234"})
+    assert sim.call("nylo://com.nylo.telephony/phoneNumberQuery", {})["extended"] == {"number": "5551234"}
+    network.stop()
+    display.stop()
+
+
+def test_names_are_owned_on_their_buses(two_buses, tmp_path):  # noqa: F811
+    sim = Sim(two_buses, str(tmp_path / "db.sqlite"))
+    try:
+        launch = {"id": "com.nylo.app.phone", "params": {"number": "123"}}
+        run = harness.tesk_send(two_buses, "--public", "nylo://com.nylo.applicationManager/launch", json.dumps(launch))
+        assert run.returncode == 0, run.stderr
+        redirect = {"appId": "com.nylo.app.phone", "urlPattern": "vexlavm://", "schemeForm": True}
+        sim.call("nylo://com.nylo.applicationManager/addRedirectHandler", redirect)
+        assert sim.expect_event(event="launch")["request"] == launch
+        assert sim.call(SIM + "listLaunches", {})["launches"] == [launch]
+        assert sim.call(SIM + "listRedirects", {})["redirects"] == [redirect]
+        # The control service is on the public bus only, the databases on the private bus only.
+        assert harness.tesk_send(two_buses, SIM + "listLaunches", "{}").returncode == 2
+        assert harness.tesk_send(two_buses, "--public", DB + "find", '{"query": {"from": "k:1"}}').returncode == 2
+    finally:
+        sim.stop()

@@ -94,3 +94,17 @@ def test_help_documents_the_commands():
     out = subprocess.run([vexla_cli_path(), "--help"], capture_output=True, text=True, check=True).stdout
     for command in ("login USER PASSWORD", "login-saved", "add-number", "search-more", "--settings", "--data-dir"):
         assert command in out
+
+
+def test_registration_refusal_then_success_with_echo123(tmp_path):
+    with ServerSim(tmp_path, scenario=SCENARIO) as sim:
+        with VexlaCli(tmp_path, sim.port) as cli:
+            cli.run('register NewUser short "New User" new@example.org 1')
+            assert cli.expect(event="OnRegisterUserFailed")["reason"] == 6
+            assert cli.quit() == 0
+        with VexlaCli(tmp_path, sim.port) as cli:
+            cli.run('register NewUser secret1 "New User" new@example.org 1')
+            cli.expect(event="OnRegisterUserSuccess")
+            assert cli.expect(event="OnAddContactSuccess")["contact"]["callTarget"] == "echo123"
+            assert contact_named(cli.run("contacts"), "echo123")[0]["availability"] == 2
+            assert cli.quit() == 0

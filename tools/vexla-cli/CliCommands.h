@@ -34,6 +34,15 @@ private:
     bool WithContact(const std::string& name, const std::function<bool(const VexlaLib::CContact&)>& use);
     // Adds the sorted contact list to the reply.
     bool ListContacts();
+    // The chat commands (CliChatCommands.cpp).
+    void AddChatCommands();
+    // Calls use with the handle of the chat a word names (a handle, or a chat's friendly name,
+    // unique name or topic) and adds it to the reply; false when no chat is named so.
+    bool WithChat(const std::string& name, const std::function<bool(int)>& use);
+    // Creates or opens the dialog with the user and sends the text in it.
+    bool ChatWith(const std::string& name, const std::wstring& text);
+    // Asks the server for the recent (or unread) chats; the reply lists the chats known so far.
+    bool ListChats(bool unreadOnly);
     void Fail(const std::string& command, const std::string& message);
 
     VexlaLib::CVexlaLib* m_lib;

@@ -1,5 +1,7 @@
 #include "CliEventPrinter.h"
 
+#include <algorithm>
+
 #include "JsonLine.h"
 #include "Model/Chat.h"
 #include "Model/Contact.h"
@@ -72,6 +74,24 @@ json_object* CCliEventPrinter::ContactJson(const CContact& contact)
     json_object_object_add(object, "display", CJsonLine::Text(contact.GetDisplayString()));
     json_object_object_add(object, "availability", json_object_new_int(contact.GetAvailability()));
     json_object_object_add(object, "mood", CJsonLine::Text(contact.GetMoodText()));
+    return object;
+}
+
+json_object* CCliEventPrinter::ChatJson(const VexlaLib::CChat& chat)
+{
+    json_object* object = json_object_new_object();
+    json_object_object_add(object, "handle", json_object_new_int(chat.GetHandle()));
+    json_object_object_add(object, "chatId", json_object_new_int(chat.HasChatId() ? chat.GetChatId() : -1));
+    json_object_object_add(object, "name", CJsonLine::Text(chat.GetFriendlyName()));
+    json_object_object_add(object, "topic", CJsonLine::Text(chat.GetTopic()));
+    json_object_object_add(object, "unread", json_object_new_int(chat.GetUnreadMsgCnt()));
+    json_object* members = json_object_new_array();
+    for (const auto& member : chat.GetMemberList()) {
+        if (!member->HasLeft())
+            json_object_array_add(members, CJsonLine::Text(member->GetVexlaName()));
+    }
+    json_object_object_add(object, "members", members);
+    json_object_object_add(object, "messages", json_object_new_int(static_cast<int>(chat.GetMsgList().size())));
     return object;
 }
 
@@ -253,7 +273,23 @@ void CCliEventPrinter::OnGetChatFailed(bool timedOut) { PrintFlag("OnGetChatFail
 
 void CCliEventPrinter::OnChatMessagesAdded(const VexlaLib::CChat& chat, int count)
 {
-    CJsonLine("event", "OnChatMessagesAdded").Int("handle", chat.GetHandle()).Int("count", count).Print();
+    // The new messages are the last count of the chat.
+    const VexlaLib::CChat::TMsgList& all = chat.GetMsgList();
+    json_object* messages = json_object_new_array();
+    for (size_t i = all.size() - std::min(all.size(), static_cast<size_t>(std::max(count, 0))); i < all.size(); ++i) {
+        json_object* message = json_object_new_object();
+        json_object_object_add(message, "from", CJsonLine::Text(all[i]->GetMember()->GetVexlaName()));
+        json_object_object_add(message, "type", json_object_new_int(all[i]->GetMsgType()));
+        json_object_object_add(message, "body", CJsonLine::Text(all[i]->GetMsgBody()));
+        json_object_object_add(message, "own", json_object_new_boolean(all[i]->IsOwnMsg()));
+        json_object_array_add(messages, message);
+    }
+    CJsonLine("event", "OnChatMessagesAdded")
+        .Int("handle", chat.GetHandle())
+        .Int("count", count)
+        .Value("chat", ChatJson(chat))
+        .Value("messages", messages)
+        .Print();
 }
 
 void CCliEventPrinter::OnPacketSent(VexlaLib::TPacketSPtr packet) { PrintChunk("OnPacketSent", packet); }

@@ -17,6 +17,7 @@ public:
 
     static json_object* ContactJson(const VexlaLib::CContact& contact);
     static json_object* SearchJson(const VexlaLib::CSearch& search);
+    static json_object* ChatJson(const VexlaLib::CChat& chat);
 
     void OnRegisterUserSuccess() override;
     void OnRegisterUserFailed(VexlaLib::eRegisterError error, std::vector<std::wstring>* suggestions) override;

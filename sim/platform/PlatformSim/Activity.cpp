@@ -6,18 +6,21 @@ namespace PlatformSim
 {
 namespace
 {
-// "20m", "30s", "1h", "1d" or a plain number of seconds; 0 when malformed.
+const unsigned long MAX_INTERVAL_SECONDS = 30 * 86400;
+
+// "20m", "30s", "1h", "1d" or a plain number of seconds, at most 30 days; 0 when malformed.
 unsigned ParseInterval(const char* text)
 {
     char* end = nullptr;
     const unsigned long value = std::strtoul(text, &end, 10);
-    if (end == text || value == 0 || value > 7 * 24 * 3600)
+    if (end == text || text[0] == '-' || value == 0 || value > MAX_INTERVAL_SECONDS)
     {
         return 0;
     }
     const std::string unit = end;
     const unsigned long scale = unit.empty() || unit == "s" ? 1 : unit == "m" ? 60 : unit == "h" ? 3600 : unit == "d" ? 86400 : 0;
-    return static_cast<unsigned>(value * scale);
+    const unsigned long seconds = value * scale;
+    return seconds <= MAX_INTERVAL_SECONDS ? static_cast<unsigned>(seconds) : 0;
 }
 } // namespace
 
@@ -66,7 +69,7 @@ bool CActivity::Read(json_object* activity, std::string* error)
             return false;
         }
     }
-    spec = CopyJson(activity);
+    definition = CopyJson(activity);
     return true;
 }
 

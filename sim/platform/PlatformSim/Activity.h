@@ -28,7 +28,7 @@ struct CActivity
 
     int id = 0;
     std::string name;
-    TJsonPtr spec; // the "activity" object as created
+    TJsonPtr definition; // the "activity" object as created
     std::string callbackMethod;
     bool hasTrigger = false;
     std::string triggerMethod;

@@ -133,7 +133,7 @@ std::string CActivityManager::List() const
         json_object_object_add(item, "activityId", json_object_new_int(activity.id));
         json_object_object_add(item, "name", json_object_new_string(activity.name.c_str()));
         json_object_object_add(item, "state", json_object_new_string(CActivity::StateName(activity.state)));
-        json_object_object_add(item, "activity", json_object_get(activity.spec.get()));
+        json_object_object_add(item, "activity", json_object_get(activity.definition.get()));
         json_object_array_add(list, item);
     }
     json_object_object_add(reply.get(), "returnValue", json_object_new_boolean(true));

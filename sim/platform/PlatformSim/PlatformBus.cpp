@@ -12,14 +12,7 @@ void CPlatformBus::AddMethods(const std::string& service, TBusScope scope, const
                               const std::vector<CBusMethod>& methods)
 {
     auto known = m_names.find(service);
-    if (known != m_names.end() && known->second != scope)
-    {
-        m_names[service] = BUS_SCOPE_BOTH;
-    }
-    else
-    {
-        m_names[service] = scope;
-    }
+    m_names[service] = known == m_names.end() || known->second == scope ? scope : BUS_SCOPE_BOTH;
     std::vector<CBusMethod> routed;
     for (const CBusMethod& method : methods)
     {

@@ -280,7 +280,7 @@ bool CRecordStore::InTransaction(const std::function<bool()>& work, std::string*
 
 bool CRecordStore::FindIn(const CRecordQuery& query, TRecords* found, std::string* error)
 {
-    CSqlStatement select(m_db, "SELECT data FROM records WHERE kind = ? ORDER BY rowid");
+    CSqlStatement select(m_db, "SELECT id, kind, data FROM records WHERE kind = ? ORDER BY rowid");
     if (!select.IsValid())
     {
         *error = LastError();
@@ -289,7 +289,7 @@ bool CRecordStore::FindIn(const CRecordQuery& query, TRecords* found, std::strin
     select.Bind(1, query.Kind());
     while (select.NextRow())
     {
-        TJsonPtr record = ParseJson(select.ColumnText(0));
+        TJsonPtr record = RecordFromRow(select);
         if (record && query.Matches(record.get()))
         {
             found->push_back(std::move(record));
@@ -300,14 +300,28 @@ bool CRecordStore::FindIn(const CRecordQuery& query, TRecords* found, std::strin
 
 TJsonPtr CRecordStore::Load(const std::string& id, std::string* error)
 {
-    CSqlStatement select(m_db, "SELECT data FROM records WHERE id = ?");
+    CSqlStatement select(m_db, "SELECT id, kind, data FROM records WHERE id = ?");
     if (!select.IsValid())
     {
         *error = LastError();
         return nullptr;
     }
     select.Bind(1, id);
-    return select.NextRow() ? ParseJson(select.ColumnText(0)) : nullptr;
+    return select.NextRow() ? RecordFromRow(select) : nullptr;
+}
+
+TJsonPtr CRecordStore::RecordFromRow(const CSqlStatement& row)
+{
+    // The columns are the truth: a file edited by hand may hold data that is not an object, or an
+    // object whose "_id" or "_kind" disagrees with its row.
+    TJsonPtr record = ParseJson(row.ColumnText(2));
+    if (!json_object_is_type(record.get(), json_type_object))
+    {
+        return nullptr;
+    }
+    json_object_object_add(record.get(), "_id", json_object_new_string(row.ColumnText(0).c_str()));
+    json_object_object_add(record.get(), "_kind", json_object_new_string(row.ColumnText(1).c_str()));
+    return record;
 }
 
 bool CRecordStore::Save(json_object* record, std::string* error)

@@ -16,6 +16,8 @@
 
 namespace PlatformSim
 {
+class CSqlStatement;
+
 class CRecordStore
 {
 public:
@@ -50,6 +52,8 @@ private:
     bool InTransaction(const std::function<bool()>& work, std::string* error);
     bool FindIn(const CRecordQuery& query, TRecords* found, std::string* error);
     TJsonPtr Load(const std::string& id, std::string* error);
+    // The record of a row selected as (id, kind, data); null when its data is not a JSON object.
+    static TJsonPtr RecordFromRow(const CSqlStatement& row);
     bool Save(json_object* record, std::string* error);
     // Merges `patch` into `record`, gives it the next "_rev", saves it and adds it to `written`.
     bool Rewrite(TJsonPtr record, json_object* patch, TRecords* written, std::string* error);

@@ -89,3 +89,33 @@ TEST(BusSameBusTest, ServiceOnBothBusesOwnsItsNameOnceWhenTheyAreOneBus)
     ASSERT_TRUE(service.Register("com.test.echo", BUS_SCOPE_BOTH, &error)) << error;
     EXPECT_EQ(service.Connection(BUS_PRIVATE), service.Connection(BUS_PUBLIC));
 }
+
+// A real process subscribes (tesk-send keeping its call open) and is killed: the service hears of it.
+TEST_F(BusTwoBusesTest, SubscriberProcessThatDiesIsCancelledOnEitherBus)
+{
+    const std::string teskSend = std::string(VEXLA_BINARY_DIR) + "/tools/tesk-send/tesk-send";
+    if (!g_file_test(teskSend.c_str(), G_FILE_TEST_IS_EXECUTABLE))
+    {
+        GTEST_SKIP() << teskSend << " is not built";
+    }
+    auto service = MakeEchoService(SERVICE, BUS_SCOPE_BOTH);
+    for (const std::string bus : {"--public", "--private"})
+    {
+        std::vector<const gchar*> argv = {teskSend.c_str(), "-n", "0", "nylo://com.test.echo/subscribe", nullptr};
+        if (bus == "--public")
+        {
+            argv.insert(argv.begin() + 1, "--public");
+        }
+        GPid pid = 0;
+        ASSERT_TRUE(g_spawn_async(nullptr, const_cast<gchar**>(argv.data()), nullptr,
+                                  static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
+                                  nullptr, &pid, nullptr));
+        ASSERT_TRUE(TestSupport::RunUntil([&] { return service->SubscriberCount("subscribe") == 1; })) << bus;
+        const size_t cancelledBefore = m_cancelled.size();
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        g_spawn_close_pid(pid);
+        ASSERT_TRUE(TestSupport::RunUntil([&] { return m_cancelled.size() == cancelledBefore + 1; })) << bus;
+        EXPECT_EQ(service->SubscriberCount("subscribe"), 0u);
+    }
+}

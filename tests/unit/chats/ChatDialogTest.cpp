@@ -38,6 +38,7 @@ TEST_F(CChatDialogTest, CreatingADialogTwiceGivesTheSameLocalChat)
     // The server learns of the chat with its first message only.
     EXPECT_EQ(sentBefore, m_net->m_sent.size());
     EXPECT_EQ(nullptr, m_lib.CreateOrOpenChat(L""));
+    EXPECT_EQ(nullptr, m_lib.CreateOrOpenChat(L"Alice"));
 }
 
 TEST_F(CChatDialogTest, MessagesOfANewDialogWaitForTheServerAndGoOutInOrder)

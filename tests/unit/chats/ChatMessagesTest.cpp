@@ -159,3 +159,14 @@ TEST_F(CChatMessagesTest, AnyMessageBatchStopsTheTimeOut)
     Advance(30000);
     EXPECT_TRUE(m_chatEvents.m_events.empty());
 }
+
+TEST_F(CChatMessagesTest, SigningOutStopsTheTimeOut)
+{
+    CChat* chat = KnownChat(7);
+    m_lib.OpenChat(chat->GetHandle());
+    m_lib.Logout();
+    Deliver(CTestPacket(CHUNK_LOGGEDOUT).Int(KEY_LOGOUTREASON, 1));
+    ASSERT_FALSE(m_lib.IsLoggedIn());
+    Advance(30000);
+    EXPECT_TRUE(m_chatEvents.m_events.empty());
+}

@@ -44,7 +44,8 @@ TEST_F(CAccountHandlerTest, LoginSendsCredentialsAndSucceeds)
     Drain();
     EXPECT_TRUE(m_lib.IsLoggedIn());
     EXPECT_EQ((std::vector<std::string>{"OnLoginSuccess", "OnNewSession(1)"}), m_listener.m_events);
-    EXPECT_EQ(CHUNK_GETBUDDYLIST, ChunkOf(m_net->LastSent()));
+    EXPECT_EQ(1u, m_net->SentOfChunk(CHUNK_GETBUDDYLIST).size());
+    EXPECT_EQ(1u, m_net->SentOfChunk(CHUNK_GETRECENTCHATS).size());
     EXPECT_EQ(L"http://help", m_lib.GetHelpUrl());
 }
 
@@ -280,6 +281,22 @@ TEST_F(CAccountHandlerTest, NewServerSessionClearsTheListAndFetchesItAgain)
     EXPECT_EQ((std::vector<std::string>{"OnNewSession(0)"}), m_listener.m_events);
     EXPECT_EQ(nullptr, m_lib.GetModel().GetContactList());
     EXPECT_EQ(requests + 1, m_net->SentOfChunk(CHUNK_GETBUDDYLIST).size());
+}
+
+TEST_F(CAccountHandlerTest, ChatsFollowTheRetrievalPolicyAfterLoginAndReconnect)
+{
+    m_lib.SetProperty(L"CHAT_RETRIEVAL_POLICY", L"UNREAD");
+    SignIn();
+    EXPECT_EQ(1u, m_net->SentOfChunk(CHUNK_GETUNREADCHATS).size());
+    m_lib.SetProperty(L"CHAT_RETRIEVAL_POLICY", L"RECENT");
+    m_listener.Clear();
+    Receive(CTestPacket(CHUNK_RECONNECTED, CPacket::INTERNAL));
+    Drain();
+    EXPECT_EQ(1u, m_net->SentOfChunk(CHUNK_GETRECENTCHATS).size());
+    EXPECT_EQ(L"#", m_lib.GetHelpUrl());
+    // A resumed session keeps its contacts: nothing is fetched again but the chats.
+    EXPECT_EQ(1u, m_net->SentOfChunk(CHUNK_GETBUDDYLIST).size());
+    EXPECT_TRUE(m_listener.m_events.empty());
 }
 
 TEST(CAccountReasonTest, TranslationTables)

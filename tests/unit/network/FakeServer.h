@@ -23,7 +23,7 @@ public:
     std::wstring Address() const { return m_listener.Address(); }
     bool Accept(int timeoutMs = 10000);
     void Drop() { m_listener.ClosePeer(); }
-    bool PeerClosed() { return m_listener.PeerClosed(); }
+    bool PeerClosed(int timeoutMs = 5000) { return m_listener.PeerClosed(timeoutMs); }
     CLoopbackListener& Listener() { return m_listener; }
 
     // One frame; empty on end of stream or a checksum that does not match the current key.

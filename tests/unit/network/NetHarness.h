@@ -1,6 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <mutex>
 #include <functional>
 #include <string>
 #include <thread>
@@ -13,10 +17,24 @@
 #include "Network/INetListener.h"
 #include "Network/NetModule.h"
 #include "Network/Socket.h"
+#include "Utils/ILog.h"
 #include "Utils/LocalStorage.h"
+#include "Utils/Log.h"
 #include "Utils/Properties.h"
 
 namespace VexlaTest {
+
+// Prints every log line to standard error, one writer at a time.
+class CStderrLog : public VexlaLib::ILog {
+public:
+    void log(const std::wstring& text) override {
+        std::lock_guard<std::mutex> guard(m_lock);
+        std::fputws(text.c_str(), stderr);
+    }
+
+private:
+    std::mutex m_lock;
+};
 
 // Records what the network module reports; called only from the thread that runs Process.
 class CRecordingNetListener : public VexlaLib::INetListener {
@@ -61,6 +79,10 @@ public:
 class CNetHarness {
 public:
     explicit CNetHarness(const std::wstring& servers) {
+        // VEXLA_TEST_LOG=1 prints the library's log, for finding out why a case failed.
+        static const bool logging = std::getenv("VEXLA_TEST_LOG") &&
+                                    (VexlaLib::CLog::Instance().AddStream(0x1F, new CStderrLog), true);
+        (void)logging;
         VexlaLib::CSocket::ResetSharedState();
         properties.Initialize();
         storage.Initialize();

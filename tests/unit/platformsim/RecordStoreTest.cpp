@@ -161,3 +161,38 @@ TEST(RecordStoreFile, RecordsAndTheRevCounterSurviveReopening)
     EXPECT_EQ(found.size(), 3u);
     unlink(path);
 }
+
+TEST(RecordStoreFile, RowsEditedByHandAreReadSafely)
+{
+    char path[] = "/tmp/platformsim-store-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    std::string error;
+    {
+        CRecordStore store;
+        ASSERT_TRUE(store.Open(path, &error)) << error;
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path, &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "INSERT INTO records VALUES ('x1', 'a:1', '{\"_kind\": 5, \"n\": 1}');"
+                           "INSERT INTO records VALUES ('x2', 'a:1', '[1, 2]');"
+                           "INSERT INTO records VALUES ('x3', 'a:1', 'not json');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    CRecordStore store;
+    ASSERT_TRUE(store.Open(path, &error)) << error;
+    CRecordStore::TRecords found;
+    TJsonPtr ids = ParseJson(R"(["x1", "x2", "x3"])");
+    ASSERT_TRUE(store.Get(ids.get(), &found, &error)) << error;
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_STREQ(JsonStringMember(found[0].get(), "_kind"), "a:1");
+    CRecordStore::TRecords merged;
+    TJsonPtr patch = ParseJson(R"([{"_id": "x1", "n": 2}])");
+    ASSERT_TRUE(store.Merge(patch.get(), &merged, &error)) << error;
+    EXPECT_EQ(JsonText(merged[0].get()), R"({"_kind":"a:1","n":2,"_id":"x1","_rev":1})");
+    unlink(path);
+}

@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+
+#include "FakeServer.h"
+#include "NetHarness.h"
+
+using namespace VexlaLib;
+using namespace VexlaTest;
+
+namespace {
+
+TPacketSPtr LoggedIn(const TByteArray& sessionId) {
+    TPacketSPtr packet = CFakeServer::Make(CHUNK_LOGGEDIN);
+    packet->AddAttr(std::make_shared<CAttribute>(KEY_SESSION_ID, TYPE_BINARY, sessionId.data(),
+                                                 static_cast<int>(sessionId.size())));
+    return packet;
+}
+
+// Accepts connections until one completes the handshake, then answers its login; returns the login.
+// (A client that has just been told the network went down may drop its first attempt.)
+TPacketSPtr ServeLogin(CFakeServer& server, const TByteArray& sessionId = {7, 7, 7}) {
+    int attempts = 0;
+    while (!(server.Accept() && server.Handshake())) {
+        if (++attempts == 5) {
+            ADD_FAILURE() << "no handshake";
+            return TPacketSPtr();
+        }
+    }
+    TPacketSPtr login = server.Read();
+    EXPECT_EQ(CHUNK_LOGIN, ChunkKindOf(login));
+    server.Write(LoggedIn(sessionId));
+    return login;
+}
+
+// Records the sender's reconnect pauses instead of sleeping; each pause returns at once.
+class CRecordedPauses {
+public:
+    CPacketSender::TReconnectWait Seam() {
+        return [this](int seconds) {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_seconds.push_back(seconds);
+            m_changed.notify_all();
+        };
+    }
+    std::vector<int> WaitFor(size_t count) {
+        std::unique_lock<std::mutex> guard(m_lock);
+        m_changed.wait_for(guard, std::chrono::seconds(20), [&] { return m_seconds.size() >= count; });
+        return std::vector<int>(m_seconds.begin(), m_seconds.begin() + std::min(count, m_seconds.size()));
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<int> m_seconds;
+};
+
+class NetModuleTest : public ::testing::Test {
+protected:
+    void Start() { ASSERT_TRUE(harness.Start()); }
+    void LogIn() {
+        auto script = std::async(std::launch::async, [this] { ServeLogin(server); });
+        harness.module.SendPacket(CNetHarness::LoginPacket());
+        ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
+        script.get();
+    }
+
+    CFakeServer server;
+    CNetHarness harness{server.Address()};
+};
+
+}  // namespace
+
+TEST_F(NetModuleTest, FrameWithABadChecksumIsDroppedAndTheNextOneRead) {
+    Start();
+    LogIn();
+    server.WriteWithBadChecksum(CFakeServer::Make(CHUNK_BALANCE));
+    server.Write(CFakeServer::Make(CHUNK_CHATMESSAGES));
+    ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_CHATMESSAGES));
+    EXPECT_EQ(0, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_BALANCE));
+    server.Write(CFakeServer::Make(CHUNK_BALANCE));
+    EXPECT_TRUE(harness.PumpUntilReceived(CHUNK_BALANCE));
+}
+
+TEST_F(NetModuleTest, LogoutWhileNotConnectedIsAnsweredLocally) {
+    Start();
+    harness.module.SendPacket(CFakeServer::Make(CHUNK_LOGOUT));
+    ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDOUT));
+    int reason = 0;
+    EXPECT_TRUE(harness.listener.LastReceived(CHUNK_LOGGEDOUT)->GetAttrInt32(KEY_LOGOUTREASON, &reason));
+    EXPECT_EQ(1, reason);
+    EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGOUT));
+}
+
+TEST_F(NetModuleTest, ForcedDisconnectDuringLoginAnswersTheLogin) {
+    Start();
+    std::promise<void> inHandshake;
+    auto script = std::async(std::launch::async, [this, &inHandshake] {
+        ASSERT_TRUE(server.Accept());
+        ASSERT_TRUE(server.ReadConnect());
+        inHandshake.set_value();
+        // No identity: the client waits in the handshake until it is forced out.
+        EXPECT_TRUE(server.PeerClosed(20000));
+    });
+    harness.module.SendPacket(CNetHarness::LoginPacket());
+    ASSERT_EQ(std::future_status::ready, inHandshake.get_future().wait_for(std::chrono::seconds(20)));
+    harness.module.ForceDisconnect();
+    ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_FORCED_DISCONNECT));
+    int request = 0;
+    EXPECT_TRUE(harness.listener.LastReceived(CHUNK_FORCED_DISCONNECT)->GetAttrInt32(KEY_WAITING_REQUEST_CHUNK, &request));
+    EXPECT_EQ(CHUNK_LOGIN, request);
+    script.get();
+
+    // The module works normally afterwards.
+    LogIn();
+}
+
+TEST_F(NetModuleTest, InterfaceAnswersDecideWhetherAndWhereToConnect) {
+    harness.properties.SetString(L"ASK_FOR_REQUIRED_LOCAL_ADDRESS", L"1");
+    CRecordedPauses pauses;
+    harness.module.SetReconnectWait(pauses.Seam());
+    Start();
+
+    harness.listener.interfaceAnswer = INTERFACE_OUTSIDE_HOME;
+    harness.module.SendPacket(CNetHarness::LoginPacket());
+    ASSERT_TRUE(harness.Pump([this] { return harness.listener.errors.size() == 1; }));
+    EXPECT_EQ(NETWORK_ERROR_OUTSIDE_HOME, harness.listener.errors.back());
+
+    harness.listener.interfaceAnswer = INTERFACE_NO_NETWORK;
+    harness.module.SendPacket(CNetHarness::LoginPacket());
+    ASSERT_TRUE(harness.Pump([this] { return harness.listener.errors.size() == 2; }));
+    EXPECT_EQ(NETWORK_ERROR_NO_INTERFACE, harness.listener.errors.back());
+
+    // Not ready: the sender pauses two seconds and asks again; then it connects from the address given.
+    harness.listener.interfaceAnswer = INTERFACE_NOT_READY;
+    const int asked = harness.listener.interfaceRequests;
+    auto script = std::async(std::launch::async, [this] { ServeLogin(server); });
+    harness.module.SendPacket(CNetHarness::LoginPacket());
+    ASSERT_TRUE(harness.Pump([&] { return harness.listener.interfaceRequests > asked; }));
+    EXPECT_EQ(std::vector<int>{2}, pauses.WaitFor(1));
+    harness.listener.interfaceAnswer = INTERFACE_READY;
+    harness.listener.interfaceName = L"127.0.0.1";
+    ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
+    script.get();
+    std::wstring local;
+    EXPECT_TRUE(harness.properties.GetString(L"REQUIRE_LOCAL_ADDRESS", &local));
+    EXPECT_EQ(L"127.0.0.1", local);
+    EXPECT_EQ(2u, harness.listener.errors.size());
+}
+
+TEST_F(NetModuleTest, NoNetworkBeforeAnyWorkingConnectionFailsTheLogin) {
+    server.Listener().StopListening();
+    Start();
+    harness.module.SendPacket(CNetHarness::LoginPacket());
+    ASSERT_TRUE(harness.Pump([this] { return !harness.listener.errors.empty(); }));
+    EXPECT_EQ(NETWORK_ERROR_NO_NETWORK, harness.listener.errors.front());
+    EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_NO_NETWORK));
+}
+
+TEST_F(NetModuleTest, DroppedConnectionResumesAndSendsWhatWasQueuedMeanwhile) {
+    Start();
+    LogIn();
+    std::promise<void> reconnecting;
+    auto script = std::async(std::launch::async, [this, &reconnecting] {
+        server.Drop();
+        ASSERT_TRUE(server.Accept());
+        reconnecting.set_value();
+        ASSERT_TRUE(server.Handshake());
+        TPacketSPtr login = server.Read();
+        TByteArraySPtr sessionId;
+        ASSERT_TRUE(login->GetAttrBinary(KEY_SESSION_ID, &sessionId));
+        EXPECT_EQ((TByteArray{7, 7, 7}), *sessionId);
+        server.Write(LoggedIn(*sessionId));
+        EXPECT_EQ(CHUNK_GETRECENTCHATS, ChunkKindOf(server.Read()));
+        EXPECT_EQ(CHUNK_SENDCHATMESSAGE, ChunkKindOf(server.Read()));
+    });
+    reconnecting.get_future().wait();
+    harness.module.SendPacket(CFakeServer::Make(CHUNK_SENDCHATMESSAGE));
+    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_SENDCHATMESSAGE) == 1; }));
+    script.get();
+    // A resumed session is not announced again.
+    EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN));
+}
+
+TEST_F(NetModuleTest, ServerAwayAfterAWorkingConnectionKeepsTheLoginAndRetries) {
+    CRecordedPauses pauses;
+    harness.module.SetReconnectWait(pauses.Seam());
+    Start();
+    LogIn();
+    server.Listener().StopListening();
+    server.Drop();
+    // Refused connections now; the client keeps its login and retries by the pattern.
+    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_NO_NETWORK) > 0; }));
+    EXPECT_EQ(3u, pauses.WaitFor(3).size());
+    server.Listener().ResumeListening();
+    auto script = std::async(std::launch::async, [this] { ServeLogin(server, {7, 7, 7}); });
+    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
+    script.get();
+    EXPECT_TRUE(harness.listener.errors.empty());
+}
+
+TEST_F(NetModuleTest, StallInsideAFrameClosesTheConnectionAndTheClientReconnects) {
+    harness.properties.SetString(L"SOCKET_READ_TIMEOUT_NORMAL_OPERATION", L"1");
+    Start();
+    LogIn();
+    auto script = std::async(std::launch::async, [this] {
+        server.WritePartial(CFakeServer::Make(CHUNK_CHATMESSAGES), 3);
+        EXPECT_TRUE(server.PeerClosed());
+        ServeLogin(server, {7, 7, 7});
+    });
+    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
+    script.get();
+    EXPECT_EQ(0, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_CHATMESSAGES));
+}
+
+TEST_F(NetModuleTest, FailedHandshakesPauseByTheReconnectPattern) {
+    for (const bool shortPattern : {false, true}) {
+        CFakeServer dropping;
+        CNetHarness local(dropping.Address());
+        if (shortPattern) {
+            local.properties.SetString(L"RECONNECT_PATTERN", L"1 2 3 7 ");
+        }
+        CRecordedPauses pauses;
+        local.module.SetReconnectWait(pauses.Seam());
+        std::atomic<bool> stop(false);
+        auto script = std::async(std::launch::async, [&] {
+            while (!stop) {
+                if (dropping.Accept(50)) {
+                    dropping.Drop();
+                }
+            }
+        });
+        ASSERT_TRUE(local.Start());
+        local.module.SendPacket(CNetHarness::LoginPacket());
+        const std::vector<int> waits = pauses.WaitFor(9);
+        stop = true;
+        script.get();
+        const std::vector<int> expected = shortPattern ? std::vector<int>{2, 2, 7, 7, 7, 7, 7, 7, 7}
+                                                       : std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 5};
+        EXPECT_EQ(expected, waits);
+    }
+}
+
+TEST_F(NetModuleTest, RedirectsAreFreeOnlyFiveTimesPerConnect) {
+    CRecordedPauses pauses;
+    harness.module.SetReconnectWait(pauses.Seam());
+    Start();
+    std::atomic<int> connections(0);
+    std::atomic<bool> stop(false);
+    auto script = std::async(std::launch::async, [&] {
+        while (!stop) {
+            if (!server.Accept(50) || !server.ReadConnect()) {
+                continue;
+            }
+            ++connections;
+            TPacketSPtr packet = CFakeServer::Make(CHUNK_REDIRECT);
+            const int port = server.Listener().Port();
+            const unsigned char self[6] = {127, 0, 0, 1, static_cast<unsigned char>(port >> 8),
+                                           static_cast<unsigned char>(port & 0xFF)};
+            packet->AddAttr(std::make_shared<CAttribute>(KEY_NEW_SERVER, TYPE_ADDRESS, self));
+            server.Write(packet);
+        }
+    });
+    harness.module.SendPacket(CNetHarness::LoginPacket());
+    pauses.WaitFor(1);
+    const int beforeFirstPause = connections;
+    stop = true;
+    script.get();
+    // Three attempts and five free redirects; the connection counted after the pause may or may
+    // not have started yet.
+    EXPECT_GE(beforeFirstPause, 8);
+    EXPECT_LE(beforeFirstPause, 9);
+}
+
+TEST_F(NetModuleTest, SavedCredentialsFromTheServerAreScrambledAndUsedToLogInAgain) {
+    Start();
+    LogIn();
+    TPacketSPtr saved = CFakeServer::Make(CHUNK_SAVEDATA);
+    TPacketSPtr credentials = std::make_shared<CPacket>(CPacket::OUTGOING);
+    CNetHarness::AddText(credentials, KEY_VEXLANAME, L"alice");
+    CNetHarness::AddText(credentials, KEY_CREDENTIALS, L"token-123");
+    saved->AddAttr(std::make_shared<CAttribute>(KEY_SAVEDDATA, TYPE_CONTAINER, credentials));
+    server.Write(saved);
+    ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_SAVEDATA));
+
+    std::vector<unsigned char> stored;
+    ASSERT_TRUE(harness.storage.GetBytes(L"SAVEDDATA", &stored));
+    EXPECT_EQ(std::string::npos, std::string(stored.begin(), stored.end()).find("token-123"));
+    TPacketSPtr restored = harness.module.GetSavedCredentials();
+    std::wstring token;
+    ASSERT_TRUE(restored && restored->GetAttrString(KEY_CREDENTIALS, &token));
+    EXPECT_EQ(L"token-123", token);
+
+    auto script = std::async(std::launch::async, [this] {
+        server.Drop();
+        TPacketSPtr login = ServeLogin(server, {7, 7, 7});
+        TPacketSPtr container;
+        ASSERT_TRUE(login && login->GetAttrContainer(KEY_SAVEDDATA, &container));
+        std::wstring value;
+        EXPECT_TRUE(container->GetAttrString(KEY_CREDENTIALS, &value));
+        EXPECT_FALSE(login->GetAttr(KEY_PASSWORD));
+    });
+    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
+    script.get();
+}
+
+TEST(SavedCredentialsTest, ScramblingIsItsOwnInverse) {
+    TByteArray bytes{0x41, 0x02, 0x03, 0x00, 0xFF};
+    const TByteArray original = bytes;
+    CNetModule::TwoWaySimpleObfuscate(&bytes);
+    EXPECT_NE(original, bytes);
+    CNetModule::TwoWaySimpleObfuscate(&bytes);
+    EXPECT_EQ(original, bytes);
+    TByteArray empty;
+    CNetModule::TwoWaySimpleObfuscate(&empty);
+    EXPECT_TRUE(empty.empty());
+}
+
+TEST(SavedCredentialsTest, EraseCanBeUndoneWithTheLocalCopy) {
+    CNetHarness harness(L"127.0.0.1:1");
+    ASSERT_TRUE(harness.Start());
+    TPacketSPtr credentials = std::make_shared<CPacket>(CPacket::OUTGOING);
+    CNetHarness::AddText(credentials, KEY_CREDENTIALS, L"token");
+    harness.module.SetSavedCredentials(credentials);
+    harness.storage.SetBool(L"USESAVEDDATA", true);
+    std::vector<unsigned char> before;
+    ASSERT_TRUE(harness.storage.GetBytes(L"SAVEDDATA", &before));
+
+    harness.module.EraseSavedCredentials();
+    EXPECT_FALSE(harness.module.GetSavedCredentials());
+    bool use = false;
+    EXPECT_FALSE(harness.storage.GetBool(L"USESAVEDDATA", &use));
+
+    harness.module.RestoreLocallySavedCredentials();
+    std::vector<unsigned char> after;
+    ASSERT_TRUE(harness.storage.GetBytes(L"SAVEDDATA", &after));
+    EXPECT_EQ(before, after);
+    ASSERT_TRUE(harness.module.GetSavedCredentials());
+}
