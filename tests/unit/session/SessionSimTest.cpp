@@ -2,7 +2,6 @@
 // the simulated Vexla network on loopback, the library's own network module in between.
 
 #include <gtest/gtest.h>
-#include <json-c/json.h>
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -10,16 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "Directives.h"
-#include "EventLog.h"
-#include "Json.h"
 #include "PlatformSim/PlatformSim.h"
 #include "Public/VexlaLib.h"
-#include "Scenario.h"
-#include "ServerKeys.h"
-#include "ServerSim.h"
-#include "SessionTable.h"
-#include "SimNetwork.h"
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
 #include "Tesk/App/NyloSystemServices.h"
@@ -31,64 +22,26 @@
 #include "Utils/LocalStorage.h"
 #include "Utils/Properties.h"
 #include "support/PrivateBus.h"
+#include "serversim/SimFixture.h"
 #include "support/RecordingListener.h"
 
 namespace {
 
 using TestSupport::RunUntil;
 
-// The Vexla network with the accounts alice/secret and bob/pw.
-class CSimulatedNetwork {
-public:
-    CSimulatedNetwork()
-        : m_keys(VEXLA_SERVER_SIM_KEYS_DIR),
-          m_sessions(""),
-          m_context{m_keys, m_scenario, m_sessions, m_directives, m_events},
-          m_server(m_context, m_network.Dispatcher())
-    {
-        std::string error;
-        ServerSim::TJsonPtr scenario = ServerSim::CJson::Parse(
-            R"({"accounts": [{"name": "alice", "password": "secret"}, {"name": "bob", "password": "pw"}]})");
-        EXPECT_TRUE(m_scenario.Apply(scenario.get(), error)) << error;
-        EXPECT_TRUE(m_server.Listen("127.0.0.1", 0, error)) << error;
-        m_server.Start();
+// What the simulated network recorded: the events whose text holds every fragment.
+std::vector<std::string> EventsOf(const ServerSim::CEventLog& events, std::initializer_list<std::string> fragments)
+{
+    std::vector<std::string> found;
+    for (const std::string& line : events.Since(0)) {
+        bool all = true;
+        for (const std::string& fragment : fragments)
+            all = all && line.find(fragment) != std::string::npos;
+        if (all)
+            found.push_back(line);
     }
-    ~CSimulatedNetwork()
-    {
-        m_events.Stop();
-        m_server.Stop();
-    }
-
-    std::wstring ServerAddress() const { return L"127.0.0.1:" + std::to_wstring(m_server.Port()); }
-
-    // The events whose text holds every fragment, e.g. {"\"chunk\":\"CHUNK_LOGIN\""}.
-    std::vector<std::string> Events(std::initializer_list<std::string> fragments) const
-    {
-        std::vector<std::string> found;
-        for (const std::string& line : m_events.Since(0)) {
-            bool all = true;
-            for (const std::string& fragment : fragments)
-                all = all && line.find(fragment) != std::string::npos;
-            if (all)
-                found.push_back(line);
-        }
-        return found;
-    }
-    size_t Received(const std::string& chunk) const
-    {
-        return Events({"\"type\":\"received\"", "\"chunk\":\"" + chunk + "\""}).size();
-    }
-
-private:
-    ServerSim::CServerKeys m_keys;
-    ServerSim::CScenario m_scenario;
-    ServerSim::CSessionTable m_sessions;
-    ServerSim::CDirectives m_directives;
-    ServerSim::CEventLog m_events;
-    ServerSim::SSimContext m_context;
-    ServerSim::CSimNetwork m_network;
-    ServerSim::CServerSim m_server;
-};
+    return found;
+}
 
 // Notes, at each logout the library reports, whether the session still counted as signed in.
 class CLogoutWitness : public VexlaTest::CRecordingListener {
@@ -105,7 +58,8 @@ public:
     bool m_reconnectingAtLogout = false;
 };
 
-class SessionSimTest : public ::testing::Test {
+// The simulated Vexla network (accounts alice/secret and bob) comes from the simulator's own fixture.
+class SessionSimTest : public SimTest::SimFixture {
 protected:
     SessionSimTest() : m_environment(m_bus.Address(), m_bus.Address()) {}
 
@@ -126,7 +80,7 @@ protected:
         m_storage.Initialize();
         m_session.reset(new CVexlaSession(&m_storage, m_loop, &m_im));
         Library().SetProperty(VexlaLib::CProperties::SERVER_ENVIRONMENT, L"TEST");
-        Library().SetProperty(L"SERVER_ADDRESS_LIST", m_network.ServerAddress());
+        Library().SetProperty(L"SERVER_ADDRESS_LIST", L"127.0.0.1:" + std::to_wstring(m_server.Port()));
         Library().SetProperty(VexlaLib::CProperties::USE_SDF_SERVER, L"NO");
         m_witness.reset(new CLogoutWitness(m_session.get()));
         Library().AddListener(m_witness.get());
@@ -158,6 +112,14 @@ protected:
     {
         std::wstring ignored;
         return m_session->OnInterfaceRequest(address != nullptr ? address : &ignored);
+    }
+    std::vector<std::string> Events(std::initializer_list<std::string> fragments) const
+    {
+        return EventsOf(m_events, fragments);
+    }
+    size_t Received(const std::string& chunk) const
+    {
+        return Events({"\"type\":\"received\"", "\"chunk\":\"" + chunk + "\""}).size();
     }
     bool LoggedIn() const { return m_session->GetLoginState() == CVexlaSession::LOGIN_STATE_LOGGED_IN; }
 
@@ -192,7 +154,6 @@ protected:
     TestSupport::CBusEnvironment m_environment;
     std::string m_directory;
     std::unique_ptr<PlatformSim::CPlatformSim> m_platform;
-    CSimulatedNetwork m_network;
     CTeskService m_im;
     GMainLoop* m_loop = nullptr;
     VexlaLib::CLocalStorage m_storage;
@@ -205,7 +166,7 @@ TEST_F(SessionSimTest, SameCredentialsShareOneLoginAndTheLastUserLogsOut)
     ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
     ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
     ASSERT_TRUE(RunUntil([this] { return LoggedIn() && m_session->GetUseCount() == 2; }));
-    EXPECT_EQ(m_network.Received("CHUNK_LOGIN"), 1u);
+    EXPECT_EQ(Received("CHUNK_LOGIN"), 1u);
 
     std::wstring pstn;
     EXPECT_TRUE(Library().GetProperty(VexlaLib::CProperties::PSTN, &pstn));
@@ -215,10 +176,10 @@ TEST_F(SessionSimTest, SameCredentialsShareOneLoginAndTheLastUserLogsOut)
     EXPECT_EQ(m_session->GetUseCount(), 1);
     m_session->TerminateSession();
     ASSERT_TRUE(RunUntil([this] { return m_session->GetLoginState() == CVexlaSession::LOGIN_STATE_SIGNED_OUT; }));
-    EXPECT_EQ(m_network.Received("CHUNK_LOGOUT"), 1u);
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), 1u);
     m_session->TerminateSession();
     EXPECT_EQ(m_session->GetUseCount(), 0);
-    EXPECT_EQ(m_network.Received("CHUNK_LOGOUT"), 1u);
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), 1u);
 }
 
 TEST_F(SessionSimTest, EmptyCredentialsShareTheSessionAndASecondAccountIsRefused)
@@ -231,26 +192,26 @@ TEST_F(SessionSimTest, EmptyCredentialsShareTheSessionAndASecondAccountIsRefused
     ASSERT_TRUE(RunUntil([this] { return m_session->GetUseCount() == 3; }));
 
     EXPECT_TRUE(LoggedIn());
-    EXPECT_EQ(m_network.Received("CHUNK_LOGIN"), 1u);
-    EXPECT_EQ(m_network.Events({"\"KEY_VEXLANAME\":\"bob\""}).size(), 0u);
+    EXPECT_EQ(Received("CHUNK_LOGIN"), 1u);
+    EXPECT_EQ(Events({"\"KEY_VEXLANAME\":\"bob\""}).size(), 0u);
 }
 
 TEST_F(SessionSimTest, AddressChangeForcesOneReloginWithTheNameBeforeTheAtBoundToTheNewAddress)
 {
     SignIn(L"alice@phone.example", L"secret");
-    ASSERT_EQ(m_network.Events({"\"chunk\":\"CHUNK_LOGIN\"", "\"KEY_VEXLANAME\":\"alice\""}).size(), 1u);
-    ASSERT_EQ(m_network.Events({"\"type\":\"accepted\"", "\"peer\":\"127.0.0.1:"}).size(), 1u);
+    ASSERT_EQ(Events({"\"chunk\":\"CHUNK_LOGIN\"", "\"KEY_VEXLANAME\":\"alice\""}).size(), 1u);
+    ASSERT_EQ(Events({"\"type\":\"accepted\"", "\"peer\":\"127.0.0.1:"}).size(), 1u);
 
     // The same address again changes nothing.
     SimControl("setConnection", R"({"ipAddress": "127.0.0.1", "state": "connected"})");
     SimControl("setConnection", R"({"ipAddress": "127.0.0.2"})");
     ASSERT_TRUE(RunUntil([this] {
-        return m_network.Received("CHUNK_LOGIN") == 2 && LoggedIn() && !m_session->IsReconnecting();
+        return Received("CHUNK_LOGIN") == 2 && LoggedIn() && !m_session->IsReconnecting();
     }));
 
-    EXPECT_EQ(m_network.Received("CHUNK_LOGOUT"), 1u);
-    EXPECT_EQ(m_network.Events({"\"chunk\":\"CHUNK_LOGIN\"", "\"KEY_VEXLANAME\":\"alice\""}).size(), 2u);
-    EXPECT_EQ(m_network.Events({"\"type\":\"accepted\"", "\"peer\":\"127.0.0.2:"}).size(), 1u);
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), 1u);
+    EXPECT_EQ(Events({"\"chunk\":\"CHUNK_LOGIN\"", "\"KEY_VEXLANAME\":\"alice\""}).size(), 2u);
+    EXPECT_EQ(Events({"\"type\":\"accepted\"", "\"peer\":\"127.0.0.2:"}).size(), 1u);
     EXPECT_EQ(m_witness->CountNamed("OnLogout"), 1u);
     EXPECT_TRUE(m_witness->m_reconnectingAtLogout);
     EXPECT_FALSE(m_witness->m_signedOutSeen);
@@ -307,7 +268,7 @@ TEST_F(SessionSimTest, LoginWithoutANetworkFailsAndFreesTheSession)
     ASSERT_TRUE(RunUntil([this] { return m_witness->CountNamed("OnLoginFailed") == 1; }));
     EXPECT_EQ(m_session->GetUseCount(), 0);
     EXPECT_EQ(m_session->GetLoginState(), CVexlaSession::LOGIN_STATE_SIGNED_OUT);
-    EXPECT_EQ(m_network.Received("CHUNK_LOGIN"), 0u);
+    EXPECT_EQ(Received("CHUNK_LOGIN"), 0u);
 }
 
 TEST_F(SessionSimTest, ShutdownLogsOutAndQuitsTheMainLoop)
@@ -317,7 +278,7 @@ TEST_F(SessionSimTest, ShutdownLogsOutAndQuitsTheMainLoop)
     g_main_loop_run(m_loop);
     EXPECT_TRUE(m_session->IsShutdownDone());
     EXPECT_EQ(m_session->GetUseCount(), 0);
-    ASSERT_TRUE(RunUntil([this] { return m_network.Received("CHUNK_LOGOUT") == 1; }));
+    ASSERT_TRUE(RunUntil([this] { return Received("CHUNK_LOGOUT") == 1; }));
 }
 
 TEST_F(SessionSimTest, DisplayStatusMovesTheLibraryBetweenForegroundAndBackground)
@@ -330,11 +291,11 @@ TEST_F(SessionSimTest, DisplayStatusMovesTheLibraryBetweenForegroundAndBackgroun
 
     SimControl("setDisplay", R"({"state": "off"})");
     ASSERT_TRUE(RunUntil([&] { return !handler.IsScreenOn(); }));
-    ASSERT_TRUE(RunUntil([this] { return m_network.Events({"\"KEY_CLIENTSTATE\":1"}).size() == 1; }));
+    ASSERT_TRUE(RunUntil([this] { return Events({"\"KEY_CLIENTSTATE\":1"}).size() == 1; }));
     SimControl("setDisplay", R"({"state": "on"})");
     ASSERT_TRUE(RunUntil([&] { return handler.IsScreenOn(); }));
-    ASSERT_TRUE(RunUntil([this] { return m_network.Received("CHUNK_GETPRESENCEUPDATE") >= 1; }));
-    EXPECT_EQ(m_network.Events({"\"KEY_CLIENTSTATE\":0"}).size(), 1u);
+    ASSERT_TRUE(RunUntil([this] { return Received("CHUNK_GETPRESENCEUPDATE") >= 1; }));
+    EXPECT_EQ(Events({"\"KEY_CLIENTSTATE\":0"}).size(), 1u);
 }
 
 TEST_F(SessionSimTest, SystemServicesWriteTheMessageRecordAndLaunchThePhone)
