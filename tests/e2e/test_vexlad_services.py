@@ -52,6 +52,11 @@ def test_activated_vexlad_applies_its_settings_follows_the_display_and_quits(tmp
         assert harness.tesk_send(buses, SIM + "setDisplay", '{"state": "on"}').returncode == 0
         daemon.wait_for_line("- OnDisplayEvent, screen on, requesting presence updates.")
 
+        # Sent before the main loop ran, so the simulator has it by now.
+        [redirects] = harness.reply_lines(harness.tesk_send(buses, SIM + "listRedirects", "{}"))
+        assert redirects["redirects"] == [
+            {"appId": "com.nylo.app.phone", "urlPattern": "vexlavm://", "schemeForm": True}], redirects
+
         os.kill(owner_pid(buses, "com.vexla.im"), signal.SIGQUIT)
         daemon.wait_for_line("Shutting down vexla service.")
         daemon.wait_for_line("Vexla service ended.")

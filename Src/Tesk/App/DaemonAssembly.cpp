@@ -10,6 +10,7 @@
 #include "Tesk/App/DisplayServiceClient.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
+#include "Tesk/Core/SystemRequest.h"
 #include "Tesk/Core/TeskService.h"
 #include "Utils/LogStream.h"
 #include "Utils/PersistentFileStorage.h"
@@ -53,6 +54,10 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
         VexlaLib::LogError() << "Failed to start services." << std::endl;
         return false;
     }
+
+    // vexlavm:// links open the phone application; nothing waits for the answer.
+    const CPlatformRequest redirect = CSystemRequest::AddRedirectHandler(L"com.nylo.app.phone", L"vexlavm://", true);
+    m_imService->ExecuteClientCallOneReply(redirect.uri, redirect.Payload(), nullptr);
     return true;
 }
 

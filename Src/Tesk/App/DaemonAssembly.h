@@ -16,13 +16,15 @@ class CVexlaSession;
 class CDaemonAssembly {
 public:
     CDaemonAssembly() = default;
-    virtual ~CDaemonAssembly() = default;
+    // Tears down whatever is still built (after a failed start-up, everything that was).
+    virtual ~CDaemonAssembly() { TearDown(); }
 
     CDaemonAssembly(const CDaemonAssembly&) = delete;
     CDaemonAssembly& operator=(const CDaemonAssembly&) = delete;
 
-    // Returns false when start-up must fail; what was built then stays alive until the process exits.
+    // Returns false when start-up must fail; what was built then stays alive until the assembly goes.
     bool Assemble(GMainLoop* mainLoop, const CDaemonOptions& options);
+    // Deletes everything built, in a fixed order; nothing when nothing is built.
     void TearDown();
 
     CVexlaSession* Session() const { return m_session; }
