@@ -32,6 +32,8 @@ void CBuddyListHandler::Handle(CConnection& connection, const VexlaLib::CPacket&
     switch (chunk) {
     case VexlaLib::CHUNK_GETBUDDYLIST:
         packet.GetAttrInt32(VexlaLib::KEY_BOOKMARK, &value);
+        if (value == 0)
+            SendPresenceSettings(connection, *directory);
         connection.Send(*CContactPackets::BuddyList(directory->Page(account, value)));
         break;
     case VexlaLib::CHUNK_ADDCONTACT:
@@ -55,6 +57,20 @@ void CBuddyListHandler::Handle(CConnection& connection, const VexlaLib::CPacket&
     default:
         break;
     }
+}
+
+void CBuddyListHandler::SendPresenceSettings(CConnection& connection, const CContactDirectory& directory)
+{
+    int foreground = 0;
+    int background = 0;
+    if (!directory.PresenceSettings(foreground, background))
+        return;
+    VexlaLib::TPacketSPtr settings = COutgoingPacket::Create(VexlaLib::CHUNK_PRESENCESETTINGS);
+    if (foreground > 0)
+        COutgoingPacket::AddInt32(settings, VexlaLib::KEY_FG_POLL_INTERVAL, foreground);
+    if (background > 0)
+        COutgoingPacket::AddInt32(settings, VexlaLib::KEY_BG_POLL_INTERVAL, background);
+    connection.Send(*settings);
 }
 
 void CBuddyListHandler::OnAdd(CConnection& connection, CContactDirectory& directory, const std::string& account,

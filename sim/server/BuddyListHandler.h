@@ -16,6 +16,8 @@ public:
     void Handle(CConnection& connection, const VexlaLib::CPacket& packet) override;
 
 private:
+    // CHUNK_PRESENCESETTINGS at the start of a buddy list, when the scenario sets poll intervals.
+    static void SendPresenceSettings(CConnection& connection, const CContactDirectory& directory);
     void OnAdd(CConnection& connection, CContactDirectory& directory, const std::string& account,
                const VexlaLib::CPacket& packet);
     void OnProperties(CConnection& connection, CContactDirectory& directory, const std::string& account, int index);

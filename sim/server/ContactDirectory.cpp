@@ -97,6 +97,10 @@ bool CContactDirectory::Apply(json_object* scenario, std::string& error)
     m_pageSize = std::max(1, static_cast<int>(CJson::GetInt(scenario, "page_size", m_pageSize)));
     m_emptyPages = std::max(0, static_cast<int>(CJson::GetInt(scenario, "empty_pages", m_emptyPages)));
     m_searchPageSize = std::max(1, static_cast<int>(CJson::GetInt(scenario, "search_page_size", m_searchPageSize)));
+    if (json_object* poll = CJson::Get(scenario, "presence_settings")) {
+        m_foregroundPoll = static_cast<int>(CJson::GetInt(poll, "foreground", 0));
+        m_backgroundPoll = static_cast<int>(CJson::GetInt(poll, "background", 0));
+    }
     if (json_object* buddies = CJson::Get(scenario, "buddies")) {
         json_object_object_foreach(buddies, account, entries)
         {
@@ -438,6 +442,14 @@ std::string CContactDirectory::AccountOf(int connection) const
     std::lock_guard<std::mutex> guard(m_lock);
     auto found = m_connections.find(connection);
     return found == m_connections.end() ? std::string() : found->second;
+}
+
+bool CContactDirectory::PresenceSettings(int& foreground, int& background) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    foreground = m_foregroundPoll;
+    background = m_backgroundPoll;
+    return foreground > 0 || background > 0;
 }
 
 int CContactDirectory::SearchPageSize() const

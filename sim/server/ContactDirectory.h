@@ -63,7 +63,8 @@ public:
 
     // Reads the contacts members of a scenario file (the other members belong to CScenario).
     bool Load(const std::string& path, std::string& error);
-    // Reads the scenario's "users", "buddies", "balances", "page_size" and "empty_pages" members.
+    // Reads the scenario's "users", "buddies", "balances", "page_size", "empty_pages",
+    // "search_page_size" and "presence_settings" members.
     bool Apply(json_object* scenario, std::string& error);
     static bool ParseUser(json_object* object, SSimUser& user, std::string& error);
 
@@ -107,6 +108,9 @@ public:
     std::string AccountOf(int connection) const;
 
     int SearchPageSize() const;
+    // The poll intervals (seconds) the network tells each client at the start of its buddy list;
+    // false when the scenario sets none.
+    bool PresenceSettings(int& foreground, int& background) const;
 
 private:
     struct SBuddyList {
@@ -130,6 +134,8 @@ private:
     int m_pageSize = 100;
     int m_emptyPages = 0;
     int m_searchPageSize = 10;
+    int m_foregroundPoll = 0;
+    int m_backgroundPoll = 0;
 };
 
 }  // namespace ServerSim

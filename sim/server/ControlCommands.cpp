@@ -3,6 +3,7 @@
 #include <chrono>
 #include <set>
 
+#include "CallControl.h"
 #include "ChatControl.h"
 #include "Connection.h"
 #include "ContactControl.h"
@@ -78,6 +79,7 @@ std::string CControlCommands::Execute(const std::string& line)
     std::string answer;
     if (CContactControl(m_context).Execute(name, c, &answer)) return answer;
     if (CChatControl::Handles(name)) return CChatControl::Execute(m_context.chats, name, c);
+    if (CCallControl::Handles(name)) return CCallControl::Execute(m_context.calls, name, c);
     return ErrorLine("unknown command \"" + name + "\"");
 }
 

@@ -1,6 +1,7 @@
 #include "LoginHandler.h"
 
 #include "Account.h"
+#include "CallDesk.h"
 #include "Connection.h"
 #include "ContactPackets.h"
 #include "DirectiveAnswer.h"
@@ -180,6 +181,9 @@ void CLoginHandler::LogIn(CConnection& connection, const CPacket& packet, const 
         saveData.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_SAVEDATA)));
         saveData.AddAttr(std::make_shared<CAttribute>(KEY_SAVEDDATA, TYPE_CONTAINER, savedData));
         connection.Send(saveData);
+    }
+    if (CCallDesk* calls = connection.Context().calls) {
+        calls->OnLoggedIn(connection);
     }
 }
 

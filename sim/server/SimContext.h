@@ -2,6 +2,7 @@
 
 namespace ServerSim {
 
+class CCallDesk;
 class CContactDirectory;
 class CChatStore;
 class CDirectives;
@@ -23,6 +24,7 @@ struct SSimContext {
     CContactDirectory* contacts = nullptr;
     CServerSim* server = nullptr;
     CChatStore* chats = nullptr;  // the chats; none in setups that serve no chats
+    CCallDesk* calls = nullptr;   // call set-ups, dial-out numbers and voicemails; none where not served
 };
 
 }  // namespace ServerSim

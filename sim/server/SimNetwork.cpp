@@ -12,6 +12,7 @@ CSimNetwork::CSimNetwork()
     m_dispatcher.Register(m_search);
     m_dispatcher.Register(m_accountData);
     m_dispatcher.Register(m_chats);
+    m_dispatcher.Register(m_calls);
 }
 
 }  // namespace ServerSim

@@ -3,6 +3,7 @@
 #include "AccountDataHandler.h"
 #include "AuthorizationHandler.h"
 #include "BuddyListHandler.h"
+#include "CallsHandler.h"
 #include "ChatsHandler.h"
 #include "ChunkDispatcher.h"
 #include "ContactSearchHandler.h"
@@ -31,6 +32,7 @@ private:
     CContactSearchHandler m_search;
     CAccountDataHandler m_accountData;
     CChatsHandler m_chats;
+    CCallsHandler m_calls;
     CChunkDispatcher m_dispatcher;
 };
 

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "CallDesk.h"
 #include "ContactDirectory.h"
 #include "ChatStore.h"
 #include "ControlCommands.h"
@@ -92,6 +93,14 @@ int main(int argc, char** argv)
         return 1;
     }
     chats.SetServer(&server);
+    // Declared after the server, so it goes first: no delayed answer reaches a destroyed server.
+    CCallDesk calls(scenario.TimeOffset());
+    if (!options.scenarioPath.empty() && !calls.Load(options.scenarioPath, error)) {
+        std::cerr << "vexla-server-sim: " << error << "\n";
+        return 1;
+    }
+    calls.SetServer(&server);
+    context.calls = &calls;
     CSdfServer discovery(context);
     if (options.sdfPort >= 0 && !discovery.Listen(options.bindAddress, options.sdfPort, error)) {
         std::cerr << "vexla-server-sim: " << error << "\n";

@@ -68,6 +68,7 @@ CCliCommands::CCliCommands(VexlaLib::CVexlaLib* lib) : m_lib(lib)
     Add("foreground", 0, [this](const TWords&) { return m_lib->SetClientState(VexlaLib::CLIENT_STATE_FOREGROUND); });
     Add("background", 0, [this](const TWords&) { return m_lib->SetClientState(VexlaLib::CLIENT_STATE_BACKGROUND); });
     AddChatCommands();
+    AddCallCommands();
     Add("quit", 0, [this](const TWords&) {
         m_quit = true;
         return true;

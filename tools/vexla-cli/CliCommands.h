@@ -43,6 +43,13 @@ private:
     bool ChatWith(const std::string& name, const std::wstring& text);
     // Asks the server for the recent (or unread) chats; the reply lists the chats known so far.
     bool ListChats(bool unreadOnly);
+    // The call and voicemail commands (CliCallCommands.cpp).
+    void AddCallCommands();
+    // Calls use with the handle of the voicemail a word names and adds it to the reply; false when
+    // there is no such voicemail.
+    bool WithVoicemail(const std::string& word, const std::function<bool(int)>& use);
+    // The reply lists the voicemails, newest first.
+    bool ListVoicemails();
     void Fail(const std::string& command, const std::string& message);
 
     VexlaLib::CVexlaLib* m_lib;

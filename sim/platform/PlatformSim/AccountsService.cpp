@@ -44,7 +44,8 @@ CAccountsService::CAccountsService(CPlatformBus& bus, CSimEvents& events, CActiv
                       {"readCredentials", [this](const TBusMessageSPtr& m) { ReadCredentials(m); }}});
 }
 
-std::string CAccountsService::Add(const std::string& username, const std::string& password, const std::string& templateId)
+std::string CAccountsService::Add(const std::string& username, const std::string& password, const std::string& templateId,
+                                  bool enable)
 {
     CAccount account;
     account.id = "account" + std::to_string(++m_lastId);
@@ -54,6 +55,10 @@ std::string CAccountsService::Add(const std::string& username, const std::string
     m_accounts.push_back(account);
     PublishAccount(account.id, "added");
     m_activities.Create(LOGIN_STATE_ACTIVITY, nullptr);
+    if (!enable)
+    {
+        return account.id;
+    }
     m_bus.Call("nylo://com.vexla.ui/onEnabled", AccountIdPayload(account.id, true), BUS_ONE_REPLY,
                [](const CBusReply& reply) { CSimLog::Debug("onEnabled answered " + reply.Payload()); });
     return account.id;

@@ -26,8 +26,10 @@ public:
 
     CAccountsService(CPlatformBus& bus, CSimEvents& events, CActivityManager& activities);
 
-    // Returns the new account's id.
-    std::string Add(const std::string& username, const std::string& password, const std::string& templateId);
+    // Returns the new account's id. Without `enable` com.vexla.ui does not hear of it: the caller writes
+    // the login-state record itself, as the messaging application would.
+    std::string Add(const std::string& username, const std::string& password, const std::string& templateId,
+                    bool enable);
     // Null members stay as they are; false for an unknown account.
     bool Change(const std::string& accountId, const char* username, const char* password);
     // False for an unknown account.

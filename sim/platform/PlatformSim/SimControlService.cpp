@@ -108,8 +108,11 @@ void CSimControlService::AddAccount(const TBusMessageSPtr& message, json_object*
         CPlatformBus::Respond(message, FailureReply(BAD_REQUEST, "\"username\" and \"password\" are needed"));
         return;
     }
+    // Only "enable": false keeps com.vexla.ui from hearing of the account.
+    json_object* enable = JsonMember(request, "enable");
+    const bool enabled = enable == nullptr || JsonIsTrue(request, "enable");
     const std::string accountId =
-        m_services.accounts.Add(username, password, templateId != nullptr ? templateId : "com.vexla");
+        m_services.accounts.Add(username, password, templateId != nullptr ? templateId : "com.vexla", enabled);
     CPlatformBus::Respond(message, R"({"returnValue":true,"accountId":")" + accountId + "\"}");
 }
 

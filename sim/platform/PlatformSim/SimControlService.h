@@ -5,7 +5,8 @@
 //   setNetwork {"inPrl"}                              the cellular network (home or roaming)
 //   setPhoneNumber {"number"}
 //   setDisplay {"state", "event"}                     "event" optional
-//   addAccount {"username", "password", "templateId"} templateId defaults to "com.vexla"; → "accountId"
+//   addAccount {"username", "password", "templateId", "enable"} templateId defaults to "com.vexla";
+//              "enable": false skips com.vexla.ui's "onEnabled"; → "accountId"
 //   changeAccount {"accountId", "username", "password"}
 //   deleteAccount {"accountId"}
 //   powerOff {}                                       starts a power-down

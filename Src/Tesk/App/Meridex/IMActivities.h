@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+#include "Tesk/Core/PlatformRequest.h"
+
+// The named activities through which the messaging transport outlives its own process: their names
+// and the create requests sent to the activity manager. Each callback is a com.vexla.im method.
+class CIMActivities {
+public:
+    static const wchar_t LOGINSTATE[];
+    static const wchar_t AVAILABILITY[];
+    static const wchar_t CUSTOM_MESSAGE[];
+    static const wchar_t IMMESSAGE[];
+    static const wchar_t IMCOMMAND[];
+    static const wchar_t CONNECTION_MANAGER[];
+    static const wchar_t NETWORK_STATUS[];
+    static const wchar_t KEEP_ALIVE[];
+
+    // Starts the transport when any login-state record is written (it replaces an earlier one).
+    static CPlatformRequest LoginState();
+    // Fires when the wanted availability differs from `current` (it replaces an earlier one).
+    static CPlatformRequest Availability(int current);
+    // Fires when the mood message differs from `current`.
+    static CPlatformRequest CustomMessage(const std::wstring& current);
+    // Fire on a pending outgoing message and on a command for the transport.
+    static CPlatformRequest IMMessage();
+    static CPlatformRequest IMCommand();
+    // Fire on the next change of the data connection and of the cellular network.
+    static CPlatformRequest ConnectionManager();
+    static CPlatformRequest NetworkStatus();
+    // Every 20 minutes, in the background.
+    static CPlatformRequest KeepAlive();
+};
