@@ -217,6 +217,12 @@ std::wstring CVexlaLib::GetVersionString()
     return L"1.0.2.246-debug-arm";
 }
 
+int CVexlaLib::ClampSeconds(long long seconds)
+{
+    return static_cast<int>(std::min<long long>(std::max<long long>(seconds, std::numeric_limits<int>::min()),
+                                                std::numeric_limits<int>::max()));
+}
+
 int CVexlaLib::GetUniqueRequestId()
 {
     return m_requestCounter++;
@@ -744,7 +750,7 @@ void CVexlaLib::HandleConnected(const TPacketSPtr& packet)
 {
     int serverTime = 0;
     if (packet->GetAttrInt32(KEY_SERVER_UTC_TIME, &serverTime)) {
-        m_timeDifference = serverTime - static_cast<int>(CUtils::CurrentTimeInSec());
+        m_timeDifference = ClampSeconds(static_cast<long long>(serverTime) - CUtils::CurrentTimeInSec());
         LogInfo() << L"Difference between local and remote time is updated, diff = " << m_timeDifference << std::endl;
     }
     std::wstring message;

@@ -63,8 +63,9 @@ public:
     bool GetProperty(const std::wstring& key, std::wstring* value) const;
     static std::wstring GetVersionString();
     static int GetUniqueRequestId();
-    int ConvertToLocalTime(int serverTime) const { return serverTime - m_timeDifference; }
-    int ConvertToServerTime(int localTime) const { return localTime + m_timeDifference; }
+    // Times from the server may be anything: results beyond the int range are clamped to it.
+    int ConvertToLocalTime(int serverTime) const { return ClampSeconds(static_cast<long long>(serverTime) - m_timeDifference); }
+    int ConvertToServerTime(int localTime) const { return ClampSeconds(static_cast<long long>(localTime) + m_timeDifference); }
     void SendPacket(TPacketSPtr packet);
     void SendPacket(TPacketSPtr packet, int requestId);
     std::wstring GetLocalConnectionAddress() const;
@@ -202,6 +203,7 @@ private:
         TPacketHandler handler;
     };
 
+    static int ClampSeconds(long long seconds);
     void BuildDispatchTable();
     void HandleConnected(const TPacketSPtr& packet);
     void HandleError(const TPacketSPtr& packet);

@@ -128,3 +128,21 @@ def test_saved_credentials_and_server_poll_interval(tmp_path):
             login = sim.wait({"type": "received", "chunk": "CHUNK_LOGIN"}, since=first["seq"] + 1)
             assert "KEY_SAVEDDATA" in login["packet"] and "KEY_PASSWORD" not in login["packet"]
             assert cli.quit() == 0
+
+
+def test_server_outcomes_of_a_login(tmp_path):
+    scenario = {"accounts": [{"name": "tom", "password": "pw", "outcome": "loggedout", "code": 9},
+                             {"name": "dave", "password": "pw", "outcome": "silent"},
+                             {"name": "erin", "password": "pw", "outcome": "error", "code": 64}]}
+    with ServerSim(tmp_path, scenario=scenario) as sim:
+        for command, reason in (("login tom pw", 8), ("login erin pw", 0)):
+            with VexlaCli(tmp_path, sim.port) as cli:
+                cli.run(command)
+                assert cli.expect(event="OnLoginFailed")["reason"] == reason
+                assert cli.quit() == 0
+        with VexlaCli(tmp_path, sim.port) as cli:
+            cli.run("login dave pw")
+            sim.wait({"type": "received", "chunk": "CHUNK_LOGIN"})
+            cli.run("cancel")
+            assert cli.expect(event="OnLoginFailed")["reason"] == 10
+            assert cli.quit() == 0

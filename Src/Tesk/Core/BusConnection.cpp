@@ -107,6 +107,9 @@ TBusConnectionSPtr CBusConnection::Open(const std::string& address, std::string*
         *error = TakeError(gerror);
         return nullptr;
     }
+    // A process whose bus goes away can serve nobody: like any bus client, it is sent SIGTERM, which the
+    // programs turn into their orderly shutdown (or the default action ends them).
+    g_dbus_connection_set_exit_on_close(connection, TRUE);
     TBusConnectionSPtr self(new CBusConnection(address, connection));
     CBusConnection* raw = self.get();
     self->m_inbox->Attach(connection, [raw](GDBusMessage* message) { raw->Dispatch(message); });

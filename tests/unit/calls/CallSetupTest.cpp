@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "CallTestFixture.h"
 #include "Handlers/CallHandler.h"
 #include "support/LogCapture.h"
@@ -91,7 +93,10 @@ TEST_F(CCallSetupTest, IncomingCallIsAnnouncedInLocalTime)
                 .Str(KEY_DISPLAYNAME, L"Bob B")
                 .Int(KEY_TIMESTAMP, 5100));
     Deliver(CTestPacket(CHUNK_CALLINGBUDDY));
-    EXPECT_EQ((std::vector<std::string>{"OnCallingContact(5000,bob,bob,Bob B)", "OnCallingContact(0,,,)"}),
+    // A time from the server that local time cannot hold is clamped, not wrapped.
+    Deliver(CTestPacket(CHUNK_CALLINGBUDDY).Int(KEY_TIMESTAMP, std::numeric_limits<int>::min()));
+    EXPECT_EQ((std::vector<std::string>{"OnCallingContact(5000,bob,bob,Bob B)", "OnCallingContact(0,,,)",
+                                        "OnCallingContact(" + std::to_string(std::numeric_limits<int>::min()) + ",,,)"}),
               CallEvents());
 }
 

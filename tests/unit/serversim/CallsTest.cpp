@@ -6,10 +6,14 @@
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
+#include "support/TestPacket.h"
 
 using namespace SimTest;
 using namespace VexlaLib;
 using ServerSim::CJson;
+using VexlaTest::HasAttr;
+using VexlaTest::IntOf;
+using VexlaTest::StrOf;
 
 namespace {
 
@@ -59,18 +63,6 @@ protected:
         packet.AddAttr(std::make_shared<CAttribute>(KEY_REQUEST_ID, TYPE_INT32, requestId));
         return packet;
     }
-    static int Int(const TPacketSPtr& packet, int key)
-    {
-        int value = -1;
-        packet->GetAttrInt32(key, &value);
-        return value;
-    }
-    static std::wstring Str(const TPacketSPtr& packet, int key)
-    {
-        std::wstring value;
-        packet->GetAttrString(key, &value);
-        return value;
-    }
     static std::vector<TPacketSPtr> Records(const TPacketSPtr& voicemails)
     {
         std::vector<TPacketSPtr> records;
@@ -100,21 +92,21 @@ TEST_F(CallsTest, LoginBringsTheSetupAndTheVoicemails)
     int count = 0;
     ASSERT_TRUE(setup->GetAttrIntArray(KEY_CALLMETHODS, &methods, &count));
     EXPECT_EQ((std::vector<int>{2, 3}), std::vector<int>(methods, methods + count));
-    EXPECT_EQ(1, Int(setup, KEY_VO_ENABLED));
+    EXPECT_EQ(1, IntOf(setup, KEY_VO_ENABLED));
 
     const std::vector<TPacketSPtr> records = Records(alice->Receive());
     ASSERT_EQ(2u, records.size());
-    EXPECT_EQ(1, Int(records[0], KEY_VMINDEX));
-    EXPECT_EQ(L"bob", Str(records[0], KEY_VEXLANAME));
-    EXPECT_EQ(L"hi", Str(records[0], KEY_SUBJECT));
-    EXPECT_EQ(1000, Int(records[0], KEY_TIMESTAMP));
-    EXPECT_EQ(7, Int(records[0], KEY_DURATION));
-    EXPECT_EQ(5, Int(records[1], KEY_VMINDEX));
+    EXPECT_EQ(1, IntOf(records[0], KEY_VMINDEX));
+    EXPECT_EQ(L"bob", StrOf(records[0], KEY_VEXLANAME));
+    EXPECT_EQ(L"hi", StrOf(records[0], KEY_SUBJECT));
+    EXPECT_EQ(1000, IntOf(records[0], KEY_TIMESTAMP));
+    EXPECT_EQ(7, IntOf(records[0], KEY_DURATION));
+    EXPECT_EQ(5, IntOf(records[1], KEY_VMINDEX));
 
     auto carol = SignedIn(L"carol", L"pw");
     setup = Next(*carol);
-    EXPECT_EQ(L"+4420", Str(setup, KEY_DIALIN_NUMBER_PREFIX));
-    EXPECT_EQ(-1, Int(setup, KEY_VO_ENABLED));
+    EXPECT_EQ(L"+4420", StrOf(setup, KEY_DIALIN_NUMBER_PREFIX));
+    EXPECT_FALSE(HasAttr(setup, KEY_VO_ENABLED));
 }
 
 TEST_F(CallsTest, AccountWithoutSetupGetsNone)
@@ -134,13 +126,13 @@ TEST_F(CallsTest, NumberRequestsAreAnsweredWithTheirRequestId)
     for (int i = 0; i < 4 && ChunkOf(answer) != CHUNK_USEPSTNNUMBER; ++i)
         answer = alice->Receive();
     ASSERT_EQ(CHUNK_USEPSTNNUMBER, ChunkOf(answer));
-    EXPECT_EQ(41, Int(answer, KEY_REQUEST_ID));
-    EXPECT_EQ(L"+15559999", Str(answer, KEY_CALLPSTNNUMBER));
+    EXPECT_EQ(41, IntOf(answer, KEY_REQUEST_ID));
+    EXPECT_EQ(L"+15559999", StrOf(answer, KEY_CALLPSTNNUMBER));
 
     ASSERT_TRUE(alice->Send(NumberRequest(CHUNK_LISTENVOICEMAIL, 42)));
     answer = alice->Receive();
-    EXPECT_EQ(42, Int(answer, KEY_REQUEST_ID));
-    EXPECT_EQ(L"+15550111", Str(answer, KEY_CALLPSTNNUMBER));
+    EXPECT_EQ(42, IntOf(answer, KEY_REQUEST_ID));
+    EXPECT_EQ(L"+15550111", StrOf(answer, KEY_CALLPSTNNUMBER));
 }
 
 TEST_F(CallsTest, AnswersCanComeLateOrNotAtAll)
@@ -158,8 +150,8 @@ TEST_F(CallsTest, AnswersCanComeLateOrNotAtAll)
     const TPacketSPtr answer = Next(*dave);
     EXPECT_GE(std::chrono::steady_clock::now() - sentAt, std::chrono::milliseconds(300));
     ASSERT_EQ(CHUNK_USEPSTNNUMBER, ChunkOf(answer));
-    EXPECT_EQ(2, Int(answer, KEY_REQUEST_ID));
-    EXPECT_EQ(nullptr, answer->GetAttr(KEY_CALLPSTNNUMBER));
+    EXPECT_EQ(2, IntOf(answer, KEY_REQUEST_ID));
+    EXPECT_FALSE(HasAttr(answer, KEY_CALLPSTNNUMBER));
 }
 
 TEST_F(CallsTest, ControlPushesVoicemailsSetupsAndCalls)
@@ -173,12 +165,12 @@ TEST_F(CallsTest, ControlPushesVoicemailsSetupsAndCalls)
     EXPECT_EQ(1, CJson::GetInt(added.get(), "sent", 0));
     std::vector<TPacketSPtr> records = Records(alice->Receive());
     ASSERT_EQ(1u, records.size());
-    EXPECT_EQ(6, Int(records[0], KEY_VMINDEX));
+    EXPECT_EQ(6, IntOf(records[0], KEY_VMINDEX));
 
     ASSERT_TRUE(Ok(Command(R"({"cmd": "call_setup", "account": "alice", "setup": {"KEY_CALLMETHODS": [3]}})")));
     TPacketSPtr setup = alice->Receive();
     ASSERT_EQ(CHUNK_CALLSETUP, ChunkOf(setup));
-    EXPECT_EQ(-1, Int(setup, KEY_VO_ENABLED));
+    EXPECT_FALSE(HasAttr(setup, KEY_VO_ENABLED));
     // The default set-up no longer concerns alice.
     ASSERT_TRUE(Ok(Command(R"({"cmd": "call_setup", "setup": {"KEY_CALLMETHODS": [1]}})")));
 
@@ -187,9 +179,9 @@ TEST_F(CallsTest, ControlPushesVoicemailsSetupsAndCalls)
     EXPECT_EQ(1, CJson::GetInt(call.get(), "sent", 0));
     const TPacketSPtr announced = alice->Receive();
     ASSERT_EQ(CHUNK_CALLINGBUDDY, ChunkOf(announced));
-    EXPECT_EQ(L"bob", Str(announced, KEY_CALLTARGET));
-    EXPECT_EQ(L"Bob B", Str(announced, KEY_DISPLAYNAME));
-    EXPECT_EQ(77, Int(announced, KEY_TIMESTAMP));
+    EXPECT_EQ(L"bob", StrOf(announced, KEY_CALLTARGET));
+    EXPECT_EQ(L"Bob B", StrOf(announced, KEY_DISPLAYNAME));
+    EXPECT_EQ(77, IntOf(announced, KEY_TIMESTAMP));
 
     CPacket remove = MakePacket(CHUNK_DELETEVOICEMAIL);
     remove.AddAttr(std::make_shared<CAttribute>(KEY_VMINDEX, TYPE_INT32, 1));
@@ -197,7 +189,7 @@ TEST_F(CallsTest, ControlPushesVoicemailsSetupsAndCalls)
     ASSERT_TRUE(alice->Send(MakePacket(CHUNK_GETVOICEMAILS)));
     records = Records(alice->Receive());
     ASSERT_EQ(2u, records.size());
-    EXPECT_EQ(5, Int(records[0], KEY_VMINDEX));
+    EXPECT_EQ(5, IntOf(records[0], KEY_VMINDEX));
 
     EXPECT_FALSE(Ok(Command(R"({"cmd": "call_setup", "setup": {"KEY_NOPE": 1}})")));
     EXPECT_FALSE(Ok(Command(R"({"cmd": "call_setup"})")));
