@@ -1,4 +1,5 @@
-"""vexlad as a process: options, start-up log, directories and the orderly shutdown on SIGQUIT."""
+"""vexlad as a process on a private bus: options, start-up log, directories and the orderly shutdown on
+SIGQUIT."""
 
 import os
 import signal
@@ -6,15 +7,16 @@ import stat
 import subprocess
 
 import harness
+from harness import private_bus  # noqa: F401  (fixture)
 
 
 def run_vexlad(*args):
     return subprocess.run([harness.vexlad_path(), *args], capture_output=True, text=True, timeout=30)
 
 
-def test_start_logs_creates_directories_and_sigquit_ends_orderly(tmp_path):
+def test_start_logs_creates_directories_and_sigquit_ends_orderly(tmp_path, private_bus):
     data_dir = tmp_path / "data"
-    with harness.start_vexlad(data_dir) as daemon:
+    with harness.start_vexlad(data_dir, env=private_bus.env) as daemon:
         daemon.wait_for_line("Starting vexla service.")
         harness.wait_ready(daemon)
         for path in (data_dir, data_dir / "avatars", data_dir / "avatars" / "cache"):
@@ -34,10 +36,10 @@ def test_start_logs_creates_directories_and_sigquit_ends_orderly(tmp_path):
         assert lines[index - 1].startswith("Time: "), daemon.output()
 
 
-def test_uncreatable_data_directory_is_logged_and_start_up_goes_on(tmp_path):
+def test_uncreatable_data_directory_is_logged_and_start_up_goes_on(tmp_path, private_bus):
     blocker = tmp_path / "file"
     blocker.write_text("in the way")
-    with harness.start_vexlad(blocker / "data") as daemon:
+    with harness.start_vexlad(blocker / "data", env=private_bus.env) as daemon:
         daemon.wait_for_line(f'Failed creating directory {blocker}/data with error "Not a directory"')
         harness.wait_ready(daemon)
         assert harness.quit_vexlad(daemon) == 0

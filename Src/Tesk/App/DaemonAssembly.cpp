@@ -1,19 +1,100 @@
 #include "Tesk/App/DaemonAssembly.h"
 
+#include <string>
+#include <vector>
+
+#include "Public/VexlaLib.h"
 #include "Tesk/App/DaemonOptions.h"
+#include "Tesk/App/DebugSettings.h"
+#include "Tesk/App/DisplayEventHandler.h"
+#include "Tesk/App/DisplayServiceClient.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
+#include "Tesk/Core/SystemRequest.h"
+#include "Tesk/Core/TeskService.h"
+#include "Utils/LogStream.h"
+#include "Utils/PersistentFileStorage.h"
+#include "Utils/Properties.h"
+#include "Utils/Utils.h"
 
-bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions&)
+using VexlaLib::CUtils;
+
+namespace {
+
+const wchar_t kPlatformId[] = L"2017/1.0.0.0";
+
+}  // namespace
+
+bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& options)
 {
-    m_session = new CVexlaSession(mainLoop);
+    m_store = new VexlaLib::CPersistentFileStorage(CUtils::ConvertCharToWide(options.GetDataDir() + "/vexla.dat"));
+    m_store->Initialize();
+
+    // The phone-side and messaging endpoints own their names; their methods come with their handlers.
+    m_callService = new CTeskService();
+    m_imService = new CTeskService();
+    const bool servicesOk = CVexlaServiceApplication::StartService(m_callService, "com.vexla.call", mainLoop, false) &&
+                            CVexlaServiceApplication::StartService(m_imService, "com.vexla.im", mainLoop, false);
+
+    m_session = new CVexlaSession(m_store, mainLoop, m_imService);
     CVexlaServiceApplication::pVexlaSession = m_session;
+    m_session->GetLibrary()->SetProperty(VexlaLib::CProperties::PLATFORMID, kPlatformId);
+    ApplySettingsFile(options);
+
+    m_displayClient = new CDisplayServiceClient();
+    if (!m_displayClient->AttachClientToService(m_imService->PublicConnection())) {
+        VexlaLib::LogError() << "Failed to start clients." << std::endl;
+        return false;
+    }
+
+    m_displayHandler = new CDisplayEventHandler(m_session, m_displayClient);
+    m_displayHandler->Start();
+
+    if (!servicesOk) {
+        VexlaLib::LogError() << "Failed to start services." << std::endl;
+        return false;
+    }
+
+    // vexlavm:// links open the phone application; nothing waits for the answer.
+    const CPlatformRequest redirect = CSystemRequest::AddRedirectHandler(L"com.nylo.app.phone", L"vexlavm://", true);
+    m_imService->ExecuteClientCallOneReply(redirect.uri, redirect.Payload(), nullptr);
     return true;
+}
+
+void CDaemonAssembly::ApplySettingsFile(const CDaemonOptions& options)
+{
+    if (options.GetSettingsFile().empty())
+        return;
+    std::vector<CDebugSettings::TSetting> settings;
+    if (!CDebugSettings::Load(options.GetSettingsFile(), &settings)) {
+        VexlaLib::LogError() << "Cannot read the settings file " << options.GetSettingsFile() << std::endl;
+        return;
+    }
+    VexlaLib::CVexlaLib* library = m_session->GetLibrary();
+    CDebugSettings::Apply(settings, [library](const std::wstring& key, const std::wstring& value) {
+        library->SetProperty(key, value);
+    });
 }
 
 void CDaemonAssembly::TearDown()
 {
+    if (m_displayHandler != nullptr)
+        m_displayHandler->Stop();
+
+    delete m_displayHandler;
+    m_displayHandler = nullptr;
+    delete m_callService;
+    m_callService = nullptr;
+    delete m_imService;
+    m_imService = nullptr;
     delete m_session;
     m_session = nullptr;
     CVexlaServiceApplication::pVexlaSession = nullptr;
+    delete m_displayClient;
+    m_displayClient = nullptr;
+
+    if (m_store != nullptr)
+        m_store->Terminate();
+    delete m_store;
+    m_store = nullptr;
 }

@@ -2,23 +2,41 @@
 
 #include <glib.h>
 
+namespace VexlaLib {
+class CPersistentFileStorage;
+}
 class CDaemonOptions;
+class CDisplayEventHandler;
+class CDisplayServiceClient;
+class CTeskService;
 class CVexlaSession;
 
 // Builds the long-lived objects of the daemon on the main loop before it runs, and tears them down
-// after it has returned.
+// after it has returned, each in a fixed order.
 class CDaemonAssembly {
 public:
     CDaemonAssembly() = default;
-    virtual ~CDaemonAssembly() = default;
+    // Tears down whatever is still built (after a failed start-up, everything that was).
+    virtual ~CDaemonAssembly() { TearDown(); }
 
     CDaemonAssembly(const CDaemonAssembly&) = delete;
     CDaemonAssembly& operator=(const CDaemonAssembly&) = delete;
 
-    // Returns false when start-up must fail; what was built then stays alive until the process exits.
+    // Returns false when start-up must fail; what was built then stays alive until the assembly goes.
     bool Assemble(GMainLoop* mainLoop, const CDaemonOptions& options);
+    // Deletes everything built, in a fixed order; nothing when nothing is built.
     void TearDown();
 
+    CVexlaSession* Session() const { return m_session; }
+
 private:
+    // The settings file of --settings, applied to the library after the daemon's own properties.
+    void ApplySettingsFile(const CDaemonOptions& options);
+
+    VexlaLib::CPersistentFileStorage* m_store = nullptr;
+    CTeskService* m_callService = nullptr;
+    CTeskService* m_imService = nullptr;
     CVexlaSession* m_session = nullptr;
+    CDisplayServiceClient* m_displayClient = nullptr;
+    CDisplayEventHandler* m_displayHandler = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "Tesk/App/PlatformLog.h"
 #include "Tesk/App/SyslogLogger.h"
 #include "Tesk/App/VexlaSession.h"
+#include "Tesk/Core/TeskService.h"
 #include "Utils/Log.h"
 #include "Utils/LogStream.h"
 #include "Utils/Utils.h"
@@ -103,6 +104,26 @@ void CVexlaServiceApplication::CreatePath(const std::wstring& path)
                                    << " with error \"" << strerror(error) << "\"" << std::endl;
         }
     } while (slash != std::string::npos);
+}
+
+bool CVexlaServiceApplication::StartService(CTeskService* service, const char* serviceName, GMainLoop* loop,
+                                            bool usePublicBus)
+{
+    const char* shownName = serviceName != nullptr ? serviceName : "NULL";
+    if (!service->Register(serviceName, usePublicBus)) {
+        VexlaLib::LogWarning() << "Failed to register service: " << shownName << std::endl;
+        return false;
+    }
+    if (loop != nullptr && !service->AttachMainLoop(loop)) {
+        VexlaLib::LogWarning() << "Failed to attach service " << shownName << " to mainloop" << std::endl;
+        return false;
+    }
+    if (serviceName == nullptr)
+        VexlaLib::LogInfo() << "Started Tesk client, usePublicBus=" << usePublicBus << std::endl;
+    else
+        VexlaLib::LogInfo() << "Started Tesk service, serviceName=" << serviceName
+                            << ", usePublicBus=" << usePublicBus << std::endl;
+    return true;
 }
 
 void CVexlaServiceApplication::QuitHandler(int)

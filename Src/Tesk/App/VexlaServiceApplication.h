@@ -10,6 +10,7 @@
 namespace VexlaLib {
 class CLog;
 }
+class CTeskService;
 class CVexlaSession;
 
 // The life of the vexlad process: log, directories, quit signal, main loop, assembly, teardown.
@@ -27,6 +28,9 @@ public:
     static void AddLogSinks(VexlaLib::CLog& log, int contextLevel);
     // Creates every missing directory along the path (mode 0755, less the umask); failures are logged.
     static void CreatePath(const std::wstring& path);
+    // Registers one bus endpoint under serviceName (null: a client-only endpoint) on the private bus, and
+    // on the public one too with usePublicBus, and attaches it to loop when one is given.
+    static bool StartService(CTeskService* service, const char* serviceName, GMainLoop* loop, bool usePublicBus);
     // The SIGQUIT handler: asks the session, if there is one, to shut down.
     static void QuitHandler(int signal);
 

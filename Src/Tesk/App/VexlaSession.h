@@ -3,27 +3,101 @@
 #include <glib.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
 
-// The session object of the daemon. For now it carries the orderly shutdown only: a 100 ms
-// processing timeout on the main loop that quits the loop once a shutdown has been requested.
-class CVexlaSession {
+#include "Public/IConnectionListener.h"
+#include "Public/INetworkModule.h"
+#include "Public/IVexlaLibListener.h"
+
+namespace VexlaLib {
+class CVexlaLib;
+class IPersistentStorage;
+}  // namespace VexlaLib
+class CBusReply;
+class CTeskService;
+
+// The one owner of the protocol library in the daemon. It runs the library's processing step every
+// 100 ms on the main loop, turns session requests from the bus services into one library login
+// shared by a use count, follows the phone's data connection and cellular network to answer the
+// library's local-address question, logs back in when the phone's address changes, and performs the
+// orderly shutdown. Everything but RequestShutdown runs on the main-loop thread.
+class CVexlaSession : public VexlaLib::IVexlaLibListener, public VexlaLib::IConnectionListener {
 public:
-    explicit CVexlaSession(GMainLoop* mainLoop);
-    virtual ~CVexlaSession();
+    enum TLoginState { LOGIN_STATE_SIGNED_OUT = 0, LOGIN_STATE_REQUESTED = 1, LOGIN_STATE_LOGGED_IN = 2 };
+
+    // Subscribes to the connection manager through messagingService (not owned, must be able to call
+    // out), creates and initialises the library on storage (not owned) and starts the processing
+    // timeout. A network module given here replaces the library's socket one (tests).
+    CVexlaSession(VexlaLib::IPersistentStorage* storage, GMainLoop* mainLoop, CTeskService* messagingService,
+                  std::unique_ptr<VexlaLib::INetworkModule> networkModule = nullptr);
+    ~CVexlaSession() override;
 
     CVexlaSession(const CVexlaSession&) = delete;
     CVexlaSession& operator=(const CVexlaSession&) = delete;
 
-    // Only sets a flag (safe in a signal handler); the next processing tick acts on it.
+    // Asks for a session for this user: queries the phone's number, then logs in, shares the running
+    // session, or refuses a different account. Returns whether the query could be sent.
+    bool StartNewSession(const std::wstring& user, const std::wstring& password);
+    // Releases one use; the last one logs out of a signed-in session.
+    void TerminateSession();
+    // Only sets a flag (safe in a signal handler); the next processing step acts on it.
     void RequestShutdown() { m_shutdownRequested = true; }
     bool IsShutdownDone() const { return m_shutdownDone; }
+
+    // A logout was forced by an address change and the login with the same credentials is under way.
+    bool IsReconnecting() const { return m_reconnecting; }
+    // The data connection is unusable, which on this network means a voice call is up.
+    bool IsOnPhoneCall() const;
+    bool IsConnectionAvailabile() const;
+
+    int GetUseCount() const { return m_useCount; }
+    TLoginState GetLoginState() const { return m_loginState; }
+    VexlaLib::CVexlaLib* GetLibrary() const { return m_pLibrary; }
+
+    // One processing step: the library's Process, the idle event, a requested shutdown.
+    void ProcessStep();
+
+    // IConnectionListener: 1 no usable connection, 2 outside the home network, 3 no address yet,
+    // 0 with the address.
+    int OnInterfaceRequest(std::wstring* address) override;
+
+    // IVexlaLibListener.
+    void OnLoginSuccess() override;
+    void OnLoginFailed(VexlaLib::eLoginError error) override;
+    void OnLogout(VexlaLib::eLogoutReason reason) override;
 
 private:
     static gboolean OnProcessTimeout(gpointer self);
     void DoShutdown();
+    void OnPhoneNumber(const CBusReply& reply, const std::wstring& user, const std::wstring& password);
+    void OnConnectionStatus(const CBusReply& reply);
+    void QueryNetworkStatus();
+    void OnNetworkStatus(const CBusReply& reply);
+    void LoginWithStoredCredentials();
+    void ClearSession();
+    // Wraps a reply handler so it does nothing once the session is gone.
+    template <typename THandler>
+    std::function<void(const CBusReply&)> WhileAlive(THandler handler);
 
-    std::atomic<bool> m_shutdownRequested;
-    bool m_shutdownDone;
-    GMainLoop* m_mainLoop;
-    guint m_timeoutId;
+    std::wstring m_userName;
+    std::wstring m_password;
+    int m_useCount = 0;
+    TLoginState m_loginState = LOGIN_STATE_SIGNED_OUT;
+    bool m_idleReported = false;
+    std::atomic<bool> m_shutdownRequested{false};
+    bool m_shutdownDone = false;
+    VexlaLib::CVexlaLib* m_pLibrary = nullptr;
+    VexlaLib::IPersistentStorage* m_pStorage;
+    GMainLoop* m_pMainLoop;
+    std::wstring m_localAddress;
+    std::wstring m_wanState;
+    std::wstring m_wanNetwork;
+    bool m_inHomeNetwork = true;
+    bool m_reconnecting = false;
+    CTeskService* m_pMessagingService;
+    guint m_timeoutId = 0;
+    // Expires with the session: bus replies that arrive later are dropped.
+    std::shared_ptr<int> m_lifeToken = std::make_shared<int>(0);
 };

@@ -7,7 +7,6 @@
 #include "Utils/LogStream.h"
 #include "Utils/Utils.h"
 
-#include <cassert>
 
 using VexlaLib::CUtils;
 
@@ -106,19 +105,16 @@ bool CTeskService::RegisterCategory(const char* category, const std::vector<CBus
 
 bool CTeskService::ExecuteClientCall(const std::wstring& uri, const std::wstring& payload, TBusReplyHandler callback)
 {
-    assert(m_handle != nullptr);
     return Call(m_handle, "Executing client call: ", uri, payload, BUS_MANY_REPLIES, std::move(callback));
 }
 
 bool CTeskService::ExecuteClientCallOneReply(const std::wstring& uri, const std::wstring& payload, TBusReplyHandler callback)
 {
-    assert(m_handle != nullptr);
     return Call(m_handle, "Executing client call one reply: ", uri, payload, BUS_ONE_REPLY, std::move(callback));
 }
 
 bool CTeskService::ExecuteClientCallPrivate(const std::wstring& uri, const std::wstring& payload, TBusReplyHandler callback)
 {
-    assert(m_serviceHandlePrivate != nullptr);
     return Call(m_serviceHandlePrivate, "Executing client call over private bus: ", uri, payload, BUS_ONE_REPLY,
                 std::move(callback));
 }

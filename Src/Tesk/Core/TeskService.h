@@ -12,7 +12,8 @@
 //     };
 //
 // Outgoing calls hand every reply to the callback; a call made with ExecuteClientCall stays open for
-// later replies until CancelClientCall is given one of its replies.
+// later replies until CancelClientCall is given one of its replies. Without a connection (a client
+// never attached, a service whose registration failed) a call logs the reason and returns false.
 
 #include "Tesk/Core/BusService.h"
 #include "Tesk/Core/BusTypes.h"

@@ -12,10 +12,10 @@
 #include "Tesk/App/DaemonOptions.h"
 #include "Tesk/App/SyslogLogger.h"
 #include "Tesk/App/VexlaServiceApplication.h"
-#include "Tesk/App/VexlaSession.h"
 #include "Utils/Log.h"
 #include "Utils/Utils.h"
 #include "support/LogCapture.h"
+#include "support/PrivateBus.h"
 
 using VexlaLib::CLog;
 using VexlaLib::CUtils;
@@ -125,28 +125,6 @@ TEST(QuitHandlerTest, WithoutASessionItChangesNothing)
     EXPECT_EQ(CVexlaServiceApplication::pMainLoop, nullptr);
 }
 
-TEST(VexlaSessionTest, ShutdownRequestQuitsTheLoopAtTheNextTickNotAtOnce)
-{
-    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
-    CVexlaSession session(loop);
-    struct TContext {
-        CVexlaSession* session;
-        bool doneRightAfterRequest;
-    } context{&session, true};
-    g_idle_add(
-        [](gpointer data) -> gboolean {
-            TContext* context = static_cast<TContext*>(data);
-            context->session->RequestShutdown();
-            context->doneRightAfterRequest = context->session->IsShutdownDone();
-            return FALSE;
-        },
-        &context);
-    g_main_loop_run(loop);
-    EXPECT_FALSE(context.doneRightAfterRequest);
-    EXPECT_TRUE(session.IsShutdownDone());
-    g_main_loop_unref(loop);
-}
-
 // Runs while the first Execute is in its main loop.
 struct TSecondStart {
     std::string dataDir;
@@ -171,6 +149,9 @@ gboolean StartSecondAndQuit(gpointer data)
 
 TEST(ExecuteTest, SecondStartIsRefusedAndTheFirstRunsOnToAnOrderlyEnd)
 {
+    TestSupport::CPrivateBus bus;
+    ASSERT_FALSE(bus.Address().empty());
+    TestSupport::CBusEnvironment environment(bus.Address(), bus.Address());
     const std::string dataDir = MakeTempDir() + "/data";
     const char* arguments[] = {"vexlad", "--data-dir", dataDir.c_str()};
     CDaemonOptions options;

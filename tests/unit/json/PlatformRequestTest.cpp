@@ -1,7 +1,8 @@
-// The request forms sent to the platform's databases and activity manager.
+// The request forms sent to the platform's databases, activity manager and phone and system services.
 
 #include "Tesk/Core/ActivityRequest.h"
 #include "Tesk/Core/DbRequest.h"
+#include "Tesk/Core/SystemRequest.h"
 
 #include <gtest/gtest.h>
 
@@ -63,4 +64,19 @@ TEST(ActivityRequestTest, BuildsEveryActivityManagerForm)
     ExpectRequest(CActivityRequest::Complete(L"A"), L"nylo://com.nylo.activitymanager/complete",
                   R"({"activityName":"A","restart":false,"callback":false,"schedule":false,"requirements":false,"trigger":false})");
     ExpectRequest(CActivityRequest::Cancel(L"A"), L"nylo://com.nylo.activitymanager/cancel", R"({"activityName":"A"})");
+}
+
+TEST(SystemRequestTest, BuildsEveryPhoneAndSystemForm)
+{
+    ExpectRequest(CSystemRequest::ConnectionStatus(), L"nylo://com.nylo.connectionmanager/getstatus", R"({"subscribe":true})");
+    ExpectRequest(CSystemRequest::PhoneNumberQuery(), L"nylo://com.nylo.telephony/phoneNumberQuery", "{}");
+    ExpectRequest(CSystemRequest::NetworkStatusQuery(), L"nylo://com.nylo.telephony/networkStatusQuery", "{}");
+    ExpectRequest(CSystemRequest::DisplayStatus(), L"tesk://com.nylo.display/control/status", R"({"subscribe":true})");
+    CJSONObject params;
+    params.SetString("number", L"+15550100");
+    ExpectRequest(CSystemRequest::Launch(L"com.nylo.app.phone", params), L"nylo://com.nylo.applicationManager/launch",
+                  R"({"id":"com.nylo.app.phone","params":{"number":"+15550100"}})");
+    ExpectRequest(CSystemRequest::AddRedirectHandler(L"com.nylo.app.phone", L"vexlavm://", true),
+                  L"nylo://com.nylo.applicationManager/addRedirectHandler",
+                  R"({"appId":"com.nylo.app.phone","urlPattern":"vexlavm://","schemeForm":true})");
 }

@@ -98,6 +98,7 @@ public:
         Add("OnAddContactFailed", std::to_string(timedOut) + "," + std::to_string(code));
     }
     void OnSendAuthRequestFailed() override { Add("OnSendAuthRequestFailed"); }
+    void OnCustomEvent(int id, void*) override { Add("OnCustomEvent", id); }
 
 private:
     static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }

@@ -1,0 +1,81 @@
+"""vexlad on a private bus with platform-sim: started by D-Bus activation, its settings file applied
+after its own properties, the display followed, SIGQUIT obeyed; a taken name fails start-up."""
+
+import os
+import re
+import signal
+import subprocess
+
+import harness
+from harness import private_bus  # noqa: F401  (fixture)
+
+ECHO_SERVICE = os.path.join(os.path.dirname(__file__), "tesk_echo_service.py")
+SIM = "nylo://com.nylo.sim/"
+
+
+def start_platform_sim(buses, directory):
+    sim = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db", os.path.join(directory, "p.db")],
+                          env=buses.env, name="platform-sim")
+    sim.wait_for_line("platform-sim: ready")
+    return sim
+
+
+def owner_pid(buses, name):
+    """The process id of the connection that owns name on the private bus."""
+    out = subprocess.run(["gdbus", "call", "--address", buses.private_address, "--dest", "org.freedesktop.DBus",
+                          "--object-path", "/org/freedesktop/DBus", "--method",
+                          "org.freedesktop.DBus.GetConnectionUnixProcessID", name],
+                         check=True, capture_output=True, text=True, timeout=harness.DEFAULT_TIMEOUT).stdout
+    return int(re.search(r"uint32 (\d+)", out).group(1))
+
+
+def test_activated_vexlad_applies_its_settings_follows_the_display_and_quits(tmp_path):
+    settings = tmp_path / "settings"
+    settings.write_text("SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\n")
+    buses = harness.Buses(two=False, vexlad_args=f"--data-dir {tmp_path}/data --settings {settings} "
+                                                 "--stderr --log-level 6")
+    sim = start_platform_sim(buses, str(tmp_path))
+    try:
+        # Calling its name starts it; it has no methods of its own yet, so the call itself fails.
+        harness.tesk_send(buses, "nylo://com.vexla.im/keepAlive", "{}")
+        daemon = buses.daemon()
+        daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.call, usePublicBus=0")
+        daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
+        daemon.wait_for_line("Found a file with debug settings:")
+        daemon.wait_for_line("Setting property: SERVER_ENVIRONMENT to: TEST")
+        daemon.wait_for_line("Setting property: USE_SDF_SERVER to: NO")
+        daemon.wait_for_line("Initialisation done, entering main loop.")
+
+        # The first display status is "on", as the handler starts: nothing changes.
+        assert harness.tesk_send(buses, SIM + "setDisplay", '{"state": "off"}').returncode == 0
+        daemon.wait_for_line("- OnDisplayEvent, screen off.")
+        assert harness.tesk_send(buses, SIM + "setDisplay", '{"state": "on"}').returncode == 0
+        daemon.wait_for_line("- OnDisplayEvent, screen on, requesting presence updates.")
+
+        # Sent before the main loop ran, so the simulator has it by now.
+        [redirects] = harness.reply_lines(harness.tesk_send(buses, SIM + "listRedirects", "{}"))
+        assert redirects["redirects"] == [
+            {"appId": "com.nylo.app.phone", "urlPattern": "vexlavm://", "schemeForm": True}], redirects
+
+        os.kill(owner_pid(buses, "com.vexla.im"), signal.SIGQUIT)
+        daemon.wait_for_line("Shutting down vexla service.")
+        daemon.wait_for_line("Vexla service ended.")
+        assert sum("OnDisplayEvent" in line for line in daemon.lines) == 2, daemon.output()
+    finally:
+        sim.stop()
+        buses.stop()
+
+
+def test_taken_call_service_name_fails_start_up_with_status_255(tmp_path, private_bus):
+    squatter = harness.Process(["/usr/bin/python3", ECHO_SERVICE, "com.vexla.call"], env=private_bus.env,
+                               name="squatter")
+    try:
+        squatter.wait_for_line("ready")
+        with harness.start_vexlad(tmp_path / "data", env=private_bus.env) as daemon:
+            assert daemon.wait_exit() == 255
+        output = daemon.output()
+        assert "Failed to register service: com.vexla.call" in output
+        assert "Failed to start services." in output
+        assert "Initialisation done" not in output
+    finally:
+        squatter.stop()

@@ -1,0 +1,345 @@
+// The session driven only by the bus and the simulators: platform-sim's services on a private bus,
+// the simulated Vexla network on loopback, the library's own network module in between.
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "PlatformSim/PlatformSim.h"
+#include "Public/VexlaLib.h"
+#include "Tesk/App/DisplayEventHandler.h"
+#include "Tesk/App/DisplayServiceClient.h"
+#include "Tesk/App/NyloSystemServices.h"
+#include "Tesk/App/VexlaSession.h"
+#include "Tesk/Core/BusReply.h"
+#include "Tesk/Core/JSONArray.h"
+#include "Tesk/Core/JSONObject.h"
+#include "Tesk/Core/TeskService.h"
+#include "Utils/LocalStorage.h"
+#include "Utils/Properties.h"
+#include "support/PrivateBus.h"
+#include "serversim/SimFixture.h"
+#include "support/RecordingListener.h"
+
+namespace {
+
+using TestSupport::RunUntil;
+
+// What the simulated network recorded: the events whose text holds every fragment.
+std::vector<std::string> EventsOf(const ServerSim::CEventLog& events, std::initializer_list<std::string> fragments)
+{
+    std::vector<std::string> found;
+    for (const std::string& line : events.Since(0)) {
+        bool all = true;
+        for (const std::string& fragment : fragments)
+            all = all && line.find(fragment) != std::string::npos;
+        if (all)
+            found.push_back(line);
+    }
+    return found;
+}
+
+// Notes, at each logout the library reports, whether the session still counted as signed in.
+class CLogoutWitness : public VexlaTest::CRecordingListener {
+public:
+    explicit CLogoutWitness(const CVexlaSession* session) : m_session(session) {}
+    void OnLogout(VexlaLib::eLogoutReason reason) override
+    {
+        CRecordingListener::OnLogout(reason);
+        m_signedOutSeen = m_signedOutSeen || m_session->GetLoginState() == CVexlaSession::LOGIN_STATE_SIGNED_OUT;
+        m_reconnectingAtLogout = m_session->IsReconnecting();
+    }
+    const CVexlaSession* m_session;
+    bool m_signedOutSeen = false;
+    bool m_reconnectingAtLogout = false;
+};
+
+// The simulated Vexla network (accounts alice/secret and bob) comes from the simulator's own fixture.
+class SessionSimTest : public SimTest::SimFixture {
+protected:
+    SessionSimTest() : m_environment(m_bus.Address(), m_bus.Address()) {}
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(m_bus.Address().empty());
+        char directory[] = "/tmp/vexla-session-XXXXXX";
+        ASSERT_NE(mkdtemp(directory), nullptr);
+        m_directory = directory;
+        PlatformSim::CSimOptions options;
+        options.dbPath = m_directory + "/platform.db";
+        m_platform.reset(new PlatformSim::CPlatformSim(options));
+        std::string error;
+        ASSERT_TRUE(m_platform->Start(&error)) << error;
+
+        ASSERT_TRUE(m_im.Register(nullptr, false));
+        m_loop = g_main_loop_new(nullptr, FALSE);
+        m_storage.Initialize();
+        m_session.reset(new CVexlaSession(&m_storage, m_loop, &m_im));
+        Library().SetProperty(VexlaLib::CProperties::SERVER_ENVIRONMENT, L"TEST");
+        Library().SetProperty(L"SERVER_ADDRESS_LIST", L"127.0.0.1:" + std::to_wstring(m_server.Port()));
+        Library().SetProperty(VexlaLib::CProperties::USE_SDF_SERVER, L"NO");
+        m_witness.reset(new CLogoutWitness(m_session.get()));
+        Library().AddListener(m_witness.get());
+        // The first connection status gives the session its address.
+        ASSERT_TRUE(RunUntil([this] { return AddressAnswer() == VexlaLib::INTERFACE_READY; }));
+    }
+
+    void TearDown() override
+    {
+        if (m_session) {
+            Library().RemoveListener(m_witness.get());
+            while (m_session->GetUseCount() > 0)
+                m_session->TerminateSession();
+            m_session.reset();
+        }
+        m_im.Shutdown();
+        if (m_platform)
+            m_platform->Stop();
+        if (m_loop != nullptr)
+            g_main_loop_unref(m_loop);
+        if (!m_directory.empty()) {
+            unlink((m_directory + "/platform.db").c_str());
+            rmdir(m_directory.c_str());
+        }
+    }
+
+    VexlaLib::CVexlaLib& Library() { return *m_session->GetLibrary(); }
+    int AddressAnswer(std::wstring* address = nullptr)
+    {
+        std::wstring ignored;
+        return m_session->OnInterfaceRequest(address != nullptr ? address : &ignored);
+    }
+    std::vector<std::string> Events(std::initializer_list<std::string> fragments) const
+    {
+        return EventsOf(m_events, fragments);
+    }
+    size_t Received(const std::string& chunk) const
+    {
+        return Events({"\"type\":\"received\"", "\"chunk\":\"" + chunk + "\""}).size();
+    }
+    bool LoggedIn() const { return m_session->GetLoginState() == CVexlaSession::LOGIN_STATE_LOGGED_IN; }
+
+    // Calls a platform method and waits for its reply; the reply's payload.
+    CJSONObject Call(const std::wstring& uri, const std::string& payload)
+    {
+        std::string answer;
+        bool answered = false;
+        EXPECT_TRUE(m_im.ExecuteClientCallOneReply(uri, std::wstring(payload.begin(), payload.end()),
+                                                   [&](const CBusReply& reply) {
+                                                       answer = reply.Payload();
+                                                       answered = true;
+                                                   }));
+        EXPECT_TRUE(RunUntil([&] { return answered; })) << "no reply from " << std::string(uri.begin(), uri.end());
+        return CJSONObject(answer.c_str());
+    }
+    void SimControl(const char* method, const std::string& payload)
+    {
+        bool ok = false;
+        Call(std::wstring(L"nylo://com.nylo.sim/") + std::wstring(method, method + strlen(method)), payload)
+            .GetBool("returnValue", &ok);
+        EXPECT_TRUE(ok) << method;
+    }
+
+    void SignIn(const std::wstring& user = L"alice", const std::wstring& password = L"secret")
+    {
+        ASSERT_TRUE(m_session->StartNewSession(user, password));
+        ASSERT_TRUE(RunUntil([this] { return LoggedIn(); })) << "not signed in";
+    }
+
+    TestSupport::CPrivateBus m_bus;
+    TestSupport::CBusEnvironment m_environment;
+    std::string m_directory;
+    std::unique_ptr<PlatformSim::CPlatformSim> m_platform;
+    CTeskService m_im;
+    GMainLoop* m_loop = nullptr;
+    VexlaLib::CLocalStorage m_storage;
+    std::unique_ptr<CVexlaSession> m_session;
+    std::unique_ptr<CLogoutWitness> m_witness;
+};
+
+TEST_F(SessionSimTest, SameCredentialsShareOneLoginAndTheLastUserLogsOut)
+{
+    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
+    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
+    ASSERT_TRUE(RunUntil([this] { return LoggedIn() && m_session->GetUseCount() == 2; }));
+    EXPECT_EQ(Received("CHUNK_LOGIN"), 1u);
+
+    std::wstring pstn;
+    EXPECT_TRUE(Library().GetProperty(VexlaLib::CProperties::PSTN, &pstn));
+    EXPECT_EQ(pstn, L"+14085550123");
+
+    m_session->TerminateSession();
+    EXPECT_EQ(m_session->GetUseCount(), 1);
+    m_session->TerminateSession();
+    ASSERT_TRUE(RunUntil([this] { return m_session->GetLoginState() == CVexlaSession::LOGIN_STATE_SIGNED_OUT; }));
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), 1u);
+    m_session->TerminateSession();
+    EXPECT_EQ(m_session->GetUseCount(), 0);
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), 1u);
+}
+
+TEST_F(SessionSimTest, EmptyCredentialsShareTheSessionAndASecondAccountIsRefused)
+{
+    SignIn();
+    ASSERT_TRUE(m_session->StartNewSession(L"", L""));
+    ASSERT_TRUE(m_session->StartNewSession(L"bob", L"pw"));
+    // The replies come in order: once this one counts, bob's request was handled.
+    ASSERT_TRUE(m_session->StartNewSession(L"", L""));
+    ASSERT_TRUE(RunUntil([this] { return m_session->GetUseCount() == 3; }));
+
+    EXPECT_TRUE(LoggedIn());
+    EXPECT_EQ(Received("CHUNK_LOGIN"), 1u);
+    EXPECT_EQ(Events({"\"KEY_VEXLANAME\":\"bob\""}).size(), 0u);
+}
+
+TEST_F(SessionSimTest, AddressChangeForcesOneReloginWithTheNameBeforeTheAtBoundToTheNewAddress)
+{
+    SignIn(L"alice@phone.example", L"secret");
+    ASSERT_EQ(Events({"\"chunk\":\"CHUNK_LOGIN\"", "\"KEY_VEXLANAME\":\"alice\""}).size(), 1u);
+    ASSERT_EQ(Events({"\"type\":\"accepted\"", "\"peer\":\"127.0.0.1:"}).size(), 1u);
+
+    // The same address again changes nothing.
+    SimControl("setConnection", R"({"ipAddress": "127.0.0.1", "state": "connected"})");
+    SimControl("setConnection", R"({"ipAddress": "127.0.0.2"})");
+    ASSERT_TRUE(RunUntil([this] {
+        return Received("CHUNK_LOGIN") == 2 && LoggedIn() && !m_session->IsReconnecting();
+    }));
+
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), 1u);
+    EXPECT_EQ(Events({"\"chunk\":\"CHUNK_LOGIN\"", "\"KEY_VEXLANAME\":\"alice\""}).size(), 2u);
+    EXPECT_EQ(Events({"\"type\":\"accepted\"", "\"peer\":\"127.0.0.2:"}).size(), 1u);
+    EXPECT_EQ(m_witness->CountNamed("OnLogout"), 1u);
+    EXPECT_TRUE(m_witness->m_reconnectingAtLogout);
+    EXPECT_FALSE(m_witness->m_signedOutSeen);
+    EXPECT_EQ(m_session->GetUseCount(), 1);
+    std::wstring address;
+    EXPECT_EQ(AddressAnswer(&address), VexlaLib::INTERFACE_READY);
+    EXPECT_EQ(address, L"127.0.0.2");
+}
+
+TEST_F(SessionSimTest, PhoneNumberBecomesThePstnPropertyOnce)
+{
+    SignIn();
+    SimControl("setPhoneNumber", R"({"number": "6505550199"})");
+    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
+    ASSERT_TRUE(RunUntil([this] { return m_session->GetUseCount() == 2; }));
+    std::wstring pstn;
+    EXPECT_TRUE(Library().GetProperty(VexlaLib::CProperties::PSTN, &pstn));
+    EXPECT_EQ(pstn, L"+14085550123");
+}
+
+TEST_F(SessionSimTest, InterfaceAnswersFollowTheConnectionAndTheNetwork)
+{
+    std::wstring address;
+    EXPECT_EQ(AddressAnswer(&address), VexlaLib::INTERFACE_READY);
+    EXPECT_EQ(address, L"127.0.0.1");
+
+    SimControl("setConnection", R"({"state": "disconnected"})");
+    ASSERT_TRUE(RunUntil([this] { return AddressAnswer() == VexlaLib::INTERFACE_NO_NETWORK; }));
+    EXPECT_FALSE(m_session->IsConnectionAvailabile());
+    EXPECT_FALSE(m_session->IsOnPhoneCall());
+
+    SimControl("setConnection", R"({"state": "connected", "network": "unusable"})");
+    ASSERT_TRUE(RunUntil([this] { return m_session->IsOnPhoneCall(); }));
+    EXPECT_EQ(AddressAnswer(), VexlaLib::INTERFACE_NO_NETWORK);
+    EXPECT_FALSE(m_session->IsConnectionAvailabile());
+
+    // The home-network flag is read after each connection status.
+    SimControl("setNetwork", R"({"inPrl": false})");
+    SimControl("setConnection", R"({"network": "usable"})");
+    ASSERT_TRUE(RunUntil([this] { return AddressAnswer() == VexlaLib::INTERFACE_OUTSIDE_HOME; }));
+    EXPECT_FALSE(m_session->IsConnectionAvailabile());
+
+    SimControl("setNetwork", R"({"inPrl": true})");
+    SimControl("setConnection", R"({"state": "connected"})");
+    ASSERT_TRUE(RunUntil([this] { return AddressAnswer() == VexlaLib::INTERFACE_READY; }));
+    EXPECT_TRUE(m_session->IsConnectionAvailabile());
+}
+
+TEST_F(SessionSimTest, LoginWithoutANetworkFailsAndFreesTheSession)
+{
+    SimControl("setConnection", R"({"state": "disconnected"})");
+    ASSERT_TRUE(RunUntil([this] { return AddressAnswer() == VexlaLib::INTERFACE_NO_NETWORK; }));
+    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
+    ASSERT_TRUE(RunUntil([this] { return m_witness->CountNamed("OnLoginFailed") == 1; }));
+    EXPECT_EQ(m_session->GetUseCount(), 0);
+    EXPECT_EQ(m_session->GetLoginState(), CVexlaSession::LOGIN_STATE_SIGNED_OUT);
+    EXPECT_EQ(Received("CHUNK_LOGIN"), 0u);
+}
+
+TEST_F(SessionSimTest, ShutdownLogsOutAndQuitsTheMainLoop)
+{
+    SignIn();
+    m_session->RequestShutdown();
+    g_main_loop_run(m_loop);
+    EXPECT_TRUE(m_session->IsShutdownDone());
+    EXPECT_EQ(m_session->GetUseCount(), 0);
+    ASSERT_TRUE(RunUntil([this] { return Received("CHUNK_LOGOUT") == 1; }));
+}
+
+TEST_F(SessionSimTest, DisplayStatusMovesTheLibraryBetweenForegroundAndBackground)
+{
+    SignIn();
+    CDisplayServiceClient display;
+    ASSERT_TRUE(display.AttachClientToService(m_im.PublicConnection()));
+    CDisplayEventHandler handler(m_session.get(), &display);
+    handler.Start();
+
+    SimControl("setDisplay", R"({"state": "off"})");
+    ASSERT_TRUE(RunUntil([&] { return !handler.IsScreenOn(); }));
+    ASSERT_TRUE(RunUntil([this] { return Events({"\"KEY_CLIENTSTATE\":1"}).size() == 1; }));
+    SimControl("setDisplay", R"({"state": "on"})");
+    ASSERT_TRUE(RunUntil([&] { return handler.IsScreenOn(); }));
+    ASSERT_TRUE(RunUntil([this] { return Received("CHUNK_GETPRESENCEUPDATE") >= 1; }));
+    EXPECT_EQ(Events({"\"KEY_CLIENTSTATE\":0"}).size(), 1u);
+}
+
+TEST_F(SessionSimTest, SystemServicesWriteTheMessageRecordAndLaunchThePhone)
+{
+    bool stored = false;
+    {
+        CNyloSystemServices services(m_im);
+        ASSERT_TRUE(services.AddIncomingVexlaMessage(L"alice", L"hi \u00e9", 1700000000123LL, L"bob", {L"alice", L"carol"},
+                                                     [&](const CBusReply& reply) {
+                                                         CJSONObject(reply.Payload().c_str()).GetBool("returnValue", &stored);
+                                                     }));
+        ASSERT_TRUE(services.MakeCall(L"+15550100"));
+    }
+    ASSERT_TRUE(RunUntil([&] { return stored; }));
+
+    CJSONArray records;
+    ASSERT_TRUE(Call(L"nylo://com.nylo.db/find", R"({"query": {"from": "com.nylo.immessage.vexla:1"}})")
+                    .GetArray("results", &records));
+    CJSONObject record;
+    ASSERT_TRUE(records.GetObject(0, &record));
+    std::wstring text;
+    long long timestamp = 0;
+    CJSONObject from;
+    CJSONArray recipients;
+    CJSONObject second;
+    std::wstring address;
+    EXPECT_TRUE(record.GetString("messageText", &text));
+    EXPECT_EQ(text, L"hi \u00e9");
+    EXPECT_TRUE(record.GetLong("localTimestamp", &timestamp));
+    EXPECT_EQ(timestamp, 1700000000123LL);
+    EXPECT_TRUE(record.GetObject("from", &from) && from.GetString("addr", &address));
+    EXPECT_EQ(address, L"bob");
+    EXPECT_TRUE(record.GetArray("recipients", &recipients) && recipients.GetObject(1, &second) &&
+                second.GetString("addr", &address));
+    EXPECT_EQ(address, L"carol");
+    for (const char* member : {"folder", "status", "serviceName", "imType", "username"}) {
+        std::wstring value;
+        EXPECT_TRUE(record.GetString(member, &value)) << member;
+    }
+
+    std::string launches;
+    Call(L"nylo://com.nylo.sim/listLaunches", "{}").ToString(&launches);
+    EXPECT_NE(launches.find(R"("id":"com.nylo.app.phone")"), std::string::npos) << launches;
+    EXPECT_NE(launches.find(R"("number":"+15550100")"), std::string::npos) << launches;
+}
+
+}  // namespace
