@@ -51,3 +51,20 @@ def test_private_services_are_neither_reachable_nor_activatable_from_the_public_
         assert harness.wait_gone(pid)
     finally:
         buses.stop()
+
+
+def test_sigquit_during_a_session_logs_out_writes_the_store_and_exits_0(system):
+    with harness.start_vexlad(system.data_dir, "--settings", system.settings, "--log-level", "6",
+                              env=system.env) as daemon:
+        system.daemon_log = daemon
+        # Owning its name before the account asks for it, so the bus starts no second daemon.
+        daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
+        tour.account_signs_in(system)
+        # Whatever was written during the session goes, so the file found later is the teardown's.
+        store = os.path.join(system.data_dir, "vexla.dat")
+        if os.path.exists(store):
+            os.remove(store)
+
+        assert harness.quit_vexlad(daemon) == 0
+        system.expect_received("CHUNK_LOGOUT")
+        assert os.path.getsize(store) > 0

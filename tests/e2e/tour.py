@@ -28,8 +28,9 @@ PLATFORM_AWAY, PLATFORM_OFFLINE = 2, 4
 
 
 class DemoSystem:
-    """Everything running; `env` names both buses. The daemon's and marloservice's output (--stderr) is in
-    the lines of the bus daemon that started them (`private_log`, `public_log`)."""
+    """Everything running; `env` names both buses. The output (--stderr) of an activated vexlad or
+    marloservice is in the lines of the bus daemon that started it (`private_log`, `public_log`);
+    `daemon_log` is where the steps look for vexlad's lines (a test that starts vexlad itself sets it)."""
 
     def __init__(self, workdir):
         self.workdir = workdir
@@ -58,6 +59,7 @@ class DemoSystem:
                                                "--log-level 6", marlo_args=f"--config {marlo_config}")
         self._running.append(self.buses.stop)
         self._running.append(self.quit_daemon)
+        self.daemon_log = self.private_log
         self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",
                                          os.path.join(self.workdir, "platform.db"), "--retry-interval", "100"],
                                         env=self.buses.env, name="platform-sim")
@@ -132,7 +134,7 @@ def account_signs_in(system):
                                                 "username": USERNAME, "serviceName": "type_vexla",
                                                 "state": "logging-on", "availability": 0, "customMessage": ""}]})
     system.login_state_id = put["results"][0]["id"]
-    system.private_log.wait_for_line("Initialisation done, entering main loop.")
+    system.daemon_log.wait_for_line("Initialisation done, entering main loop.")
     system.expect_login_state("logging-on")
     system.expect_received("CHUNK_LOGIN", KEY_VEXLANAME=USERNAME)
     system.expect_login_state("online")
@@ -157,9 +159,9 @@ def availability_follows_the_phone(system):
 def display_is_followed(system):
     """The screen goes off and on; vexlad hears both."""
     system.call(SIM + "setDisplay", {"state": "off"}, public=True)
-    system.private_log.wait_for_line("screen off.")
+    system.daemon_log.wait_for_line("screen off.")
     system.call(SIM + "setDisplay", {"state": "on"}, public=True)
-    system.private_log.wait_for_line("screen on, requesting presence updates.")
+    system.daemon_log.wait_for_line("screen on, requesting presence updates.")
     return "screen off and on again: vexlad followed both"
 
 
@@ -182,7 +184,7 @@ def account_goes_offline(system):
     system.expect_login_state("logging-off")
     system.expect_received("CHUNK_LOGOUT")
     system.expect_login_state("offline")
-    system.private_log.wait_for_line("Vexla service ended.")
+    system.daemon_log.wait_for_line("Vexla service ended.")
     assert harness.wait_gone(pid), f"vexlad (pid {pid}) still runs after going offline"
     return f"logged out, login state offline, vexlad (pid {pid}) ended"
 
