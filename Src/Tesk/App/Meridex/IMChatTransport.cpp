@@ -17,6 +17,7 @@
 #include "Tesk/App/Meridex/IMMessageRecord.h"
 #include "Tesk/Core/ActivityRequest.h"
 #include "Tesk/Core/BusReply.h"
+#include "Tesk/Core/DbResults.h"
 #include "Tesk/Core/JSONArray.h"
 #include "Utils/IPersistentStorage.h"
 #include "Utils/LogStream.h"
@@ -36,21 +37,6 @@ const int TYPE_MEMBER_LEFT = 4;
 const int TYPE_TOPIC_SET = 5;
 const int TYPE_EMOTE = 7;
 const int DELAY_TICK_MS = 1000;
-
-// The records of a find, get or put reply; empty when there are none or the reply failed.
-std::vector<CJSONObject> Results(const CBusReply& reply)
-{
-    std::vector<CJSONObject> records;
-    CJSONArray results;
-    if (!CJSONObject(reply.Payload().c_str()).GetArray("results", &results))
-        return records;
-    for (int i = 0; i < results.arraySize(); ++i) {
-        CJSONObject record;
-        if (results.GetObject(i, &record))
-            records.push_back(record);
-    }
-    return records;
-}
 
 std::wstring Text(const CJSONObject& object, const char* key)
 {
@@ -224,7 +210,7 @@ void CIMChatTransport::ItemRemoved(void* item)
 
 void CIMChatTransport::imgroupchat_parseObject(const TItemSPtr& item, const CBusReply& reply)
 {
-    std::vector<CJSONObject> records = Results(reply);
+    std::vector<CJSONObject> records = CDbResults::Records(reply);
     if (records.empty()) {
         NewGroupChatRecord(item);
         return;
@@ -252,7 +238,7 @@ void CIMChatTransport::NewGroupChatRecord(const TItemSPtr& item)
     item->groupName = item->uniqueName;
     Put(CIMChatRequests::NewGroupChat(item->groupName, item->uniqueName, item->topic, item->members, item->chatHandle),
         [this, item](const CBusReply& reply) {
-            std::vector<CJSONObject> results = Results(reply);
+            std::vector<CJSONObject> results = CDbResults::Records(reply);
             if (results.size() != 1) {
                 // The record was not written: the item goes, the queue does not stay paused for it.
                 LogNotice() << "-- group chat record for " << item->uniqueName << " not written" << std::endl;
@@ -303,7 +289,7 @@ void CIMChatTransport::ProcessGroupChatMessage(const std::wstring& recordId, con
 void CIMChatTransport::MemberLeft(const std::wstring& recordId, const TItemSPtr& item)
 {
     m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item](const CBusReply& reply) {
-        std::vector<CJSONObject> records = Results(reply);
+        std::vector<CJSONObject> records = CDbResults::Records(reply);
         if (records.size() != 1)
             return;
         CJSONArray members;
@@ -329,7 +315,7 @@ void CIMChatTransport::AddUser(const std::wstring& recordId, const TItemSPtr& it
         }
     }
     m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item, user](const CBusReply& reply) {
-        std::vector<CJSONObject> records = Results(reply);
+        std::vector<CJSONObject> records = CDbResults::Records(reply);
         if (records.size() != 1)
             return;
         CJSONArray members;
@@ -359,7 +345,7 @@ void CIMChatTransport::WriteSystemMessage(const TItemSPtr& item, const std::wstr
 void CIMChatTransport::ProcessOutbox()
 {
     m_pBus->Call(CIMChatRequests::FindPendingOutbox(), [this](const CBusReply& reply) {
-        std::vector<CJSONObject> records = Results(reply);
+        std::vector<CJSONObject> records = CDbResults::Records(reply);
         // With nothing to send, the watch is still needed for the next message.
         if (records.empty())
             RecreateMessageWatch();
@@ -386,7 +372,7 @@ void CIMChatTransport::immessage_parseObject(const CJSONObject& record)
 void CIMChatTransport::immessage_checkGroupChat(const std::wstring& messageId, const std::wstring& text,
                                                 const std::wstring& address, const CBusReply& reply)
 {
-    std::vector<CJSONObject> groupChats = Results(reply);
+    std::vector<CJSONObject> groupChats = CDbResults::Records(reply);
     std::wstring chatName = address;
     if (groupChats.size() == 1)
         chatName = Text(groupChats.front(), "vexlaUniqueName");
@@ -414,7 +400,7 @@ void CIMChatTransport::ProcessCommands()
 {
     m_pBus->Call(CIMChatRequests::FindTransportCommands(), [this](const CBusReply& reply) {
         std::vector<std::wstring> ids;
-        for (const CJSONObject& command : Results(reply)) {
+        for (const CJSONObject& command : CDbResults::Records(reply)) {
             ProcessCommand(command);
             ids.push_back(Text(command, "_id"));
         }
@@ -504,7 +490,7 @@ void CIMChatTransport::CreateGroupChat(const CJSONObject& params)
 void CIMChatTransport::imcommand_processObject(const std::wstring& command, const CJSONObject& params,
                                                const CBusReply& reply)
 {
-    std::vector<CJSONObject> records = Results(reply);
+    std::vector<CJSONObject> records = CDbResults::Records(reply);
     if (records.size() != 1)
         return;
     const CJSONObject& record = records.front();
@@ -585,7 +571,7 @@ void CIMChatTransport::AuthorizationRequested(const std::wstring& from, const st
 {
     CJSONObject invite = CIMChatRequests::BuddyInvite(m_userName, from, Sanitized(message), displayName);
     m_pBus->Call(CIMChatRequests::FindBuddyInvite(from), [this, invite](const CBusReply& found) {
-        if (!Results(found).empty())
+        if (!CDbResults::Records(found).empty())
             return;
         auto started = std::make_shared<bool>(false);
         m_pBus->Stream(CIMChatRequests::AuthPowerActivity(), [this, invite, started](const CBusReply& reply) {
