@@ -8,6 +8,8 @@ class CPersistentFileStorage;
 class CDaemonOptions;
 class CDisplayEventHandler;
 class CDisplayServiceClient;
+class CIMHandler;
+class CTeskIMService;
 class CTeskService;
 class CVexlaSession;
 
@@ -35,8 +37,9 @@ private:
 
     VexlaLib::CPersistentFileStorage* m_store = nullptr;
     CTeskService* m_callService = nullptr;
-    CTeskService* m_imService = nullptr;
+    CTeskIMService* m_imService = nullptr;
     CVexlaSession* m_session = nullptr;
     CDisplayServiceClient* m_displayClient = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
+    CIMHandler* m_imHandler = nullptr;
 };

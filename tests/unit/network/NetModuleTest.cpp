@@ -35,15 +35,26 @@ TPacketSPtr ServeLogin(CFakeServer& server, const TByteArray& sessionId = {7, 7,
     return login;
 }
 
-// Records the sender's reconnect pauses instead of sleeping; each pause returns at once.
+// Records the sender's reconnect pauses instead of sleeping; each pause returns at once, or, while
+// held, when Release is called. A test stops the module before its recorder goes.
 class CRecordedPauses {
 public:
     CPacketSender::TReconnectWait Seam() {
         return [this](int seconds) {
-            std::lock_guard<std::mutex> guard(m_lock);
+            std::unique_lock<std::mutex> guard(m_lock);
             m_seconds.push_back(seconds);
             m_changed.notify_all();
+            m_changed.wait(guard, [this] { return !m_held; });
         };
+    }
+    void Hold() {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_held = true;
+    }
+    void Release() {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_held = false;
+        m_changed.notify_all();
     }
     std::vector<int> WaitFor(size_t count) {
         std::unique_lock<std::mutex> guard(m_lock);
@@ -55,6 +66,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::vector<int> m_seconds;
+    bool m_held = false;
 };
 
 class NetModuleTest : public ::testing::Test {
@@ -148,6 +160,7 @@ TEST_F(NetModuleTest, InterfaceAnswersDecideWhetherAndWhereToConnect) {
     EXPECT_TRUE(harness.properties.GetString(L"REQUIRE_LOCAL_ADDRESS", &local));
     EXPECT_EQ(L"127.0.0.1", local);
     EXPECT_EQ(2u, harness.listener.errors.size());
+    harness.module.Terminate();
 }
 
 TEST_F(NetModuleTest, NoNetworkBeforeAnyWorkingConnectionFailsTheLogin) {
@@ -199,6 +212,7 @@ TEST_F(NetModuleTest, ServerAwayAfterAWorkingConnectionKeepsTheLoginAndRetries) 
     ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
     script.get();
     EXPECT_TRUE(harness.listener.errors.empty());
+    harness.module.Terminate();
 }
 
 TEST_F(NetModuleTest, StallInsideAFrameClosesTheConnectionAndTheClientReconnects) {
@@ -240,11 +254,13 @@ TEST_F(NetModuleTest, FailedHandshakesPauseByTheReconnectPattern) {
         const std::vector<int> expected = shortPattern ? std::vector<int>{2, 2, 7, 7, 7, 7, 7, 7, 7}
                                                        : std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 5};
         EXPECT_EQ(expected, waits);
+        local.module.Terminate();
     }
 }
 
 TEST_F(NetModuleTest, RedirectsAreFreeOnlyFiveTimesPerConnect) {
     CRecordedPauses pauses;
+    pauses.Hold();
     harness.module.SetReconnectWait(pauses.Seam());
     Start();
     std::atomic<int> connections(0);
@@ -264,14 +280,13 @@ TEST_F(NetModuleTest, RedirectsAreFreeOnlyFiveTimesPerConnect) {
         }
     });
     harness.module.SendPacket(CNetHarness::LoginPacket());
-    pauses.WaitFor(1);
-    const int beforeFirstPause = connections;
+    EXPECT_EQ(1u, pauses.WaitFor(1).size());
     stop = true;
     script.get();
-    // Three attempts and five free redirects; the connection counted after the pause may or may
-    // not have started yet.
-    EXPECT_GE(beforeFirstPause, 8);
-    EXPECT_LE(beforeFirstPause, 9);
+    // Three attempts and five free redirects, then the pause before the next connect.
+    EXPECT_EQ(8, connections);
+    pauses.Release();
+    harness.module.Terminate();
 }
 
 TEST_F(NetModuleTest, SavedCredentialsFromTheServerAreScrambledAndUsedToLogInAgain) {
