@@ -12,6 +12,7 @@ class CIMHandler;
 class CTeskIMService;
 class CTeskService;
 class CVexlaSession;
+class CVexlaUIService;
 
 // Builds the long-lived objects of the daemon on the main loop before it runs, and tears them down
 // after it has returned, each in a fixed order.
@@ -42,4 +43,5 @@ private:
     CDisplayServiceClient* m_displayClient = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
     CIMHandler* m_imHandler = nullptr;
+    CVexlaUIService* m_uiService = nullptr;
 };
