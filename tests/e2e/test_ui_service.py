@@ -3,9 +3,7 @@ vexlad is started by D-Bus activation, platform-sim plays the phone and vexla-se
 
 import json
 import os
-import re
 import signal
-import subprocess
 
 import pytest
 
@@ -65,30 +63,21 @@ class Phone:
         """Every test starts vexlad with a call on the public bus, whose daemon then carries its output."""
         self.buses.daemon("public").wait_for_line("Vexla service ended.")
 
-    def quit_daemon(self):
-        """Ends a vexlad that still runs (its output would keep the bus daemons' streams open)."""
-        owner = subprocess.run(["gdbus", "call", "--address", self.buses.private_address, "--dest",
-                                "org.freedesktop.DBus", "--object-path", "/org/freedesktop/DBus", "--method",
-                                "org.freedesktop.DBus.GetConnectionUnixProcessID", "com.vexla.ui"],
-                               capture_output=True, text=True, timeout=harness.DEFAULT_TIMEOUT).stdout
-        pid = re.search(r"uint32 (\d+)", owner)
-        if pid:
-            os.kill(int(pid.group(1)), signal.SIGQUIT)
-            self.expect_ended()
-
     def stop(self):
-        self.quit_daemon()
-        self.events.close()
-        self.platform.stop()
-        self.buses.stop()
-        self.server.stop()
+        """Ends a vexlad that still runs (its output would keep the bus daemons' streams open), then the rest."""
+        pid = harness.owner_pid(self.buses.private_address, "com.vexla.ui")
+        if pid is not None:
+            os.kill(pid, signal.SIGQUIT)
+            self.expect_ended()
+        for stop in (self.events.close, self.platform.stop, self.buses.stop, self.server.stop):
+            stop()
 
 
 @pytest.fixture
 def phone(tmp_path):
-    running = Phone(str(tmp_path))
-    yield running
-    running.stop()
+    screens = Phone(str(tmp_path))
+    yield screens
+    screens.stop()
 
 
 def test_checked_credentials_answer_the_password_and_sign_out_again(phone):
