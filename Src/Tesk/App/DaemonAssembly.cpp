@@ -8,6 +8,8 @@
 #include "Tesk/App/DebugSettings.h"
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
+#include "Tesk/App/Meridex/CallHandler.h"
+#include "Tesk/App/Meridex/TeskCallService.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/SystemRequest.h"
@@ -31,7 +33,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
     m_store->Initialize();
 
     // The phone-side and messaging endpoints own their names; their methods come with their handlers.
-    m_callService = new CTeskService();
+    m_callService = new CTeskCallService();
     m_imService = new CTeskService();
     const bool servicesOk = CVexlaServiceApplication::StartService(m_callService, "com.vexla.call", mainLoop, false) &&
                             CVexlaServiceApplication::StartService(m_imService, "com.vexla.im", mainLoop, false);
@@ -47,6 +49,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
         return false;
     }
 
+    m_callHandler = new CCallHandler(m_session, m_callService);
     m_displayHandler = new CDisplayEventHandler(m_session, m_displayClient);
     m_displayHandler->Start();
 
@@ -80,9 +83,13 @@ void CDaemonAssembly::TearDown()
 {
     if (m_displayHandler != nullptr)
         m_displayHandler->Stop();
+    if (m_callService != nullptr)
+        m_callService->SetCallHandler(nullptr);
 
     delete m_displayHandler;
     m_displayHandler = nullptr;
+    delete m_callHandler;
+    m_callHandler = nullptr;
     delete m_callService;
     m_callService = nullptr;
     delete m_imService;

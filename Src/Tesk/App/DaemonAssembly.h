@@ -5,9 +5,11 @@
 namespace VexlaLib {
 class CPersistentFileStorage;
 }
+class CCallHandler;
 class CDaemonOptions;
 class CDisplayEventHandler;
 class CDisplayServiceClient;
+class CTeskCallService;
 class CTeskService;
 class CVexlaSession;
 
@@ -34,9 +36,10 @@ private:
     void ApplySettingsFile(const CDaemonOptions& options);
 
     VexlaLib::CPersistentFileStorage* m_store = nullptr;
-    CTeskService* m_callService = nullptr;
+    CTeskCallService* m_callService = nullptr;
     CTeskService* m_imService = nullptr;
     CVexlaSession* m_session = nullptr;
     CDisplayServiceClient* m_displayClient = nullptr;
+    CCallHandler* m_callHandler = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
 };
