@@ -9,7 +9,9 @@
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
 #include "Tesk/App/Meridex/CallHandler.h"
+#include "Tesk/App/Meridex/IMHandler.h"
 #include "Tesk/App/Meridex/TeskCallService.h"
+#include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/SystemRequest.h"
@@ -34,7 +36,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
 
     // The phone-side and messaging endpoints own their names; their methods come with their handlers.
     m_callService = new CTeskCallService();
-    m_imService = new CTeskService();
+    m_imService = new CTeskIMService();
     const bool servicesOk = CVexlaServiceApplication::StartService(m_callService, "com.vexla.call", mainLoop, false) &&
                             CVexlaServiceApplication::StartService(m_imService, "com.vexla.im", mainLoop, false);
 
@@ -51,6 +53,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
 
     m_callHandler = new CCallHandler(m_session, m_callService);
     m_displayHandler = new CDisplayEventHandler(m_session, m_displayClient);
+    m_imHandler = new CIMHandler(m_session, m_imService);
     m_displayHandler->Start();
 
     if (!servicesOk) {
@@ -85,7 +88,11 @@ void CDaemonAssembly::TearDown()
         m_displayHandler->Stop();
     if (m_callService != nullptr)
         m_callService->SetCallHandler(nullptr);
+    if (m_imService != nullptr)
+        m_imService->SetMessageHandler(nullptr);
 
+    delete m_imHandler;
+    m_imHandler = nullptr;
     delete m_displayHandler;
     m_displayHandler = nullptr;
     delete m_callHandler;

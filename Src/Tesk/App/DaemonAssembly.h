@@ -9,8 +9,9 @@ class CCallHandler;
 class CDaemonOptions;
 class CDisplayEventHandler;
 class CDisplayServiceClient;
+class CIMHandler;
 class CTeskCallService;
-class CTeskService;
+class CTeskIMService;
 class CVexlaSession;
 
 // Builds the long-lived objects of the daemon on the main loop before it runs, and tears them down
@@ -37,9 +38,10 @@ private:
 
     VexlaLib::CPersistentFileStorage* m_store = nullptr;
     CTeskCallService* m_callService = nullptr;
-    CTeskService* m_imService = nullptr;
+    CTeskIMService* m_imService = nullptr;
     CVexlaSession* m_session = nullptr;
     CDisplayServiceClient* m_displayClient = nullptr;
     CCallHandler* m_callHandler = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
+    CIMHandler* m_imHandler = nullptr;
 };
