@@ -13,6 +13,7 @@ class CIMHandler;
 class CTeskCallService;
 class CTeskIMService;
 class CVexlaSession;
+class CVexlaUIService;
 
 // Builds the long-lived objects of the daemon on the main loop before it runs, and tears them down
 // after it has returned, each in a fixed order.
@@ -44,4 +45,5 @@ private:
     CCallHandler* m_callHandler = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
     CIMHandler* m_imHandler = nullptr;
+    CVexlaUIService* m_uiService = nullptr;
 };
