@@ -8,6 +8,7 @@
 #include "Tesk/App/DebugSettings.h"
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
+#include "Tesk/App/Meridex/AvatarCache.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/SystemRequest.h"
@@ -47,6 +48,13 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
         return false;
     }
 
+    m_avatarCache = new CAvatarCache(CUtils::ConvertCharToWide(options.GetDataDir() + "/avatars/cache"),
+                                     m_session->GetLibrary());
+    if (!m_avatarCache->Initialize()) {
+        VexlaLib::LogError() << "Failed to initialize avatar cache." << std::endl;
+        return false;
+    }
+
     m_displayHandler = new CDisplayEventHandler(m_session, m_displayClient);
     m_displayHandler->Start();
 
@@ -81,6 +89,8 @@ void CDaemonAssembly::TearDown()
     if (m_displayHandler != nullptr)
         m_displayHandler->Stop();
 
+    delete m_avatarCache;
+    m_avatarCache = nullptr;
     delete m_displayHandler;
     m_displayHandler = nullptr;
     delete m_callService;

@@ -5,6 +5,7 @@
 namespace VexlaLib {
 class CPersistentFileStorage;
 }
+class CAvatarCache;
 class CDaemonOptions;
 class CDisplayEventHandler;
 class CDisplayServiceClient;
@@ -39,4 +40,5 @@ private:
     CVexlaSession* m_session = nullptr;
     CDisplayServiceClient* m_displayClient = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
+    CAvatarCache* m_avatarCache = nullptr;
 };
