@@ -9,6 +9,9 @@
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
 #include "Tesk/App/Meridex/AvatarCache.h"
+#include "Tesk/App/Meridex/ContactSyncHandler.h"
+#include "Tesk/App/Meridex/IMHandler.h"
+#include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/SystemRequest.h"
@@ -33,7 +36,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
 
     // The phone-side and messaging endpoints own their names; their methods come with their handlers.
     m_callService = new CTeskService();
-    m_imService = new CTeskService();
+    m_imService = new CTeskIMService();
     const bool servicesOk = CVexlaServiceApplication::StartService(m_callService, "com.vexla.call", mainLoop, false) &&
                             CVexlaServiceApplication::StartService(m_imService, "com.vexla.im", mainLoop, false);
 
@@ -56,6 +59,9 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
     }
 
     m_displayHandler = new CDisplayEventHandler(m_session, m_displayClient);
+    m_imHandler = new CIMHandler(m_session, m_imService);
+    m_contactSyncHandler = new CContactSyncHandler(m_session, m_imService, m_avatarCache);
+    m_avatarCache->AddListener(m_contactSyncHandler);
     m_displayHandler->Start();
 
     if (!servicesOk) {
@@ -86,9 +92,17 @@ void CDaemonAssembly::ApplySettingsFile(const CDaemonOptions& options)
 
 void CDaemonAssembly::TearDown()
 {
+    if (m_avatarCache != nullptr)
+        m_avatarCache->RemoveListener(m_contactSyncHandler);
     if (m_displayHandler != nullptr)
         m_displayHandler->Stop();
+    if (m_imService != nullptr)
+        m_imService->SetMessageHandler(nullptr);
 
+    delete m_contactSyncHandler;
+    m_contactSyncHandler = nullptr;
+    delete m_imHandler;
+    m_imHandler = nullptr;
     delete m_avatarCache;
     m_avatarCache = nullptr;
     delete m_displayHandler;

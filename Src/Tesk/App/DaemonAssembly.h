@@ -6,9 +6,12 @@ namespace VexlaLib {
 class CPersistentFileStorage;
 }
 class CAvatarCache;
+class CContactSyncHandler;
 class CDaemonOptions;
 class CDisplayEventHandler;
 class CDisplayServiceClient;
+class CIMHandler;
+class CTeskIMService;
 class CTeskService;
 class CVexlaSession;
 
@@ -36,9 +39,11 @@ private:
 
     VexlaLib::CPersistentFileStorage* m_store = nullptr;
     CTeskService* m_callService = nullptr;
-    CTeskService* m_imService = nullptr;
+    CTeskIMService* m_imService = nullptr;
     CVexlaSession* m_session = nullptr;
     CDisplayServiceClient* m_displayClient = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
     CAvatarCache* m_avatarCache = nullptr;
+    CIMHandler* m_imHandler = nullptr;
+    CContactSyncHandler* m_contactSyncHandler = nullptr;
 };

@@ -35,11 +35,17 @@ void CActivityCycle::Adopt(const std::wstring& name, TStep onAdopted)
     const CPlatformRequest adopt = CActivityRequest::Adopt(name);
     CTeskService* service = m_pService;
     m_pService->ExecuteClientCall(adopt.uri, adopt.Payload(), [service, onAdopted](const CBusReply& reply) {
+        const CJSONObject payload(reply.Payload().c_str());
         bool adopted = false;
-        if (!CJSONObject(reply.Payload().c_str()).GetBool("adopted", &adopted) || !adopted)
+        if (payload.GetBool("adopted", &adopted) && adopted) {
+            onAdopted();
+            service->CancelClientCall(reply);
             return;
-        onAdopted();
-        service->CancelClientCall(reply);
+        }
+        // A refused adoption (the activity ended before it ran) has nothing more to say.
+        bool succeeded = true;
+        if (payload.GetBool("returnValue", &succeeded) && !succeeded)
+            service->CancelClientCall(reply);
     });
 }
 
