@@ -150,9 +150,11 @@ CSession::TConnectResult CSession::Connect(TPacketSPtr& login) {
         if (!socket) {
             {
                 CSynchronize stateGuard(&m_stateLock);
-                if (m_connectionSocket) {
+                if (m_connectionSocket && m_connectionSocket->IsValid()) {
                     return CONNECT_CONNECTED;
                 }
+                // A connection that failed and was not cleaned up yet is no connection.
+                m_connectionSocket.reset();
             }
             if (--attempts < 0) {
                 return GiveUp();

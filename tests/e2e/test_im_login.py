@@ -167,6 +167,20 @@ def test_wrong_password_marks_the_sync_state_and_takes_the_record_offline(phone)
     phone.expect_ended()
 
 
+def test_subscription_error_marks_the_credentials_invalid_and_signs_out(phone):
+    phone.server.command("connected", fields={"KEY_SUBSCRIPTION_ERROR_MESSAGE": "expired",
+                                              "KEY_SUBSCRIPTION_URL": "http://renew"})
+    account = phone.add_account()
+    phone.write_login_state(account, 0)
+    sync = phone.expect_write("put", SYNC_STATE, errorCode="401_UNAUTHORIZED")
+    assert sync["accountId"] == account
+    phone.expect_write("merge", LOGIN_STATE, availability=4)
+    phone.expect_state("logging-off")
+    phone.expect_state("offline")
+    phone.expect_ended()
+    assert count_lines(phone.daemon, "CIMHandler::updateState, state = online") == 0
+
+
 def test_no_data_connection_waits_for_it_and_signs_in_once_it_is_back(phone):
     # Offline is wanted first: the daemon writes "offline" and ends, leaving the availability watch.
     account = phone.add_account()

@@ -14,6 +14,7 @@
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/BusMessage.h"
 #include "Tesk/Core/BusReply.h"
+#include "Tesk/Core/DbResults.h"
 #include "Tesk/Core/JSONArray.h"
 #include "Tesk/Core/JSONObject.h"
 #include "Utils/LogStream.h"
@@ -36,16 +37,7 @@ CJSONObject Parsed(const CBusReply& reply)
 // The records of a find reply; empty when there are none or the reply failed.
 std::vector<CJSONObject> Results(const CBusReply& reply)
 {
-    std::vector<CJSONObject> records;
-    CJSONArray results;
-    if (!Parsed(reply).GetArray("results", &results))
-        return records;
-    for (int i = 0; i < results.arraySize(); ++i) {
-        CJSONObject record;
-        if (results.GetObject(i, &record))
-            records.push_back(record);
-    }
-    return records;
+    return CDbResults::Records(reply);
 }
 
 // The "_id" of the transport's own sync state among the records of a find reply; empty without one.

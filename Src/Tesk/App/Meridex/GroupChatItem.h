@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "Tesk/Core/JSONArray.h"
+
+// One unit of group chat work: a message of a group chat on its way to the group chat record and the
+// message database.
+struct lGroupChatStruct {
+    std::wstring groupName;
+    CJSONArray members;  // member objects of the record, the user left out
+    int messageType = 0;
+    std::wstring topic;
+    std::wstring body;
+    std::wstring author;
+    long long serverTime = 0;
+    long long localTime = 0;
+    int chatHandle = 0;
+    std::wstring uniqueName;
+};

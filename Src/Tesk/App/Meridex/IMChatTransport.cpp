@@ -1,0 +1,649 @@
+#include "Tesk/App/Meridex/IMChatTransport.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "Model/AuthRequest.h"
+#include "Model/Chat.h"
+#include "Model/Contact.h"
+#include "Model/Voicemail.h"
+#include "Public/VexlaLib.h"
+#include "Tesk/App/Meridex/GroupChatItem.h"
+#include "Tesk/App/Meridex/HtmlSanitizer.h"
+#include "Tesk/App/Meridex/IIMChatBus.h"
+#include "Tesk/App/Meridex/IMActivities.h"
+#include "Tesk/App/Meridex/IMChatRequests.h"
+#include "Tesk/App/Meridex/IMMarkers.h"
+#include "Tesk/App/Meridex/IMMessageRecord.h"
+#include "Tesk/Core/ActivityRequest.h"
+#include "Tesk/Core/BusReply.h"
+#include "Tesk/Core/DbResults.h"
+#include "Tesk/Core/JSONArray.h"
+#include "Utils/IPersistentStorage.h"
+#include "Utils/LogStream.h"
+#include "Utils/Timer.h"
+#include "Utils/Utils.h"
+
+using VexlaLib::CChat;
+using VexlaLib::CChatMsg;
+using VexlaLib::LogInfo;
+using VexlaLib::LogNotice;
+
+namespace {
+
+const int TYPE_MEMBERS_ADDED = 1;
+const int TYPE_TEXT = 3;
+const int TYPE_MEMBER_LEFT = 4;
+const int TYPE_TOPIC_SET = 5;
+const int TYPE_EMOTE = 7;
+const int DELAY_TICK_MS = 1000;
+
+std::wstring Text(const CJSONObject& object, const char* key)
+{
+    std::wstring value;
+    object.GetString(key, &value);
+    return value;
+}
+
+// The "_id" of a record, or "id" as a put answers it.
+std::wstring RecordId(const CJSONObject& record)
+{
+    std::wstring id = Text(record, "_id");
+    return id.empty() ? Text(record, "id") : id;
+}
+
+std::vector<std::wstring> Strings(const CJSONArray& array)
+{
+    std::vector<std::wstring> strings;
+    for (int i = 0; i < array.arraySize(); ++i) {
+        std::wstring value;
+        if (array.GetString(i, &value))
+            strings.push_back(value);
+    }
+    return strings;
+}
+
+std::wstring Sanitized(std::wstring text)
+{
+    sanitizeMessage(text);
+    return text;
+}
+
+std::wstring Marker(const CChatMsg& message)
+{
+    return CIMMarkers::MessageMarker(message.GetServerTimestamp(), message.GetMsgBody(), message.GetMsgType());
+}
+
+}  // namespace
+
+CIMChatTransport::CIMChatTransport(VexlaLib::CVexlaLib* library, VexlaLib::IPersistentStorage* storage,
+                                   IIMChatBus* bus, long long startTime)
+    : m_pLibrary(library), m_pStorage(storage), m_pBus(bus), m_lastNotifiedTime(startTime), m_queue(this),
+      m_pDelayTimer(library->CreateTimer(this))
+{
+    m_queue.Start(m_pLibrary->CreateTimer(&m_queue));
+    m_pDelayTimer->SetRepeating(true);
+    m_pLibrary->AddListener(this);
+}
+
+CIMChatTransport::~CIMChatTransport()
+{
+    m_pLibrary->RemoveListener(this);
+    m_pDelayTimer->StopTimer();
+}
+
+void CIMChatTransport::OnNewSession(bool reconnected)
+{
+    if (!reconnected)
+        m_groupChatHandles.clear();
+}
+
+// --- Incoming messages ------------------------------------------------------------------------------
+
+void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
+{
+    const std::wstring& uniqueName = chat.GetUniqueName();
+    std::wstring stored;
+    m_pStorage->GetString(uniqueName, &stored);
+
+    const CChat::TMsgList& messages = chat.GetMsgList();
+    size_t firstNew = 0;
+    std::wstring newest;
+    for (size_t i = messages.size(); i-- > 0;) {
+        std::wstring marker = Marker(*messages[i]);
+        if (marker.empty())
+            continue;
+        if (newest.empty())
+            newest = marker;
+        if (marker == stored) {
+            firstNew = i + 1;
+            break;
+        }
+    }
+    LogInfo() << "CIMHandler::OnChatMessagesAdded itemCount=" << count << ", messages=" << messages.size()
+              << ", new=" << (messages.size() - firstNew) << std::endl;
+
+    for (size_t i = firstNew; i < messages.size(); ++i) {
+        const CChatMsg& message = *messages[i];
+        if (message.IsOwnMsg() || message.GetMember() == nullptr || message.GetServerTimestamp() == 0 ||
+            message.GetServerTimestamp() < m_lastNotifiedTime)
+            continue;
+        if (chat.GetMemberCnt() < 3)
+            ProcessChatMessage(chat, message);
+        else
+            QueueGroupChatMessage(chat, message);
+    }
+    if (!newest.empty() && newest != stored)
+        StoreLastMessageNotified(uniqueName, newest);
+}
+
+void CIMChatTransport::StoreLastMessageNotified(const std::wstring& uniqueName, const std::wstring& marker)
+{
+    LogInfo() << "CIMHandler::StoreLastMessageNotified " << marker << "." << std::endl;
+    m_pStorage->SetString(uniqueName, marker);
+    m_pStorage->Synchronize();
+}
+
+std::wstring CIMChatTransport::AuthorDisplayString(const std::wstring& author) const
+{
+    VexlaLib::CContact* contact = m_pLibrary->FindContact(VexlaLib::CUtils::ToLowerCase(author));
+    return contact != nullptr ? contact->GetDisplayString() : author;
+}
+
+void CIMChatTransport::ProcessChatMessage(const CChat& chat, const CChatMsg& message)
+{
+    int type = message.GetMsgType();
+    if (type != TYPE_TEXT && type != TYPE_EMOTE)
+        return;
+    const std::wstring& author = message.GetMember()->GetVexlaName();
+    std::wstring text = message.GetMsgBody();
+    if (type == TYPE_EMOTE)
+        text = AuthorDisplayString(author) + L" " + text;
+    std::wstring partner;
+    for (const auto& member : chat.GetMemberList()) {
+        if (member->GetVexlaName() != m_userName) {
+            partner = member->GetVexlaName();
+            break;
+        }
+    }
+    Put(CIMMessageRecord::Chat(m_userName, author, partner, L"", Sanitized(text), message.GetServerTimestamp(),
+                               message.GetTimestamp())
+            .ToJSON());
+}
+
+void CIMChatTransport::QueueGroupChatMessage(const CChat& chat, const CChatMsg& message)
+{
+    auto* item = new lGroupChatStruct;
+    item->uniqueName = chat.GetUniqueName();
+    item->chatHandle = ChatHandle(item->uniqueName);
+    item->topic = chat.GetTopic();
+    item->body = message.GetMsgBody();
+    item->author = message.GetMember()->GetVexlaName();
+    item->messageType = message.GetMsgType();
+    item->serverTime = message.GetServerTimestamp();
+    item->localTime = message.GetTimestamp();
+    for (const auto& member : chat.GetMemberList()) {
+        if (member->GetVexlaName() != m_userName)
+            item->members.AddObject(CIMChatRequests::Member(member->GetVexlaName()));
+    }
+    m_queue.Append(item);
+}
+
+// --- Group chat records -----------------------------------------------------------------------------
+
+void CIMChatTransport::ProcessItem(void* raw)
+{
+    TItemSPtr item(static_cast<lGroupChatStruct*>(raw));
+    auto parse = [this, item](const CBusReply& reply) { imgroupchat_parseObject(item, reply); };
+    if (m_knownGroupChatHandles.count(item->chatHandle) != 0) {
+        m_pBus->Call(CIMChatRequests::FindGroupChatByHandle(item->chatHandle), parse);
+    } else {
+        m_queue.Pause();
+        m_pBus->Call(CIMChatRequests::FindGroupChatByUniqueName(item->uniqueName), parse);
+    }
+}
+
+void CIMChatTransport::ItemRemoved(void* item)
+{
+    delete static_cast<lGroupChatStruct*>(item);
+}
+
+void CIMChatTransport::imgroupchat_parseObject(const TItemSPtr& item, const CBusReply& reply)
+{
+    std::vector<CJSONObject> records = CDbResults::Records(reply);
+    if (records.empty()) {
+        NewGroupChatRecord(item);
+        return;
+    }
+    if (records.size() > 1) {
+        LogNotice() << "-- " << records.size() << " group chat records for " << item->uniqueName << ", dropped"
+                    << std::endl;
+        m_queue.Resume();
+        return;
+    }
+    const CJSONObject& record = records.front();
+    std::wstring id = RecordId(record);
+    int handle = item->chatHandle;
+    m_pBus->Call(CIMChatRequests::RebindGroupChat(id, item->uniqueName, handle),
+                 [this, handle](const CBusReply&) { GroupChatBound(handle); });
+    CJSONArray members;
+    if (record.GetArray("members", &members))
+        item->members = members;
+    item->groupName = Text(record, "groupName");
+    ProcessGroupChatMessage(id, item);
+}
+
+void CIMChatTransport::NewGroupChatRecord(const TItemSPtr& item)
+{
+    item->groupName = item->uniqueName;
+    Put(CIMChatRequests::NewGroupChat(item->groupName, item->uniqueName, item->topic, item->members, item->chatHandle),
+        [this, item](const CBusReply& reply) {
+            std::vector<CJSONObject> results = CDbResults::Records(reply);
+            if (results.size() != 1) {
+                // The record was not written: the item goes, the queue does not stay paused for it.
+                LogNotice() << "-- group chat record for " << item->uniqueName << " not written" << std::endl;
+                m_queue.Resume();
+                return;
+            }
+            GroupChatBound(item->chatHandle);
+            std::wstring id = RecordId(results.front());
+            After(NEW_RECORD_DELAY_S, [this, id, item]() { ProcessGroupChatMessage(id, item); });
+        });
+}
+
+void CIMChatTransport::GroupChatBound(int chatHandle)
+{
+    m_knownGroupChatHandles.insert(chatHandle);
+    m_queue.Resume();
+}
+
+void CIMChatTransport::ProcessGroupChatMessage(const std::wstring& recordId, const TItemSPtr& item)
+{
+    switch (item->messageType) {
+    case TYPE_MEMBERS_ADDED: {
+        std::vector<std::wstring> users;
+        VexlaLib::CUtils::SplitString(item->body, &users);
+        for (const std::wstring& user : users)
+            AddUser(recordId, item, user);
+        break;
+    }
+    case TYPE_TEXT:
+        WriteMessage(item, item->body);
+        break;
+    case TYPE_EMOTE:
+        LogInfo() << "-- user = " << item->author << " emoted = " << item->body << std::endl;
+        WriteMessage(item, item->author + L" " + item->body);
+        break;
+    case TYPE_MEMBER_LEFT:
+        MemberLeft(recordId, item);
+        break;
+    case TYPE_TOPIC_SET:
+        m_pBus->Call(CIMChatRequests::MergeDisplayName(recordId, Sanitized(item->topic)), nullptr);
+        WriteSystemMessage(item, item->author + L" set the topic to \"" + item->topic + L"\".");
+        break;
+    default:
+        break;
+    }
+}
+
+void CIMChatTransport::MemberLeft(const std::wstring& recordId, const TItemSPtr& item)
+{
+    m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item](const CBusReply& reply) {
+        std::vector<CJSONObject> records = CDbResults::Records(reply);
+        if (records.size() != 1)
+            return;
+        CJSONArray members;
+        CJSONArray remaining;
+        records.front().GetArray("members", &members);
+        for (int i = 0; i < members.arraySize(); ++i) {
+            CJSONObject member;
+            if (members.GetObject(i, &member) && Text(member, "value") != item->author)
+                remaining.AddObject(member);
+        }
+        m_pBus->Call(CIMChatRequests::MergeMembers(recordId, remaining), nullptr);
+        WriteSystemMessage(item, item->author + L" left the chat.");
+    });
+}
+
+void CIMChatTransport::AddUser(const std::wstring& recordId, const TItemSPtr& item, const std::wstring& user)
+{
+    for (int i = 0; i < item->members.arraySize(); ++i) {
+        CJSONObject member;
+        if (item->members.GetObject(i, &member) && Text(member, "value") == user) {
+            LogInfo() << "--- " << user << " is already in this conversation" << std::endl;
+            return;
+        }
+    }
+    m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item, user](const CBusReply& reply) {
+        std::vector<CJSONObject> records = CDbResults::Records(reply);
+        if (records.size() != 1)
+            return;
+        CJSONArray members;
+        records.front().GetArray("members", &members);
+        if (user != m_userName)
+            members.AddObject(CIMChatRequests::Member(user));
+        m_pBus->Call(CIMChatRequests::MergeMembers(recordId, members), nullptr);
+        WriteSystemMessage(item, item->author + L" added " + user + L" to the chat.");
+    });
+}
+
+void CIMChatTransport::WriteMessage(const TItemSPtr& item, const std::wstring& text)
+{
+    Put(CIMMessageRecord::Chat(m_userName, item->author, item->groupName, item->groupName, Sanitized(text),
+                               item->serverTime, item->localTime)
+            .ToJSON());
+}
+
+void CIMChatTransport::WriteSystemMessage(const TItemSPtr& item, const std::wstring& text)
+{
+    Put(CIMMessageRecord::System(m_userName, item->groupName, Sanitized(text), item->serverTime, item->localTime)
+            .ToJSON());
+}
+
+// --- Outbox -----------------------------------------------------------------------------------------
+
+void CIMChatTransport::ProcessOutbox()
+{
+    m_pBus->Call(CIMChatRequests::FindPendingOutbox(), [this](const CBusReply& reply) {
+        std::vector<CJSONObject> records = CDbResults::Records(reply);
+        // With nothing to send, the watch is still needed for the next message.
+        if (records.empty())
+            RecreateMessageWatch();
+        for (const CJSONObject& record : records)
+            immessage_parseObject(record);
+    });
+}
+
+void CIMChatTransport::immessage_parseObject(const CJSONObject& record)
+{
+    std::wstring id = Text(record, "_id");
+    std::wstring text = Text(record, "messageText");
+    CJSONArray to;
+    CJSONObject first;
+    std::wstring address;
+    if (record.GetArray("to", &to) && to.GetObject(0, &first))
+        address = Text(first, "addr");
+    m_pBus->Call(CIMChatRequests::FindGroupChatByGroupName(address),
+                 [this, id, text, address](const CBusReply& reply) {
+                     immessage_checkGroupChat(id, text, address, reply);
+                 });
+}
+
+void CIMChatTransport::immessage_checkGroupChat(const std::wstring& messageId, const std::wstring& text,
+                                                const std::wstring& address, const CBusReply& reply)
+{
+    std::vector<CJSONObject> groupChats = CDbResults::Records(reply);
+    std::wstring chatName = address;
+    if (groupChats.size() == 1)
+        chatName = Text(groupChats.front(), "vexlaUniqueName");
+    int handle = chatName.empty() ? 0 : ChatHandle(chatName);
+    LogInfo() << "-- sending message = " << text << " to " << chatName << " on chatHandle " << handle << std::endl;
+    if (groupChats.size() == 1) {
+        m_queue.Pause();
+        m_pBus->Call(CIMChatRequests::MergeChatHandle(RecordId(groupChats.front()), handle),
+                     [this, handle](const CBusReply&) { GroupChatBound(handle); });
+    }
+    // A handle that names no chat any more fails to send: that is an error too, never a success.
+    bool sent = handle != 0 && m_pLibrary->SendChatMsg(handle, text);
+    m_pBus->Call(CIMChatRequests::MergeStatus(messageId, sent ? L"successful" : L"error"),
+                 [this](const CBusReply&) { RecreateMessageWatch(); });
+}
+
+void CIMChatTransport::RecreateMessageWatch()
+{
+    m_pBus->Call(CIMActivities::IMMessage(), nullptr);
+}
+
+// --- Commands ---------------------------------------------------------------------------------------
+
+void CIMChatTransport::ProcessCommands()
+{
+    m_pBus->Call(CIMChatRequests::FindTransportCommands(), [this](const CBusReply& reply) {
+        std::vector<std::wstring> ids;
+        for (const CJSONObject& command : CDbResults::Records(reply)) {
+            ProcessCommand(command);
+            ids.push_back(Text(command, "_id"));
+        }
+        if (!ids.empty())
+            m_pBus->Call(CIMChatRequests::DeleteCommands(ids), nullptr);
+        m_pBus->Call(CIMActivities::IMCommand(), nullptr);
+    });
+}
+
+void CIMChatTransport::ProcessCommand(const CJSONObject& command)
+{
+    std::wstring payload;
+    command.ToString(&payload);
+    LogInfo() << "-- imcommand, payload = " << payload << std::endl;
+    std::wstring name = Text(command, "command");
+    std::wstring target = Text(command, "targetUsername");
+    std::wstring from = Text(command, "fromUsername");
+    CJSONObject params;
+    command.GetObject("params", &params);
+
+    if (name == L"sendBuddyInvite") {
+        m_pLibrary->AddContact(target, Text(params, "message"));
+    } else if (name == L"deleteBuddy") {
+        if (VexlaLib::CContact* contact = m_pLibrary->FindContact(VexlaLib::CUtils::ToLowerCase(target))) {
+            LogInfo() << "-- deleting contact" << std::endl;
+            m_pLibrary->DeleteContact(contact->GetHandle());
+        }
+    } else if (name == L"receivedBuddyInvite") {
+        bool accept = false;
+        if (!params.GetBool("accept", &accept)) {
+            LogNotice() << "-- buddy invite answer from " << from << " without \"accept\", ignored" << std::endl;
+        } else if (accept) {
+            LogInfo() << "-- authorized buddy invite from " << from << std::endl;
+            m_pLibrary->AuthorizeContact(from);
+        } else {
+            LogInfo() << "-- rejected buddy invite from " << from << std::endl;
+            m_pLibrary->RejectContact(from);
+        }
+    } else if (name == L"createGroupChat") {
+        CreateGroupChat(params);
+    } else if (name == L"setGroupTopic" || name == L"inviteToGroup" || name == L"leaveGroupChat") {
+        m_pBus->Call(CIMChatRequests::Get(Text(params, "groupChatId")),
+                     [this, name, params](const CBusReply& reply) { imcommand_processObject(name, params, reply); });
+    } else {
+        LogInfo() << "-- unhandled imcommand " << name << ", target " << target << ", from " << from << std::endl;
+    }
+}
+
+void CIMChatTransport::CreateGroupChat(const CJSONObject& params)
+{
+    CJSONArray userArray;
+    params.GetArray("usernames", &userArray);
+    std::vector<std::wstring> users = Strings(userArray);
+    if (users.empty())
+        return;
+    int handle = 0;
+    std::wstring uniqueName;
+    auto known = m_groupChatHandles.find(users.front());
+    if (known != m_groupChatHandles.end()) {
+        handle = known->second;
+    } else if (CChat* chat = m_pLibrary->CreateOrOpenChat(users.front())) {
+        handle = chat->GetHandle();
+        uniqueName = chat->GetUniqueName();
+    }
+    if (handle == 0) {
+        LogNotice() << "-- no chat with " << users.front() << ", group chat not created" << std::endl;
+        return;
+    }
+    m_queue.Pause();
+    if (users.size() > 1)
+        m_pLibrary->AddChatMembers(handle, std::vector<std::wstring>(users.begin() + 1, users.end()));
+
+    CJSONArray members;
+    for (const std::wstring& user : users)
+        members.AddObject(CIMChatRequests::Member(user));
+    std::wstring message = Text(params, "message");
+    std::wstring groupName = m_userName + std::to_wstring(static_cast<long long>(std::time(nullptr)));
+    m_groupChatHandles[groupName] = handle;
+    CJSONObject record = CIMChatRequests::NewGroupChat(groupName, uniqueName, message, members, handle);
+    std::wstring chatThreadId = Text(params, "chatThreadId");
+    if (!chatThreadId.empty())
+        record.SetString("chatThreadId", chatThreadId);
+    m_pLibrary->SetChatTopic(handle, message);
+    Put(record, [this](const CBusReply&) { m_queue.Resume(); });
+}
+
+void CIMChatTransport::imcommand_processObject(const std::wstring& command, const CJSONObject& params,
+                                               const CBusReply& reply)
+{
+    std::vector<CJSONObject> records = CDbResults::Records(reply);
+    if (records.size() != 1)
+        return;
+    const CJSONObject& record = records.front();
+    std::wstring uniqueName = Text(record, "vexlaUniqueName");
+    std::wstring groupName = Text(record, "groupName");
+    int handle = 0;
+    record.GetInt("chatHandle", &handle);
+    if (handle == 0) {
+        if (m_groupChatHandles.count(uniqueName) != 0) {
+            handle = m_groupChatHandles[uniqueName];
+            LogInfo() << "--- found chathandle in vexlaUniqueName, " << handle << std::endl;
+        } else if (m_groupChatHandles.count(groupName) != 0) {
+            handle = m_groupChatHandles[groupName];
+            LogInfo() << "--- found chathandle in groupName, " << handle << std::endl;
+        } else if (CChat* chat = uniqueName.empty() ? nullptr : m_pLibrary->CreateOrOpenChat(uniqueName)) {
+            handle = chat->GetHandle();
+        }
+    }
+    if (command == L"setGroupTopic") {
+        m_pLibrary->SetChatTopic(handle, Text(params, "message"));
+    } else if (command == L"inviteToGroup") {
+        CJSONArray users;
+        params.GetArray("usernames", &users);
+        m_pLibrary->AddChatMembers(handle, Strings(users));
+    } else {
+        m_pLibrary->LeaveChat(handle);
+        m_knownGroupChatHandles.erase(handle);
+        m_groupChatHandles.erase(uniqueName);
+        m_groupChatHandles.erase(groupName);
+        m_pBus->Call(CIMChatRequests::LockGroupChat(RecordId(record)), nullptr);
+    }
+}
+
+// --- Events -----------------------------------------------------------------------------------------
+
+void CIMChatTransport::OnEventAdded(const VexlaLib::CEventBase* event)
+{
+    if (event->IsChat()) {
+        OpenGroupChat(*static_cast<const CChat*>(event));
+    } else if (event->IsAuthRequest()) {
+        const auto* request = static_cast<const VexlaLib::CAuthRequest*>(event);
+        AuthorizationRequested(request->GetVexlaName(), request->GetAuthMsg(), request->GetDisplayString());
+    } else if (event->IsVoicemail()) {
+        const auto* voicemail = static_cast<const VexlaLib::CVoicemail*>(event);
+        VoicemailAdded(voicemail->GetEventServerTimestamp(), voicemail->GetEventLocalTimestamp(),
+                       voicemail->GetDuration(), voicemail->GetVexlaName());
+    }
+}
+
+void CIMChatTransport::OnEventUpdated(const VexlaLib::CEventBase* event)
+{
+    if (!event->IsChat())
+        return;
+    const auto* chat = static_cast<const CChat*>(event);
+    if (m_groupChatHandles.count(chat->GetUniqueName()) == 0 && !chat->HasPendingCreate())
+        OpenGroupChat(*chat);
+}
+
+void CIMChatTransport::OnEventDeleted(const VexlaLib::CEventBase* event)
+{
+    if (event->IsChat())
+        m_pLibrary->CloseChat(event->GetHandle());
+}
+
+void CIMChatTransport::OpenGroupChat(const CChat& chat)
+{
+    if (chat.HasPendingCreate()) {
+        LogInfo() << "  Is chat message, pending create" << std::endl;
+        return;
+    }
+    LogInfo() << "  Is chat message: " << chat.GetUniqueName() << std::endl;
+    m_pLibrary->OpenChat(chat.GetHandle());
+    m_groupChatHandles[chat.GetUniqueName()] = chat.GetHandle();
+}
+
+void CIMChatTransport::AuthorizationRequested(const std::wstring& from, const std::wstring& message,
+                                              const std::wstring& displayName)
+{
+    CJSONObject invite = CIMChatRequests::BuddyInvite(m_userName, from, Sanitized(message), displayName);
+    m_pBus->Call(CIMChatRequests::FindBuddyInvite(from), [this, invite](const CBusReply& found) {
+        if (!CDbResults::Records(found).empty())
+            return;
+        auto started = std::make_shared<bool>(false);
+        m_pBus->Stream(CIMChatRequests::AuthPowerActivity(), [this, invite, started](const CBusReply& reply) {
+            if (*started || Text(CJSONObject(reply.Payload().c_str()), "event") != L"start")
+                return;
+            *started = true;
+            CBusReply kept = reply;
+            Put(invite, [this, kept](const CBusReply&) {
+                m_pBus->Call(CActivityRequest::Complete(CIMChatRequests::AUTH_POWER_ACTIVITY), nullptr);
+                m_pBus->EndStream(kept);
+            });
+        });
+    });
+}
+
+void CIMChatTransport::VoicemailAdded(long long serverTime, long long localTime, int duration,
+                                      const std::wstring& caller)
+{
+    std::wstring id = CIMMarkers::VoicemailId(serverTime, duration, caller);
+    if (id.empty()) {
+        // Without a server time there is no id, so neither a marker nor a link to the voicemail.
+        LogNotice() << "-- voicemail from " << caller << " without a server timestamp, not announced" << std::endl;
+        return;
+    }
+    std::wstring key = CIMMarkers::VoicemailMarkerKey(id);
+    std::wstring seen;
+    if (m_pStorage->GetString(key, &seen))
+        return;
+    std::wstring text =
+        L"You have a <a href=\"vexlavm://" + id + L"\">Vexla voicemail</a>, click link to listen.";
+    LogInfo() << "Adding vexla voicemail as message; message = " << text << std::endl;
+    m_pBus->AddIncomingMessage(m_userName, text, localTime * 1000, caller, m_userName);
+    m_pStorage->SetString(key, L"1");
+    m_pStorage->Synchronize();
+}
+
+// --- Helpers ----------------------------------------------------------------------------------------
+
+int CIMChatTransport::ChatHandle(const std::wstring& chatName)
+{
+    auto known = m_groupChatHandles.find(chatName);
+    if (known != m_groupChatHandles.end())
+        return known->second;
+    CChat* chat = m_pLibrary->CreateOrOpenChat(chatName);
+    return chat != nullptr ? chat->GetHandle() : 0;
+}
+
+void CIMChatTransport::Put(const CJSONObject& record, std::function<void(const CBusReply&)> onAnswer)
+{
+    m_pBus->Call(CIMChatRequests::Put(record), std::move(onAnswer));
+}
+
+void CIMChatTransport::After(int seconds, std::function<void()> step)
+{
+    m_delayedSteps.emplace_back(seconds, std::move(step));
+    if (!m_pDelayTimer->IsRunning())
+        m_pDelayTimer->StartTimer(DELAY_TICK_MS, 0);
+}
+
+void CIMChatTransport::OnTimer(int /*id*/)
+{
+    std::vector<std::function<void()>> due;
+    for (auto it = m_delayedSteps.begin(); it != m_delayedSteps.end();) {
+        if (--it->first <= 0) {
+            due.push_back(std::move(it->second));
+            it = m_delayedSteps.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (m_delayedSteps.empty())
+        m_pDelayTimer->StopTimer();
+    for (auto& step : due)
+        step();
+}
