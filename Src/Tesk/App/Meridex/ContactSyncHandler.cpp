@@ -11,8 +11,7 @@
 #include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/ProcessQueue.h"
 #include "Tesk/App/VexlaSession.h"
-#include "Tesk/Core/BusReply.h"
-#include "Tesk/Core/JSONArray.h"
+#include "Tesk/Core/DbResults.h"
 #include "Tesk/Core/JSONObject.h"
 #include "Utils/LogStream.h"
 
@@ -22,13 +21,12 @@ namespace {
 
 const int ALL_CHANGES = ~0;
 
-// The "_id" of the record at `index`; empty when there is none.
-std::wstring RecordId(const CJSONArray& records, int index)
+// The "_id" of the first record; empty when there is none.
+std::wstring FirstRecordId(const std::vector<CJSONObject>& records)
 {
-    CJSONObject record;
     std::wstring id;
-    if (records.GetObject(index, &record))
-        record.GetString("_id", &id);
+    if (!records.empty())
+        records.front().GetString("_id", &id);
     return id;
 }
 
@@ -66,15 +64,12 @@ void CContactSyncHandler::SendRequest(const CPlatformRequest& request, TBusReply
     m_pService->ExecuteClientCallOneReply(request.uri, request.Payload(), std::move(handler));
 }
 
-TBusReplyHandler CContactSyncHandler::Guarded(std::function<void(const CJSONArray& results)> onResults)
+TBusReplyHandler CContactSyncHandler::Guarded(TRecordsHandler onRecords)
 {
     std::weak_ptr<int> alive = m_lifeToken;
-    return [alive, onResults](const CBusReply& reply) {
-        if (alive.expired())
-            return;
-        CJSONArray results;
-        CJSONObject(reply.Payload().c_str()).GetArray("results", &results);
-        onResults(results);
+    return [alive, onRecords](const CBusReply& reply) {
+        if (!alive.expired())
+            onRecords(CDbResults::Records(reply));
     };
 }
 
@@ -87,13 +82,13 @@ void CContactSyncHandler::FindAccount()
     m_searching = true;
     VexlaLib::LogInfo() << "--- started search to find Vexla account" << std::endl;
     SendRequest(CContactSyncRequests::ListAccounts(),
-                Guarded([this](const CJSONArray& accounts) { OnAccountsListed(accounts); }));
+                Guarded([this](const std::vector<CJSONObject>& accounts) { OnAccountsListed(accounts); }));
 }
 
-void CContactSyncHandler::OnAccountsListed(const CJSONArray& accounts)
+void CContactSyncHandler::OnAccountsListed(const std::vector<CJSONObject>& accounts)
 {
     m_searching = false;
-    const std::wstring id = RecordId(accounts, 0);
+    const std::wstring id = FirstRecordId(accounts);
     if (id.empty()) {
         VexlaLib::LogInfo() << "--- did not find an account" << std::endl;
         return;
@@ -157,11 +152,11 @@ void CContactSyncHandler::ProcessItem(std::wstring key)
 void CContactSyncHandler::WriteVexlaOutContact(const CContact& contact, const std::wstring& key)
 {
     SendRequest(CContactSyncRequests::FindContactRecords(key),
-                Guarded([this, contact, key](const CJSONArray& records) {
-                    if (records.arraySize() > 1)
+                Guarded([this, contact, key](const std::vector<CJSONObject>& records) {
+                    if (records.size() > 1)
                         return;
                     SendRequest(CContactSyncRequests::WriteVexlaOutContact(contact, key, m_accountRecordId,
-                                                                           RecordId(records, 0)),
+                                                                           FirstRecordId(records)),
                                 nullptr);
                 }));
 }
@@ -169,18 +164,18 @@ void CContactSyncHandler::WriteVexlaOutContact(const CContact& contact, const st
 void CContactSyncHandler::WriteNetworkContact(const CContact& contact)
 {
     const std::wstring& name = contact.GetVexlaName();
-    SendRequest(CContactSyncRequests::FindContactRecords(name), Guarded([this, contact](const CJSONArray& records) {
+    SendRequest(CContactSyncRequests::FindContactRecords(name), Guarded([this, contact](const std::vector<CJSONObject>& records) {
                     TContactPicture picture;
                     if (m_pAvatarCache->GetCachedAvatarFileName(contact, &picture.fileName))
                         picture.crc = m_pAvatarCache->GetCachedAvatarCRC(contact);
                     SendRequest(CContactSyncRequests::WriteContact(contact, picture, m_accountRecordId,
-                                                                   RecordId(records, 0)),
+                                                                   FirstRecordId(records)),
                                 nullptr);
                 }));
-    SendRequest(CContactSyncRequests::FindPresenceRecords(name), Guarded([this, contact](const CJSONArray& records) {
-                    if (records.arraySize() > 1)
+    SendRequest(CContactSyncRequests::FindPresenceRecords(name), Guarded([this, contact](const std::vector<CJSONObject>& records) {
+                    if (records.size() > 1)
                         return;
-                    SendRequest(CContactSyncRequests::WritePresence(contact, m_accountRecordId, RecordId(records, 0)),
+                    SendRequest(CContactSyncRequests::WritePresence(contact, m_accountRecordId, FirstRecordId(records)),
                                 nullptr);
                 }));
 }
@@ -203,8 +198,8 @@ void CContactSyncHandler::ListContacts()
     if (CompleteContactList() == nullptr)
         return;
     VexlaLib::LogDebug() << "- CContactSyncHandler::ListContacts" << std::endl;
-    SendRequest(CContactSyncRequests::FindAllContactRecords(), Guarded([this](const CJSONArray& records) {
-                    if (records.arraySize() == 0) {
+    SendRequest(CContactSyncRequests::FindAllContactRecords(), Guarded([this](const std::vector<CJSONObject>& records) {
+                    if (records.empty()) {
                         VexlaLib::LogInfo() << "--- ListContacts failed or no contacts available" << std::endl;
                         return;
                     }
@@ -214,14 +209,13 @@ void CContactSyncHandler::ListContacts()
                 }));
 }
 
-void CContactSyncHandler::DeleteRecordsOfGoneContacts(const CJSONArray& records, VexlaLib::CContactList& list)
+void CContactSyncHandler::DeleteRecordsOfGoneContacts(const std::vector<CJSONObject>& records, VexlaLib::CContactList& list)
 {
     std::multimap<std::wstring, std::wstring> idsByDisplayName;
-    for (int i = 0; i < records.arraySize(); ++i) {
-        CJSONObject record;
+    for (const CJSONObject& record : records) {
         std::wstring displayName;
         std::wstring id;
-        if (records.GetObject(i, &record) && record.GetString("_id", &id)) {
+        if (record.GetString("_id", &id)) {
             record.GetString("displayName", &displayName);
             idsByDisplayName.emplace(displayName, id);
         }

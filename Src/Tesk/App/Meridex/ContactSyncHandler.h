@@ -3,16 +3,17 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Public/IVexlaLibListener.h"
 #include "Tesk/App/IProcessQueueWorker.h"
 #include "Tesk/App/Meridex/IAvatarChangeListener.h"
 #include "Tesk/Core/BusTypes.h"
+#include "Tesk/Core/JSONObject.h"
 
 struct CPlatformRequest;
 class CAvatarCache;
 class CBusReply;
-class CJSONArray;
 class CProcessQueue;
 class CTeskIMService;
 class CVexlaSession;
@@ -63,18 +64,20 @@ protected:
 
 private:
     void FindAccount();
-    void OnAccountsListed(const CJSONArray& accounts);
+    using TRecordsHandler = std::function<void(const std::vector<CJSONObject>& records)>;
+
+    void OnAccountsListed(const std::vector<CJSONObject>& accounts);
     // Deletes the records of buddies no longer listed; only with a complete list, so records of
     // buddies still being loaded are kept.
     void ListContacts();
-    void DeleteRecordsOfGoneContacts(const CJSONArray& records, VexlaLib::CContactList& list);
+    void DeleteRecordsOfGoneContacts(const std::vector<CJSONObject>& records, VexlaLib::CContactList& list);
     void WriteVexlaOutContact(const VexlaLib::CContact& contact, const std::wstring& key);
     void WriteNetworkContact(const VexlaLib::CContact& contact);
     // The library's contact list once the server sent all of it; null before.
     VexlaLib::CContactList* CompleteContactList() const;
     VexlaLib::CVexlaLib* Library() const;
-    // Wraps a reply handler so that it does nothing once this object is gone.
-    TBusReplyHandler Guarded(std::function<void(const CJSONArray& results)> onResults);
+    // A reply handler that hands the reply's records to onRecords while this object exists.
+    TBusReplyHandler Guarded(TRecordsHandler onRecords);
 
     CVexlaSession* m_pSession;
     CTeskIMService* m_pService;
