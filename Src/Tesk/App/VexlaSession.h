@@ -55,6 +55,7 @@ public:
     int GetUseCount() const { return m_useCount; }
     TLoginState GetLoginState() const { return m_loginState; }
     VexlaLib::CVexlaLib* GetLibrary() const { return m_pLibrary; }
+    VexlaLib::IPersistentStorage* GetStorage() const { return m_pStorage; }
 
     // One processing step: the library's Process, the idle event, a requested shutdown.
     void ProcessStep();

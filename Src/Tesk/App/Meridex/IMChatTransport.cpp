@@ -92,9 +92,9 @@ CIMChatTransport::~CIMChatTransport()
     m_pDelayTimer->StopTimer();
 }
 
-void CIMChatTransport::OnNewSession(bool reconnected)
+void CIMChatTransport::OnNewSession(bool resumed)
 {
-    if (!reconnected)
+    if (!resumed)
         m_groupChatHandles.clear();
 }
 

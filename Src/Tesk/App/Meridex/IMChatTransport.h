@@ -42,15 +42,14 @@ public:
     CIMChatTransport& operator=(const CIMChatTransport&) = delete;
 
     void SetUserName(const std::wstring& userName) { m_userName = userName; }
-    // A session that is not a reconnection forgets the chat handles of the last one.
-    void OnNewSession(bool reconnected);
 
     // "Vexla immessage" fired: sends the pending outbox records and writes their status back.
     void ProcessOutbox();
     // "Vexla imcommand" fired: carries out the commands addressed to the transport and deletes them.
     void ProcessCommands();
 
-    // IVexlaLibListener.
+    // IVexlaLibListener. A session that is not resumed forgets the chat handles of the last one.
+    void OnNewSession(bool resumed) override;
     void OnChatMessagesAdded(const VexlaLib::CChat& chat, int count) override;
     void OnEventAdded(const VexlaLib::CEventBase* event) override;
     void OnEventUpdated(const VexlaLib::CEventBase* event) override;

@@ -2,12 +2,15 @@
 
 #include <glib.h>
 
+#include <ctime>
+
 #include <vector>
 
 #include "Model/Profile.h"
 #include "Public/VexlaLib.h"
 #include "Tesk/App/Meridex/AvailabilityMapping.h"
 #include "Tesk/App/Meridex/IMActivities.h"
+#include "Tesk/App/Meridex/IMChatTransport.h"
 #include "Tesk/App/Meridex/IMDatabaseKinds.h"
 #include "Tesk/App/Meridex/IMRequests.h"
 #include "Tesk/App/Meridex/TeskIMService.h"
@@ -64,7 +67,8 @@ int WantedAvailability(const CJSONObject& record)
 }  // namespace
 
 CIMHandler::CIMHandler(CVexlaSession* session, CTeskIMService* service)
-    : m_pSession(session), m_pService(service), m_activities(service)
+    : m_pSession(session), m_pService(service), m_activities(service), m_chatBus(service),
+      m_chatTransport(new CIMChatTransport(session->GetLibrary(), session->GetStorage(), &m_chatBus, std::time(nullptr)))
 {
     m_pService->SetMessageHandler(this);
     Library()->AddListener(this);
@@ -237,12 +241,12 @@ void CIMHandler::applyMoodMessage()
 
 void CIMHandler::immessageChanged(const TBusMessageSPtr& /*message*/)
 {
-    // Outgoing messages are not carried yet: the watch stays fired until they are.
+    m_activities.AdoptAndComplete(CIMActivities::IMMESSAGE, [this]() { m_chatTransport->ProcessOutbox(); });
 }
 
 void CIMHandler::imcommandChanged(const TBusMessageSPtr& /*message*/)
 {
-    // Commands are not carried out yet: the watch stays fired until they are.
+    m_activities.AdoptAndComplete(CIMActivities::IMCOMMAND, [this]() { m_chatTransport->ProcessCommands(); });
 }
 
 // --- The record's state and the end of the process -------------------------------------------------
@@ -333,6 +337,7 @@ void CIMHandler::OnLoginSuccess_setup(const std::wstring& username, const std::w
 
 void CIMHandler::signedIn()
 {
+    m_chatTransport->SetUserName(m_userName);
     updateState(STATE_ONLINE);
     const int status = NyloToVexlaAvailability(m_availability);
     LogNotice() << "--- OnLoginSuccess, updating availability to " << status << std::endl;

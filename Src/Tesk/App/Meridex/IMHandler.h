@@ -1,16 +1,19 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "Public/IVexlaLibListener.h"
 #include "Tesk/App/Meridex/ActivityCycle.h"
 #include "Tesk/App/Meridex/IIMHandler.h"
+#include "Tesk/App/Meridex/TeskIMChatBus.h"
 #include "Tesk/Core/BusTypes.h"
 
 namespace VexlaLib {
 class CVexlaLib;
 }
 class CBusReply;
+class CIMChatTransport;
 class CJSONObject;
 class CTeskIMService;
 class CVexlaSession;
@@ -107,4 +110,7 @@ private:
     bool m_inPrl = false;
     int m_powerDownClientId = 0;
     bool m_loggingOutForPowerDown = false;
+    // The message-carrying half: chat messages, group chats, the outbox and the commands.
+    CTeskIMChatBus m_chatBus;
+    std::unique_ptr<CIMChatTransport> m_chatTransport;
 };
