@@ -23,6 +23,7 @@
 #include "Utils/Properties.h"
 #include "support/PrivateBus.h"
 #include "serversim/SimFixture.h"
+#include "support/LogCapture.h"
 #include "support/RecordingListener.h"
 
 namespace {
@@ -196,6 +197,17 @@ TEST_F(SessionSimTest, EmptyCredentialsShareTheSessionAndASecondAccountIsRefused
     EXPECT_EQ(Events({"\"KEY_VEXLANAME\":\"bob\""}).size(), 0u);
 }
 
+// Each request keeps its own credentials until its reply: the second one does not overwrite the first.
+TEST_F(SessionSimTest, TwoAccountsRequestedBeforeAnyReplyLogInTheFirstAndRefuseTheSecond)
+{
+    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
+    ASSERT_TRUE(m_session->StartNewSession(L"bob", L"pw"));
+    ASSERT_TRUE(m_session->StartNewSession(L"", L""));
+    ASSERT_TRUE(RunUntil([this] { return LoggedIn() && m_session->GetUseCount() == 2; }));
+    EXPECT_EQ(Events({"\"chunk\":\"CHUNK_LOGIN\"", "\"KEY_VEXLANAME\":\"alice\""}).size(), 1u);
+    EXPECT_EQ(Received("CHUNK_LOGIN"), 1u);
+}
+
 TEST_F(SessionSimTest, AddressChangeForcesOneReloginWithTheNameBeforeTheAtBoundToTheNewAddress)
 {
     SignIn(L"alice@phone.example", L"secret");
@@ -219,6 +231,30 @@ TEST_F(SessionSimTest, AddressChangeForcesOneReloginWithTheNameBeforeTheAtBoundT
     std::wstring address;
     EXPECT_EQ(AddressAnswer(&address), VexlaLib::INTERFACE_READY);
     EXPECT_EQ(address, L"127.0.0.2");
+}
+
+TEST_F(SessionSimTest, AddressChangeBeforeSignInIsOnlyRecorded)
+{
+    SimControl("setConnection", R"({"ipAddress": "127.0.0.2"})");
+    ASSERT_TRUE(RunUntil([this] {
+        std::wstring address;
+        return AddressAnswer(&address) == VexlaLib::INTERFACE_READY && address == L"127.0.0.2";
+    }));
+    EXPECT_FALSE(m_session->IsReconnecting());
+    SignIn();
+    EXPECT_EQ(Events({"\"type\":\"accepted\"", "\"peer\":\"127.0.0.2:"}).size(), 1u);
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), 0u);
+}
+
+TEST_F(SessionSimTest, FailedReloginEndsTheReconnectAndFreesTheSession)
+{
+    SignIn();
+    Command(R"({"cmd": "on", "stage": "login", "action": "error", "code": 26})");
+    SimControl("setConnection", R"({"ipAddress": "127.0.0.2"})");
+    ASSERT_TRUE(RunUntil([this] { return m_witness->CountNamed("OnLoginFailed") == 1; }));
+    EXPECT_FALSE(m_session->IsReconnecting());
+    EXPECT_EQ(m_session->GetUseCount(), 0);
+    EXPECT_EQ(m_session->GetLoginState(), CVexlaSession::LOGIN_STATE_SIGNED_OUT);
 }
 
 TEST_F(SessionSimTest, PhoneNumberBecomesThePstnPropertyOnce)
@@ -260,15 +296,35 @@ TEST_F(SessionSimTest, InterfaceAnswersFollowTheConnectionAndTheNetwork)
     EXPECT_TRUE(m_session->IsConnectionAvailabile());
 }
 
-TEST_F(SessionSimTest, LoginWithoutANetworkFailsAndFreesTheSession)
+// Without a usable network, or outside the home network, the library refuses to connect and the
+// login fails; the session is free again.
+TEST_F(SessionSimTest, LoginWithoutAUsableNetworkFailsAndFreesTheSession)
 {
-    SimControl("setConnection", R"({"state": "disconnected"})");
-    ASSERT_TRUE(RunUntil([this] { return AddressAnswer() == VexlaLib::INTERFACE_NO_NETWORK; }));
-    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
-    ASSERT_TRUE(RunUntil([this] { return m_witness->CountNamed("OnLoginFailed") == 1; }));
-    EXPECT_EQ(m_session->GetUseCount(), 0);
-    EXPECT_EQ(m_session->GetLoginState(), CVexlaSession::LOGIN_STATE_SIGNED_OUT);
+    for (const char* network : {R"({"inPrl": true})", R"({"inPrl": false})"}) {
+        SCOPED_TRACE(network);
+        const bool home = std::string(network).find("true") != std::string::npos;
+        const size_t failures = m_witness->CountNamed("OnLoginFailed");
+        SimControl("setNetwork", network);
+        SimControl("setConnection", home ? R"({"state": "disconnected"})" : R"({"state": "connected"})");
+        const int expected = home ? VexlaLib::INTERFACE_NO_NETWORK : VexlaLib::INTERFACE_OUTSIDE_HOME;
+        ASSERT_TRUE(RunUntil([&] { return AddressAnswer() == expected; }));
+
+        ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
+        ASSERT_TRUE(RunUntil([&] { return m_witness->CountNamed("OnLoginFailed") == failures + 1; }));
+        EXPECT_EQ(m_session->GetUseCount(), 0);
+        EXPECT_EQ(m_session->GetLoginState(), CVexlaSession::LOGIN_STATE_SIGNED_OUT);
+    }
     EXPECT_EQ(Received("CHUNK_LOGIN"), 0u);
+}
+
+TEST_F(SessionSimTest, DestroyingASessionInUseIsLogged)
+{
+    SignIn();
+    VexlaTest::CLogCapture::Get().Clear();
+    Library().RemoveListener(m_witness.get());
+    m_session.reset();
+    EXPECT_TRUE(VexlaTest::CLogCapture::Get().Contains(
+        L"CVexlaSession::~CVexlaSession Destroying session while it still has users attached."));
 }
 
 TEST_F(SessionSimTest, ShutdownLogsOutAndQuitsTheMainLoop)
