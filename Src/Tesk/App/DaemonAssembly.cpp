@@ -14,6 +14,7 @@
 #include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
+#include "Tesk/App/VexlaUIService.h"
 #include "Tesk/Core/SystemRequest.h"
 #include "Tesk/Core/TeskService.h"
 #include "Utils/LogStream.h"
@@ -64,7 +65,14 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
     m_avatarCache->AddListener(m_contactSyncHandler);
     m_displayHandler->Start();
 
-    if (!servicesOk) {
+    CIMHandler* imHandler = m_imHandler;
+    m_uiService = new CVexlaUIService(m_session, [imHandler](const std::wstring& user, const std::wstring& accountId,
+                                                             const std::wstring& loginStateId,
+                                                             const std::wstring& mood, int availability) {
+        imHandler->OnLoginSuccess_setup(user, accountId, loginStateId, mood, availability);
+    });
+
+    if (!servicesOk || !CVexlaServiceApplication::StartService(m_uiService, "com.vexla.ui", mainLoop, true)) {
         VexlaLib::LogError() << "Failed to start services." << std::endl;
         return false;
     }
@@ -107,6 +115,8 @@ void CDaemonAssembly::TearDown()
     m_avatarCache = nullptr;
     delete m_displayHandler;
     m_displayHandler = nullptr;
+    delete m_uiService;
+    m_uiService = nullptr;
     delete m_callService;
     m_callService = nullptr;
     delete m_imService;

@@ -14,6 +14,7 @@ class CIMHandler;
 class CTeskIMService;
 class CTeskService;
 class CVexlaSession;
+class CVexlaUIService;
 
 // Builds the long-lived objects of the daemon on the main loop before it runs, and tears them down
 // after it has returned, each in a fixed order.
@@ -46,4 +47,5 @@ private:
     CAvatarCache* m_avatarCache = nullptr;
     CIMHandler* m_imHandler = nullptr;
     CContactSyncHandler* m_contactSyncHandler = nullptr;
+    CVexlaUIService* m_uiService = nullptr;
 };
