@@ -9,8 +9,10 @@
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
 #include "Tesk/App/Meridex/AvatarCache.h"
+#include "Tesk/App/Meridex/CallHandler.h"
 #include "Tesk/App/Meridex/ContactSyncHandler.h"
 #include "Tesk/App/Meridex/IMHandler.h"
+#include "Tesk/App/Meridex/TeskCallService.h"
 #include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
@@ -36,7 +38,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
     m_store->Initialize();
 
     // The phone-side and messaging endpoints own their names; their methods come with their handlers.
-    m_callService = new CTeskService();
+    m_callService = new CTeskCallService();
     m_imService = new CTeskIMService();
     const bool servicesOk = CVexlaServiceApplication::StartService(m_callService, "com.vexla.call", mainLoop, false) &&
                             CVexlaServiceApplication::StartService(m_imService, "com.vexla.im", mainLoop, false);
@@ -59,6 +61,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
         return false;
     }
 
+    m_callHandler = new CCallHandler(m_session, m_callService);
     m_displayHandler = new CDisplayEventHandler(m_session, m_displayClient);
     m_imHandler = new CIMHandler(m_session, m_imService);
     m_contactSyncHandler = new CContactSyncHandler(m_session, m_imService, m_avatarCache);
@@ -104,6 +107,8 @@ void CDaemonAssembly::TearDown()
         m_avatarCache->RemoveListener(m_contactSyncHandler);
     if (m_displayHandler != nullptr)
         m_displayHandler->Stop();
+    if (m_callService != nullptr)
+        m_callService->SetCallHandler(nullptr);
     if (m_imService != nullptr)
         m_imService->SetMessageHandler(nullptr);
 
@@ -115,6 +120,8 @@ void CDaemonAssembly::TearDown()
     m_avatarCache = nullptr;
     delete m_displayHandler;
     m_displayHandler = nullptr;
+    delete m_callHandler;
+    m_callHandler = nullptr;
     delete m_uiService;
     m_uiService = nullptr;
     delete m_callService;

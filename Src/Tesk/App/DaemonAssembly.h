@@ -6,13 +6,14 @@ namespace VexlaLib {
 class CPersistentFileStorage;
 }
 class CAvatarCache;
+class CCallHandler;
 class CContactSyncHandler;
 class CDaemonOptions;
 class CDisplayEventHandler;
 class CDisplayServiceClient;
 class CIMHandler;
+class CTeskCallService;
 class CTeskIMService;
-class CTeskService;
 class CVexlaSession;
 class CVexlaUIService;
 
@@ -39,10 +40,11 @@ private:
     void ApplySettingsFile(const CDaemonOptions& options);
 
     VexlaLib::CPersistentFileStorage* m_store = nullptr;
-    CTeskService* m_callService = nullptr;
+    CTeskCallService* m_callService = nullptr;
     CTeskIMService* m_imService = nullptr;
     CVexlaSession* m_session = nullptr;
     CDisplayServiceClient* m_displayClient = nullptr;
+    CCallHandler* m_callHandler = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
     CAvatarCache* m_avatarCache = nullptr;
     CIMHandler* m_imHandler = nullptr;
