@@ -8,7 +8,9 @@
 #include "Tesk/App/DebugSettings.h"
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
+#include "Tesk/App/Meridex/CallHandler.h"
 #include "Tesk/App/Meridex/IMHandler.h"
+#include "Tesk/App/Meridex/TeskCallService.h"
 #include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
@@ -34,7 +36,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
     m_store->Initialize();
 
     // The phone-side and messaging endpoints own their names; their methods come with their handlers.
-    m_callService = new CTeskService();
+    m_callService = new CTeskCallService();
     m_imService = new CTeskIMService();
     const bool servicesOk = CVexlaServiceApplication::StartService(m_callService, "com.vexla.call", mainLoop, false) &&
                             CVexlaServiceApplication::StartService(m_imService, "com.vexla.im", mainLoop, false);
@@ -50,6 +52,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
         return false;
     }
 
+    m_callHandler = new CCallHandler(m_session, m_callService);
     m_displayHandler = new CDisplayEventHandler(m_session, m_displayClient);
     m_imHandler = new CIMHandler(m_session, m_imService);
     m_displayHandler->Start();
@@ -91,6 +94,8 @@ void CDaemonAssembly::TearDown()
 {
     if (m_displayHandler != nullptr)
         m_displayHandler->Stop();
+    if (m_callService != nullptr)
+        m_callService->SetCallHandler(nullptr);
     if (m_imService != nullptr)
         m_imService->SetMessageHandler(nullptr);
 
@@ -98,6 +103,8 @@ void CDaemonAssembly::TearDown()
     m_imHandler = nullptr;
     delete m_displayHandler;
     m_displayHandler = nullptr;
+    delete m_callHandler;
+    m_callHandler = nullptr;
     delete m_uiService;
     m_uiService = nullptr;
     delete m_callService;

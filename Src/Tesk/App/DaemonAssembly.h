@@ -5,12 +5,13 @@
 namespace VexlaLib {
 class CPersistentFileStorage;
 }
+class CCallHandler;
 class CDaemonOptions;
 class CDisplayEventHandler;
 class CDisplayServiceClient;
 class CIMHandler;
+class CTeskCallService;
 class CTeskIMService;
-class CTeskService;
 class CVexlaSession;
 class CVexlaUIService;
 
@@ -37,10 +38,11 @@ private:
     void ApplySettingsFile(const CDaemonOptions& options);
 
     VexlaLib::CPersistentFileStorage* m_store = nullptr;
-    CTeskService* m_callService = nullptr;
+    CTeskCallService* m_callService = nullptr;
     CTeskIMService* m_imService = nullptr;
     CVexlaSession* m_session = nullptr;
     CDisplayServiceClient* m_displayClient = nullptr;
+    CCallHandler* m_callHandler = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
     CIMHandler* m_imHandler = nullptr;
     CVexlaUIService* m_uiService = nullptr;

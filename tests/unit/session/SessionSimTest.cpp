@@ -3,13 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <memory>
 #include <string>
 
-#include "PlatformSim/PlatformSim.h"
 #include "Public/VexlaLib.h"
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
@@ -22,6 +18,7 @@
 #include "Utils/LocalStorage.h"
 #include "Utils/Properties.h"
 #include "support/PrivateBus.h"
+#include "support/TempPlatformSim.h"
 #include "serversim/SimFixture.h"
 #include "support/LogCapture.h"
 #include "support/RecordingListener.h"
@@ -67,14 +64,8 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(m_bus.Address().empty());
-        char directory[] = "/tmp/vexla-session-XXXXXX";
-        ASSERT_NE(mkdtemp(directory), nullptr);
-        m_directory = directory;
-        PlatformSim::CSimOptions options;
-        options.dbPath = m_directory + "/platform.db";
-        m_platform.reset(new PlatformSim::CPlatformSim(options));
         std::string error;
-        ASSERT_TRUE(m_platform->Start(&error)) << error;
+        ASSERT_TRUE(m_platform.Start(&error)) << error;
 
         ASSERT_TRUE(m_im.Register(nullptr, false));
         m_loop = g_main_loop_new(nullptr, FALSE);
@@ -98,14 +89,9 @@ protected:
             m_session.reset();
         }
         m_im.Shutdown();
-        if (m_platform)
-            m_platform->Stop();
+        m_platform.Stop();
         if (m_loop != nullptr)
             g_main_loop_unref(m_loop);
-        if (!m_directory.empty()) {
-            unlink((m_directory + "/platform.db").c_str());
-            rmdir(m_directory.c_str());
-        }
     }
 
     VexlaLib::CVexlaLib& Library() { return *m_session->GetLibrary(); }
@@ -153,8 +139,7 @@ protected:
 
     TestSupport::CPrivateBus m_bus;
     TestSupport::CBusEnvironment m_environment;
-    std::string m_directory;
-    std::unique_ptr<PlatformSim::CPlatformSim> m_platform;
+    TestSupport::CTempPlatformSim m_platform;
     CTeskService m_im;
     GMainLoop* m_loop = nullptr;
     VexlaLib::CLocalStorage m_storage;

@@ -1,0 +1,342 @@
+#include "Tesk/App/Meridex/CallHandler.h"
+
+#include "Model/CallSetup.h"
+#include "Model/Contact.h"
+#include "Model/ContactList.h"
+#include "Public/VexlaLib.h"
+#include "Tesk/App/Meridex/CallErrors.h"
+#include "Tesk/App/Meridex/AvailabilityMapping.h"
+#include "Tesk/App/Meridex/GatewayRecord.h"
+#include "Tesk/App/Meridex/IMDatabaseKinds.h"
+#include "Tesk/App/Meridex/TeskCallService.h"
+#include "Tesk/App/VexlaSession.h"
+#include "Tesk/Core/BusMessage.h"
+#include "Tesk/Core/BusReply.h"
+#include "Tesk/Core/DbRequest.h"
+#include "Tesk/Core/JSONArray.h"
+#include "Tesk/Core/JSONObject.h"
+#include "Utils/LogStream.h"
+
+namespace {
+
+const char kGatewaySubscription[] = "incomingGatewayQuery";
+
+CJSONObject Success()
+{
+    CJSONObject reply;
+    reply.SetBool("returnValue", true);
+    return reply;
+}
+
+CJSONObject Failure(int code, const std::wstring& text)
+{
+    CJSONObject reply;
+    reply.SetBool("returnValue", false);
+    reply.SetInt("errorCode", code);
+    reply.SetString("errorText", text);
+    return reply;
+}
+
+CJSONObject BalanceFailure(const wchar_t* code, const wchar_t* text)
+{
+    CJSONObject reply;
+    reply.SetString("errorCode", code);
+    reply.SetString("errorText", text);
+    reply.SetBool("returnValue", false);
+    return reply;
+}
+
+}  // namespace
+
+CCallHandler::CCallHandler(CVexlaSession* session, CTeskCallService* service)
+    : m_pSession(session), m_pService(service)
+{
+    Library().AddListener(this);
+    m_pService->SetCallHandler(this);
+}
+
+CCallHandler::~CCallHandler()
+{
+    Library().RemoveListener(this);
+    if (!m_pService->PublicConnection())
+        return;  // the service never reached the bus
+    const CPlatformRequest del = CDbRequest::DelMatching(DB_TEMPORARY, CDbQuery(KIND_GATEWAY));
+    m_pService->ExecuteClientCallOneReply(del.uri, del.Payload(), nullptr);
+}
+
+VexlaLib::CVexlaLib& CCallHandler::Library() const
+{
+    return *m_pSession->GetLibrary();
+}
+
+void CCallHandler::QuitMainLoop()
+{
+    if (m_pService->MainLoop() != nullptr)
+        g_main_loop_quit(m_pService->MainLoop());
+}
+
+// Placing a call.
+
+void CCallHandler::CallUsingGateway(const TBusMessageSPtr& message, const std::wstring& to, const bool& isPhone)
+{
+    if (m_pendingCall) {
+        m_pService->SendErrorResponse(message, CCallErrors::CALL_SETUP_IN_PROGRESS,
+                                      CCallErrors::CallErrorText(CCallErrors::CALL_SETUP_IN_PROGRESS));
+        return;
+    }
+    if (m_pSession->IsOnPhoneCall()) {
+        m_pService->SendErrorResponse(message, CCallErrors::CALL_SETUP_IN_PROGRESS,
+                                      CCallErrors::CallErrorText(CCallErrors::CALL_SETUP_IN_PROGRESS));
+        if (!Library().IsLoggedIn())
+            QuitMainLoop();
+        return;
+    }
+    m_pendingCall = message;
+    m_callTarget = to;
+    m_isPhone = isPhone;
+    m_callRequested = false;
+
+    const CPlatformRequest find = CDbRequest::Find(DB_PERSISTENT, CDbQuery(KIND_IMLOGINSTATE));
+    std::weak_ptr<int> alive = m_lifeToken;
+    const int callToken = message->Token();
+    m_pService->ExecuteClientCallOneReply(find.uri, find.Payload(), [this, alive, callToken](const CBusReply& reply) {
+        if (!alive.expired())
+            OnLoginStateFetched(reply, callToken);
+    });
+}
+
+void CCallHandler::OnLoginStateFetched(const CBusReply& reply, int callToken)
+{
+    // The call may have been answered meanwhile (a login failure, the buddy list arriving first).
+    if (!m_pendingCall || m_pendingCall->Token() != callToken || m_callRequested)
+        return;
+    const CJSONObject payload(reply.Payload().c_str());
+    CJSONArray results;
+    CJSONObject record;
+    if (!payload.GetArray("results", &results) || !results.GetObject(0, &record)) {
+        FailCall(CCallErrors::NO_LOGIN_STATE);
+        QuitMainLoop();
+        return;
+    }
+    int availability = NYLO_OFFLINE;
+    std::wstring state;
+    record.GetInt("availability", &availability);
+    record.GetString("state", &state);
+    const bool wantsOnline = availability == NYLO_ONLINE || availability == NYLO_AWAY;
+
+    if (wantsOnline && state == L"online") {
+        MakeCall();
+    } else if (availability == NYLO_OFFLINE && state == L"offline") {
+        // The messaging transport signs in on this change; the call follows the buddy list.
+        std::wstring id;
+        record.GetString("_id", &id);
+        CJSONObject online;
+        online.SetString("_id", id);
+        online.SetInt("availability", NYLO_ONLINE);
+        CJSONArray objects;
+        objects.AddObject(online);
+        const CPlatformRequest merge = CDbRequest::Merge(DB_PERSISTENT, objects);
+        m_pService->ExecuteClientCallOneReply(merge.uri, merge.Payload(), nullptr);
+        VexlaLib::LogInfo() << "-- should be coming online with a watch" << std::endl;
+    } else if (wantsOnline) {
+        // A sign-in is under way; it ends in the buddy list or a login failure.
+        if (!m_pSession->IsConnectionAvailabile()) {
+            FailCall(CCallErrors::NO_CONNECTION);
+            QuitMainLoop();
+        }
+    } else {
+        FailCall(CCallErrors::UNKNOWN_LOGIN_STATE);
+    }
+}
+
+void CCallHandler::MakeCall()
+{
+    VexlaLib::CVexlaLib& library = Library();
+    const VexlaLib::CCallSetup* setup = library.GetModel().GetCallSetup();
+    if (setup == nullptr || !setup->IsCallEnabled()) {
+        FailCall(CCallErrors::NO_CALL_SETUP);
+        return;
+    }
+    m_callRequested = true;
+    bool requested = false;
+    if (const VexlaLib::CContact* contact = library.FindContact(m_callTarget)) {
+        VexlaLib::LogInfo() << "--- making Vexla-to-Vexla call to " << m_callTarget << " (in buddylist)" << std::endl;
+        requested = library.RequestContactCall(contact->GetHandle());
+    } else if (!m_isPhone) {
+        VexlaLib::LogInfo() << "--- making Vexla-to-Vexla call to " << m_callTarget << " (outside buddylist)"
+                            << std::endl;
+        requested = library.RequestVexlaCall(m_callTarget);
+    } else {
+        VexlaLib::LogInfo() << "--- making VexlaOut call to " << m_callTarget << std::endl;
+        requested = library.RequestVexlaOutCall(m_callTarget);
+    }
+    // The library refuses only while signed out; the answer may also have come already.
+    if (!requested)
+        FailCall(CCallErrors::NO_CALL_SETUP);
+}
+
+void CCallHandler::AnswerCall(const CJSONObject& reply)
+{
+    if (!m_pendingCall)
+        return;
+    const TBusMessageSPtr message = std::move(m_pendingCall);
+    m_pendingCall.reset();
+    m_callRequested = false;
+    m_pService->SendReply(message, &reply);
+}
+
+void CCallHandler::FailCall(int code, const std::wstring& text)
+{
+    AnswerCall(Failure(code, text));
+}
+
+void CCallHandler::FailCall(int code)
+{
+    FailCall(code, CCallErrors::CallErrorText(code));
+}
+
+void CCallHandler::OnContactListUpdated()
+{
+    if (!m_pendingCall || m_callRequested)
+        return;
+    const VexlaLib::CContactList* list = Library().GetModel().GetContactList();
+    if (list != nullptr && list->IsComplete())
+        MakeCall();
+}
+
+void CCallHandler::OnUseDialOutNumber(const std::wstring& number)
+{
+    if (!m_pendingCall) {
+        VexlaLib::LogWarning() << "Unhandled OnUseDialOutNumber for " << number << std::endl;
+        return;
+    }
+    CJSONObject reply = Success();
+    reply.SetString("gatewayNumber", number);
+    AnswerCall(reply);
+}
+
+void CCallHandler::OnDialOutFailed(eDialoutError error)
+{
+    FailCall(error, CCallErrors::DialOutErrorText(error));
+}
+
+void CCallHandler::OnLoginFailed(VexlaLib::eLoginError /*error*/)
+{
+    if (!m_pendingCall)
+        return;
+    FailCall(CCallErrors::LOGIN_FAILED);
+    QuitMainLoop();
+}
+
+void CCallHandler::OnLogout(VexlaLib::eLogoutReason /*reason*/)
+{
+    // The library forgets its outstanding number request and balance request with the session.
+    FailBalance();
+    if (m_pSession->IsReconnecting())
+        m_callRequested = false;  // asked again once the buddy list is back
+    else
+        FailCall(DIALOUT_NO_METHOD, CCallErrors::DialOutErrorText(DIALOUT_NO_METHOD));
+}
+
+// Incoming calls.
+
+void CCallHandler::OnCallingContact(int /*localTime*/, const std::wstring& /*callTarget*/,
+                                    const std::wstring& vexlaName, const std::wstring& /*displayName*/)
+{
+    m_callingContact = vexlaName;
+}
+
+void CCallHandler::IncomingContactTranslate(const TBusMessageSPtr& message, const std::wstring& /*clid*/)
+{
+    CJSONObject reply = Success();
+    reply.SetString("address", m_callingContact);
+    m_pService->SendReply(message, &reply);
+}
+
+void CCallHandler::OnGatewayNumberUpdated(const std::wstring& number, const std::wstring& /*name*/)
+{
+    CJSONArray gateways;
+    gateways.AddString(number);
+    CJSONObject reply = Success();
+    reply.SetArray("gateways", gateways);
+    m_pService->SubscriptionReply(kGatewaySubscription, &reply);
+
+    // One gateway record: the earlier one goes first.
+    const CPlatformRequest del = CDbRequest::DelMatching(DB_TEMPORARY, CDbQuery(KIND_GATEWAY));
+    m_pService->ExecuteClientCallOneReply(del.uri, del.Payload(), nullptr);
+    CJSONArray objects;
+    objects.AddObject(CGatewayRecord::Build(number));
+    const CPlatformRequest put = CDbRequest::Put(DB_TEMPORARY, objects);
+    m_pService->ExecuteClientCallOneReply(put.uri, put.Payload(), nullptr);
+}
+
+void CCallHandler::IncomingGatewayQueryStart(const TBusMessageSPtr& message, const std::wstring& /*accountId*/)
+{
+    m_pService->SendSuccessResponse(message);
+    const VexlaLib::CCallSetup* setup = Library().GetModel().GetCallSetup();
+    if (setup != nullptr && setup->IsCallEnabled())
+        OnGatewayNumberUpdated(setup->GetGatewayNumber(), setup->GetGatewayName());
+}
+
+void CCallHandler::IncomingGatewayQueryStop(const TBusMessageSPtr& message, const std::wstring& /*accountId*/)
+{
+    m_pService->SendSuccessResponse(message);
+}
+
+// Balance.
+
+void CCallHandler::BalanceQuery(const TBusMessageSPtr& message)
+{
+    if (!Library().IsLoggedIn()) {
+        const CJSONObject reply = BalanceFailure(L"ERROR_NOT_LOGGED_IN", L"not logged in");
+        m_pService->SendReply(message, &reply);
+        QuitMainLoop();
+        return;
+    }
+    m_pendingBalance.push_back(message);
+    // A query held already waits for the one request running.
+    if (m_pendingBalance.size() == 1 && !Library().RequestCreditBalance())
+        FailBalance();
+}
+
+void CCallHandler::AnswerBalance(const CJSONObject& reply)
+{
+    std::vector<TBusMessageSPtr> held;
+    held.swap(m_pendingBalance);
+    for (const TBusMessageSPtr& message : held)
+        m_pService->SendReply(message, &reply);
+}
+
+void CCallHandler::FailBalance()
+{
+    AnswerBalance(BalanceFailure(L"ERROR_BALANCE_FAILED", L"unable to retrieve balance"));
+}
+
+void CCallHandler::OnGetBalanceSuccess(const std::wstring& currency, int amount)
+{
+    CJSONObject reply = Success();
+    reply.SetReal("balance", amount / 100.0);
+    reply.SetString("currency", currency);
+    AnswerBalance(reply);
+}
+
+void CCallHandler::OnGetBalanceFailed(bool /*timedOut*/)
+{
+    FailBalance();
+}
+
+void CCallHandler::OnNewSession(bool /*resumed*/)
+{
+    // A query held across the change of session would never be answered otherwise.
+    FailBalance();
+}
+
+void CCallHandler::BalanceQueryStart(const TBusMessageSPtr& message, const std::wstring& /*accountId*/)
+{
+    m_pService->SendSuccessResponse(message);
+}
+
+void CCallHandler::BalanceQueryStop(const TBusMessageSPtr& message, const std::wstring& /*accountId*/)
+{
+    m_pService->SendSuccessResponse(message);
+}

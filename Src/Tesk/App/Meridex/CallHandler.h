@@ -1,0 +1,81 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Public/IVexlaLibListener.h"
+#include "Tesk/App/Meridex/ICallHandler.h"
+
+namespace VexlaLib {
+class CVexlaLib;
+}
+class CBusReply;
+class CJSONObject;
+class CTeskCallService;
+class CVexlaSession;
+
+// The phone side of Vexla calls (not the library's VexlaLib::CCallHandler, which it drives through
+// the facade). A call request is held until the library hands out the number to dial or fails; when
+// the account is not signed in, the request first brings it online through its login-state record,
+// and when it cannot be served while signed out it is answered and the daemon ends. Balance queries
+// are held until the library's one answer, which all of them get. Main-loop thread only.
+class CCallHandler : public ICallHandler, public VexlaLib::IVexlaLibListener {
+public:
+    // Registers with the session's library and with the service.
+    CCallHandler(CVexlaSession* session, CTeskCallService* service);
+    // Deletes the gateway records; requests still held are released (the bus fails them).
+    ~CCallHandler() override;
+
+    CCallHandler(const CCallHandler&) = delete;
+    CCallHandler& operator=(const CCallHandler&) = delete;
+
+    // ICallHandler.
+    void CallUsingGateway(const TBusMessageSPtr& message, const std::wstring& to, const bool& isPhone) override;
+    void IncomingContactTranslate(const TBusMessageSPtr& message, const std::wstring& clid) override;
+    void IncomingGatewayQueryStart(const TBusMessageSPtr& message, const std::wstring& accountId) override;
+    void IncomingGatewayQueryStop(const TBusMessageSPtr& message, const std::wstring& accountId) override;
+    void BalanceQuery(const TBusMessageSPtr& message) override;
+    void BalanceQueryStart(const TBusMessageSPtr& message, const std::wstring& accountId) override;
+    void BalanceQueryStop(const TBusMessageSPtr& message, const std::wstring& accountId) override;
+
+    // IVexlaLibListener.
+    void OnNewSession(bool resumed) override;
+    void OnLoginFailed(VexlaLib::eLoginError error) override;
+    void OnLogout(VexlaLib::eLogoutReason reason) override;
+    void OnGetBalanceSuccess(const std::wstring& currency, int amount) override;
+    void OnGetBalanceFailed(bool timedOut) override;
+    void OnContactListUpdated() override;
+    void OnGatewayNumberUpdated(const std::wstring& number, const std::wstring& name) override;
+    void OnCallingContact(int localTime, const std::wstring& callTarget, const std::wstring& vexlaName,
+                          const std::wstring& displayName) override;
+    void OnUseDialOutNumber(const std::wstring& number) override;
+    void OnDialOutFailed(eDialoutError error) override;
+
+private:
+    VexlaLib::CVexlaLib& Library() const;
+    void OnLoginStateFetched(const CBusReply& reply, int callToken);
+    // Asks the library for the number of the held call, once per call.
+    void MakeCall();
+    // Answers the held call and forgets it; nothing when none is held.
+    void AnswerCall(const CJSONObject& reply);
+    void FailCall(int code, const std::wstring& text);
+    void FailCall(int code);
+    // Answers every held balance query and forgets them.
+    void AnswerBalance(const CJSONObject& reply);
+    void FailBalance();
+    // Ends the daemon: the request cannot be served while signed out.
+    void QuitMainLoop();
+
+    CVexlaSession* m_pSession;
+    CTeskCallService* m_pService;
+    TBusMessageSPtr m_pendingCall;
+    std::vector<TBusMessageSPtr> m_pendingBalance;
+    std::wstring m_callingContact;
+    std::wstring m_callTarget;
+    bool m_isPhone = false;
+    // The library was asked for the number of the held call.
+    bool m_callRequested = false;
+    // Expires with the handler: bus replies that arrive later are dropped.
+    std::shared_ptr<int> m_lifeToken = std::make_shared<int>(0);
+};
