@@ -26,8 +26,8 @@ GROUP_CHAT = "com.nylo.imgroupchat.vexla:1"
 class Phone:
     """The simulators on a private bus with vexlad activatable on it, and one event queue over both."""
 
-    def __init__(self, workdir):
-        self.server = ServerSim(workdir, scenario={"accounts": [{"name": "alice", "password": "secret"}]})
+    def __init__(self, workdir, scenario=None):
+        self.server = ServerSim(workdir, scenario=scenario or {"accounts": [{"name": "alice", "password": "secret"}]})
         settings = os.path.join(workdir, "settings")
         with open(settings, "w") as file:
             file.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
