@@ -200,6 +200,15 @@ def tesk_send(buses, *args, timeout=DEFAULT_TIMEOUT):
                           env={**os.environ, **buses.env})
 
 
+def owner_pid(address, name):
+    """The process id of the connection owning `name` on the bus at `address`, or None when nobody does."""
+    out = subprocess.run(["gdbus", "call", "--address", address, "--dest", "org.freedesktop.DBus", "--object-path",
+                          "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.GetConnectionUnixProcessID", name],
+                         capture_output=True, text=True, timeout=DEFAULT_TIMEOUT).stdout
+    found = re.search(r"uint32 (\d+)", out)
+    return int(found.group(1)) if found else None
+
+
 def reply_lines(run):
     """The JSON replies tesk-send printed, parsed."""
     return [json.loads(line) for line in run.stdout.splitlines()]

@@ -8,6 +8,7 @@ from test_im_login import DB, Phone, count_lines
 
 MESSAGE = "com.nylo.immessage.vexla:1"
 COMMAND = "com.nylo.imcommand.vexla:1"
+GROUP_CHAT = "com.nylo.imgroupchat.vexla:1"
 
 
 @pytest.fixture
@@ -51,3 +52,54 @@ def test_commands_reach_the_server_and_are_deleted_in_one_request(phone):
     assert deleted == {"sendBuddyInvite", "unknownThing"}
     phone.expect_activity("Vexla imcommand", "created")
     assert count_lines(phone.daemon, "nylo://com.nylo.db/del") == 1
+
+
+def test_an_outbox_message_to_a_chat_that_cannot_be_opened_is_marked_error(phone):
+    phone.sign_in()
+    phone.call(DB + "put", {"objects": [{"_kind": MESSAGE, "folder": "outbox", "status": "pending",
+                                         "messageText": "anyone?", "to": [{"addr": ""}]}]})
+    phone.expect_write("merge", MESSAGE, status="error")
+    phone.expect_activity("Vexla immessage", "created")
+
+
+def test_a_group_chat_gets_a_record_its_messages_a_leave_and_a_topic(phone):
+    phone.sign_in()
+    chat = phone.server.command("chat_message", to="alice", text="hi", **{"from": "bob"})["chat"]
+    phone.expect_write("put", MESSAGE, messageText="hi")
+    phone.server.command("chat_member", chat=chat, add="carol", **{"from": "bob"})
+    phone.expect(source="server", type="sent", chunk="CHUNK_CHATINFO", packet={"KEY_MEMBERS": "bob alice carol"})
+
+    # The first message of the chat with three members creates its group chat record.
+    phone.server.command("chat_message", chat=chat, text="hello group", **{"from": "carol"})
+    record = phone.expect_write("put", GROUP_CHAT)
+    assert sorted(m["value"] for m in record["members"]) == ["bob", "carol"]
+    group = record["groupName"]
+    message = phone.expect_write("put", MESSAGE, messageText="hello group")
+    assert message["groupChatName"] == group
+    assert message["from"] == {"addr": "carol"}
+
+    phone.server.command("chat_member", chat=chat, remove="carol", **{"from": "carol"})
+    left = phone.expect_write("put", MESSAGE, messageText="carol left the chat.")
+    assert (left["folder"], left["imType"], left["to"]) == ("system", "system", [{"addr": group}])
+
+    phone.server.command("chat_topic", chat=chat, topic="Trip", **{"from": "bob"})
+    phone.expect_write("merge", GROUP_CHAT, displayName="Trip")
+    phone.expect_write("put", MESSAGE, messageText='bob set the topic to "Trip".')
+
+
+def test_an_authorisation_request_becomes_one_buddy_invite_for_the_application(phone):
+    phone.sign_in()
+    phone.server.command("auth_request", account="alice", message="let me in", **{"from": "zed"})
+    phone.expect_activity("Vexla auth power request", "created")
+    invite = phone.expect_write("put", COMMAND, command="receivedBuddyInvite")
+    assert (invite["fromUsername"], invite["targetUsername"], invite["handler"]) == ("zed", "alice", "application")
+    assert invite["params"]["message"] == "let me in"
+    phone.expect_activity("Vexla auth power request", "completed")
+
+
+def test_a_voicemail_becomes_one_message_with_its_link(phone):
+    phone.sign_in()
+    phone.server.command("voicemail", account="alice", subject="call me", duration=12, **{"from": "bob"})
+    message = phone.expect_write("put", MESSAGE)
+    assert 'href="vexlavm://' in message["messageText"]
+    assert message["from"] == {"addr": "bob"}

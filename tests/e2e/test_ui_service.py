@@ -1,0 +1,137 @@
+"""com.vexla.ui end to end: the Vexla screens call it with tesk-send on the public and the private bus,
+vexlad is started by D-Bus activation, platform-sim plays the phone and vexla-server-sim the network."""
+
+import json
+import os
+import signal
+
+import pytest
+
+import harness
+from eventqueue import EventQueue
+from serversim import ServerSim
+
+SIM = "nylo://com.nylo.sim/"
+UI = "nylo://com.vexla.ui/"
+DB = "nylo://com.nylo.db/"
+LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
+
+
+class Phone:
+    """Two buses with vexlad activatable on both, the two simulators and one event queue over them."""
+
+    def __init__(self, workdir):
+        self.server = ServerSim(workdir, scenario={
+            "accounts": [{"name": "alice", "password": "secret"}],
+            "users": [{"name": "bob", "fullName": "Bob Builder", "country": "NL"}],
+            "buddies": {"alice": [{"name": "bob"}]},
+            "balances": {"alice": {"currency": "EUR", "amount": 1234}},
+            "calls": {"answer": {"voicemail_number": "+15550111"},
+                      "voicemails": {"alice": [{"index": 1, "from": "bob", "subject": "hi",
+                                                "timestamp": 1700000000, "duration": 12}]}}})
+        settings = os.path.join(workdir, "settings")
+        with open(settings, "w") as file:
+            file.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
+        self.buses = harness.Buses(two=True, vexlad_args=f"--data-dir {workdir}/data --settings {settings} --stderr "
+                                                         "--log-level 7")
+        self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",
+                                         os.path.join(workdir, "platform.db"), "--retry-interval", "100"],
+                                        env=self.buses.env, name="platform-sim")
+        self.platform.wait_for_line("platform-sim: ready")
+        self.events = EventQueue()
+        self.events.follow_platform(self.buses)
+        self.events.follow_server(self.server)
+
+    def send(self, uri, payload, *options, public=True):
+        return harness.tesk_send(self.buses, *(["--public"] if public else []), *options, uri, json.dumps(payload))
+
+    def call(self, uri, payload, status=0, public=True):
+        run = self.send(uri, payload, public=public)
+        assert run.returncode == status, run.stdout + run.stderr
+        return harness.reply_lines(run)[0]
+
+    def ui(self, method, payload=None, status=0, public=True):
+        return self.call(UI + method, payload or {}, status=status, public=public)
+
+    def expect(self, **pattern):
+        return self.events.expect(**pattern)
+
+    def expect_received(self, chunk, **packet):
+        return self.expect(source="server", type="received", chunk=chunk, packet=packet)["packet"]
+
+    def expect_ended(self):
+        """Every test starts vexlad with a call on the public bus, whose daemon then carries its output."""
+        self.buses.daemon("public").wait_for_line("Vexla service ended.")
+
+    def stop(self):
+        """Ends a vexlad that still runs (its output would keep the bus daemons' streams open), then the rest."""
+        pid = harness.owner_pid(self.buses.private_address, "com.vexla.ui")
+        if pid is not None:
+            os.kill(pid, signal.SIGQUIT)
+            self.expect_ended()
+        for stop in (self.events.close, self.platform.stop, self.buses.stop, self.server.stop):
+            stop()
+
+
+@pytest.fixture
+def phone(tmp_path):
+    screens = Phone(str(tmp_path))
+    yield screens
+    screens.stop()
+
+
+def test_checked_credentials_answer_the_password_and_sign_out_again(phone):
+    reply = phone.ui("checkCredentials", {"username": "alice", "password": "secret"})
+    assert reply == {"returnValue": True, "credentials": {"common": {"password": "secret"}}}
+    phone.expect_received("CHUNK_LOGIN", KEY_VEXLANAME="alice")
+    phone.expect_received("CHUNK_LOGOUT")
+
+
+def test_a_wrong_password_is_refused_and_the_daemon_ends(phone):
+    reply = phone.ui("checkCredentials", {"username": "alice", "password": "wrong"}, status=1)
+    assert reply["errorCode"] == "LOGIN_FAILED_INCORRECT_PASSWORD", reply
+    assert reply["errorText"] == "incorrect password"
+    phone.expect_ended()
+
+
+def test_updated_credentials_bring_the_messaging_transport_online(phone):
+    account = phone.call(SIM + "addAccount", {"username": "alice", "password": "secret", "enable": False})
+    reply = phone.ui("updateCredentials", {"username": "alice", "password": "secret",
+                                           "accountId": account["accountId"]})
+    assert reply["credentials"]["common"]["password"] == "secret"
+    phone.expect(source="platform", event="write", operation="put", kind=LOGIN_STATE,
+                 record={"state": "logging-on", "username": "alice"})
+    phone.expect(source="platform", event="write", operation="merge", kind=LOGIN_STATE, record={"state": "online"})
+
+    # Signed in now: a second update is refused, on the private bus as on the public one.
+    reply = phone.ui("updateCredentials", {"username": "alice", "password": "secret"}, status=1, public=False)
+    assert reply == {"returnValue": False, "errorCode": "CONNECTION_FAILED"}
+
+
+def test_screens_search_read_privacy_and_balance_while_signed_in(phone):
+    account = phone.call(SIM + "addAccount", {"username": "alice", "password": "secret", "enable": False})
+    phone.ui("updateCredentials", {"username": "alice", "password": "secret", "accountId": account["accountId"]})
+    phone.expect(source="platform", event="write", operation="merge", kind=LOGIN_STATE, record={"state": "online"})
+
+    reply = phone.ui("searchContacts", {"searchString": "bob"}, status=1)
+    assert reply["errorCode"] == "VexlaFunctionNotSupported"
+    run = phone.send(UI + "searchContacts", {"searchString": "bob", "subscribe": True}, "-n", "2")
+    assert run.returncode == 0, run.stdout + run.stderr
+    first, results = harness.reply_lines(run)
+    assert first == {"returnValue": True}
+    assert results["searchFinished"] is True
+    assert {"fullName": "Bob Builder", "vexlaName": "bob", "country": "NL"} in results["resultList"], results
+
+    reply = phone.ui("balanceQuery")
+    assert reply == {"balance": 12.34, "currency": "EUR", "returnValue": True}
+
+    reply = phone.ui("getPrivacyPolicies", public=False)
+    assert reply["returnValue"] is True and reply["errorCode"] == 0, reply
+    assert {reply["chat"], reply["call"], reply["pstn"]} <= {"everyone", "buddies-only"}
+
+
+def test_signed_out_the_session_methods_refuse(phone):
+    for method in ("searchContacts", "getPrivacyPolicies", "listenToVoicemail"):
+        reply = phone.ui(method, {"subscribe": True, "searchString": "x", "handle": 1}, status=1)
+        assert reply == {"returnValue": False, "errorCode": "VexlaSessionNotValid",
+                         "errorText": "Session is not ready for use."}, (method, reply)
