@@ -42,6 +42,11 @@ def next_reply(process):
     return json.loads(process.wait_for_line("{"))
 
 
+def refused_call(phone, to, is_phone):
+    """The failure answer of a call request."""
+    return phone.call(CALL + "callUsingGateway", {"to": to, "isPhone": is_phone}, status=1)
+
+
 def signed_in_with_list(phone):
     phone.sign_in()
     phone.daemon.wait_for_line("VexlaLib Callback: OnContactListUpdated")
@@ -64,14 +69,17 @@ def test_requests_that_need_the_account_end_a_signed_out_daemon(phone):
     assert reply == {"errorCode": "ERROR_NOT_LOGGED_IN", "errorText": "not logged in", "returnValue": False}
     phone.expect_ended()
 
-    reply = phone.call(CALL + "callUsingGateway", {"to": "bob", "isPhone": False}, status=1)
+    reply = refused_call(phone, "bob", False)
     assert reply == {"returnValue": False, "errorCode": 1002, "errorText": "unknown imloginstate - CallUsingGateway"}
     phone.expect_ended()
 
     phone.call(DB + "put", {"objects": [{"_kind": LOGIN_STATE, "username": "alice", "accountId": "acc1",
                                          "availability": 0, "state": "logging-on"}]})
     phone.call(SIM + "setConnection", {"state": "disconnected"})
-    reply = phone.call(CALL + "callUsingGateway", {"to": "bob", "isPhone": False}, status=1)
+    # The daemon has heard the connection status (it asks for the network status next).
+    phone.call(CALL + "callCapabilitiesQuery", {})
+    phone.daemon.wait_for_line("nylo://com.nylo.telephony/networkStatusQuery")
+    reply = refused_call(phone, "bob", False)
     assert reply == {"returnValue": False, "errorCode": 1005, "errorText": ""}
     phone.expect_ended()
 
@@ -90,23 +98,23 @@ def test_calls_while_signed_in_get_their_number_or_their_dial_out_error(phone):
     phone.server.command("call_answer", number="+15550101", delay_ms=1000)
     first = call_in_background(phone, "callUsingGateway", {"to": "carol", "isPhone": False})
     phone.expect_received("CHUNK_PLACECALL", KEY_CALLTARGET="carol")
-    assert phone.call(CALL + "callUsingGateway", {"to": "bob", "isPhone": False}, status=1) == {
+    assert refused_call(phone, "bob", False) == {
         "returnValue": False, "errorCode": 1000,
         "errorText": "Call setup in progress, can only handle one call setup at a time"}
     assert next_reply(first) == {"gatewayNumber": "+15550101", "returnValue": True}
     assert first.wait_exit() == 0
 
-    assert phone.call(CALL + "callUsingGateway", {"to": "abc", "isPhone": True}, status=1) == {
+    assert refused_call(phone, "abc", True) == {
         "returnValue": False, "errorCode": 4, "errorText": "Invalid vexla-out PSTN number"}
     phone.server.command("call_setup", account="alice", setup={"KEY_CALLMETHODS": [1]})
     phone.daemon.wait_for_line("Received allowed call methods: 1")
-    assert phone.call(CALL + "callUsingGateway", {"to": "+3170123456", "isPhone": True}, status=1) == {
+    assert refused_call(phone, "+3170123456", True) == {
         "returnValue": False, "errorCode": 2, "errorText": "Vexla-out call is not allowed"}
-    assert phone.call(CALL + "callUsingGateway", {"to": "dave", "isPhone": False}, status=1) == {
+    assert refused_call(phone, "dave", False) == {
         "returnValue": False, "errorCode": 0, "errorText": "Unknown reason for failure"}
     phone.server.command("call_setup", account="alice", setup={"KEY_CALLMETHODS": [7]})
     phone.daemon.wait_for_line("Received allowed call methods: 7")
-    assert phone.call(CALL + "callUsingGateway", {"to": "bob", "isPhone": False}, status=1) == {
+    assert refused_call(phone, "bob", False) == {
         "returnValue": False, "errorCode": 1004, "errorText": "pCallSetup error - CallUsingGateway"}
 
 
@@ -152,6 +160,6 @@ def test_a_login_failure_while_a_call_waits_fails_it_and_ends_the_daemon(phone):
     phone.expect_state("offline")
     phone.expect_ended()
 
-    reply = phone.call(CALL + "callUsingGateway", {"to": "carol", "isPhone": False}, status=1)
+    reply = refused_call(phone, "carol", False)
     assert reply == {"returnValue": False, "errorCode": 1003, "errorText": "login failed - CallUsingGateway"}
     phone.expect_ended()
