@@ -228,3 +228,27 @@ def two_buses():
     buses = Buses(two=True)
     yield buses
     buses.stop()
+
+
+def owner_pid(address, name):
+    """The process id of the connection that owns name on the bus at address, or None when nobody does."""
+    run = subprocess.run(["gdbus", "call", "--address", address, "--dest", "org.freedesktop.DBus", "--object-path",
+                          "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.GetConnectionUnixProcessID", name],
+                         capture_output=True, text=True, timeout=DEFAULT_TIMEOUT)
+    found = re.search(r"uint32 (\d+)", run.stdout)
+    return int(found.group(1)) if found else None
+
+
+def wait_gone(pid, timeout=DEFAULT_TIMEOUT):
+    """Waits until the process has ended (it is no child of ours: a bus started it); false on the deadline."""
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            with open(f"/proc/{pid}/stat") as stat:
+                if stat.read().rsplit(")", 1)[-1].split()[0] == "Z":
+                    return True
+        except FileNotFoundError:
+            return True
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)

@@ -27,6 +27,7 @@ class Phone:
     """The simulators on a private bus with vexlad activatable on it, and one event queue over both."""
 
     def __init__(self, workdir, scenario=None):
+        self.workdir = workdir
         self.server = ServerSim(workdir, scenario=scenario or {"accounts": [{"name": "alice", "password": "secret"}]})
         settings = os.path.join(workdir, "settings")
         with open(settings, "w") as file:

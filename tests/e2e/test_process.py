@@ -36,13 +36,14 @@ def test_start_logs_creates_directories_and_sigquit_ends_orderly(tmp_path, priva
         assert lines[index - 1].startswith("Time: "), daemon.output()
 
 
-def test_uncreatable_data_directory_is_logged_and_start_up_goes_on(tmp_path, private_bus):
+def test_uncreatable_data_directory_is_logged_and_start_up_stops_without_the_avatar_cache(tmp_path, private_bus):
     blocker = tmp_path / "file"
     blocker.write_text("in the way")
     with harness.start_vexlad(blocker / "data", env=private_bus.env) as daemon:
         daemon.wait_for_line(f'Failed creating directory {blocker}/data with error "Not a directory"')
-        harness.wait_ready(daemon)
-        assert harness.quit_vexlad(daemon) == 0
+        daemon.wait_for_line(f"Error opening {blocker}/data/avatars/cache")
+        daemon.wait_for_line("Failed to initialize avatar cache.")
+        assert daemon.wait_exit() == 255
 
 
 def test_help_version_and_unknown_option():

@@ -8,7 +8,9 @@
 #include "Tesk/App/DebugSettings.h"
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
+#include "Tesk/App/Meridex/AvatarCache.h"
 #include "Tesk/App/Meridex/CallHandler.h"
+#include "Tesk/App/Meridex/ContactSyncHandler.h"
 #include "Tesk/App/Meridex/IMHandler.h"
 #include "Tesk/App/Meridex/TeskCallService.h"
 #include "Tesk/App/Meridex/TeskIMService.h"
@@ -52,9 +54,18 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
         return false;
     }
 
+    m_avatarCache = new CAvatarCache(CUtils::ConvertCharToWide(options.GetDataDir() + "/avatars/cache"),
+                                     m_session->GetLibrary());
+    if (!m_avatarCache->Initialize()) {
+        VexlaLib::LogError() << "Failed to initialize avatar cache." << std::endl;
+        return false;
+    }
+
     m_callHandler = new CCallHandler(m_session, m_callService);
     m_displayHandler = new CDisplayEventHandler(m_session, m_displayClient);
     m_imHandler = new CIMHandler(m_session, m_imService);
+    m_contactSyncHandler = new CContactSyncHandler(m_session, m_imService, m_avatarCache);
+    m_avatarCache->AddListener(m_contactSyncHandler);
     m_displayHandler->Start();
 
     CIMHandler* imHandler = m_imHandler;
@@ -92,6 +103,8 @@ void CDaemonAssembly::ApplySettingsFile(const CDaemonOptions& options)
 
 void CDaemonAssembly::TearDown()
 {
+    if (m_avatarCache != nullptr)
+        m_avatarCache->RemoveListener(m_contactSyncHandler);
     if (m_displayHandler != nullptr)
         m_displayHandler->Stop();
     if (m_callService != nullptr)
@@ -99,8 +112,12 @@ void CDaemonAssembly::TearDown()
     if (m_imService != nullptr)
         m_imService->SetMessageHandler(nullptr);
 
+    delete m_contactSyncHandler;
+    m_contactSyncHandler = nullptr;
     delete m_imHandler;
     m_imHandler = nullptr;
+    delete m_avatarCache;
+    m_avatarCache = nullptr;
     delete m_displayHandler;
     m_displayHandler = nullptr;
     delete m_callHandler;

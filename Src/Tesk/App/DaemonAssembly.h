@@ -5,7 +5,9 @@
 namespace VexlaLib {
 class CPersistentFileStorage;
 }
+class CAvatarCache;
 class CCallHandler;
+class CContactSyncHandler;
 class CDaemonOptions;
 class CDisplayEventHandler;
 class CDisplayServiceClient;
@@ -44,6 +46,8 @@ private:
     CDisplayServiceClient* m_displayClient = nullptr;
     CCallHandler* m_callHandler = nullptr;
     CDisplayEventHandler* m_displayHandler = nullptr;
+    CAvatarCache* m_avatarCache = nullptr;
     CIMHandler* m_imHandler = nullptr;
+    CContactSyncHandler* m_contactSyncHandler = nullptr;
     CVexlaUIService* m_uiService = nullptr;
 };

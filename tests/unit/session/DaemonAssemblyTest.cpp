@@ -5,6 +5,7 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/TeskService.h"
 #include "Utils/Properties.h"
+#include "Utils/Utils.h"
 #include "support/LogCapture.h"
 #include "support/PrivateBus.h"
 
@@ -34,6 +36,8 @@ protected:
         std::string pattern = testing::TempDir() + "vexla-assembly-XXXXXX";
         ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
         m_dataDir = pattern;
+        ASSERT_EQ(mkdir((m_dataDir + "/avatars").c_str(), 0755), 0);
+        ASSERT_EQ(mkdir((m_dataDir + "/avatars/cache").c_str(), 0755), 0);
         m_loop = g_main_loop_new(nullptr, FALSE);
         CLogCapture::Get().Clear();
     }
@@ -114,6 +118,18 @@ TEST_F(DaemonAssemblyTest, TakenCallServiceNameFailsStartUpWithoutTryingTheMessa
     EXPECT_TRUE(log.Contains(L"Failed to register service: com.vexla.call"));
     EXPECT_TRUE(log.Contains(L"Failed to start services."));
     EXPECT_FALSE(log.Contains(L"com.vexla.im"));
+    assembly.TearDown();
+}
+
+TEST_F(DaemonAssemblyTest, MissingAvatarCacheDirectoryFailsStartUpWithTheServicesRegistered)
+{
+    ASSERT_EQ(rmdir((m_dataDir + "/avatars/cache").c_str()), 0);
+    CDaemonAssembly assembly;
+    EXPECT_FALSE(assembly.Assemble(m_loop, Options("")));
+    CLogCapture& log = CLogCapture::Get();
+    EXPECT_TRUE(log.Contains(L"Error opening " + VexlaLib::CUtils::ConvertCharToWide(m_dataDir) + L"/avatars/cache"));
+    EXPECT_TRUE(log.Contains(L"Failed to initialize avatar cache."));
+    EXPECT_TRUE(log.Contains(L"Started Tesk service, serviceName=com.vexla.im, usePublicBus=0"));
     assembly.TearDown();
 }
 

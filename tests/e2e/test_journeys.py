@@ -1,0 +1,70 @@
+"""Journeys through the whole system: the demo tour's steps as assertions, the daemon started by D-Bus
+activation, its private services kept off the public bus, and an orderly end in the middle of a session.
+Each test runs on its own buses and ports."""
+
+import os
+import signal
+
+import pytest
+
+import harness
+import tour
+
+
+@pytest.fixture
+def system(tmp_path):
+    running = tour.DemoSystem(str(tmp_path))
+    yield running
+    running.stop()
+
+
+def test_every_step_of_the_tour_is_observed(system):
+    for name, step in tour.STEPS + [tour.ENDING]:
+        assert step(system), name
+    # The daemon wrote its store as it ended.
+    assert os.path.getsize(os.path.join(system.data_dir, "vexla.dat")) > 0
+
+
+def test_private_services_are_neither_reachable_nor_activatable_from_the_public_bus(tmp_path):
+    buses = harness.Buses(vexlad_args=f"--data-dir {tmp_path}/data --stderr --log-level 6")
+    try:
+        for name in ("com.vexla.im", "com.vexla.call"):
+            run = harness.tesk_send(buses, "--public", f"nylo://{name}/keepAlive", "{}")
+            assert run.returncode == 2, run.stdout + run.stderr
+            [reply] = harness.reply_lines(run)
+            assert reply["returnValue"] is False and name in reply["errorText"], reply
+
+        # A call to com.vexla.im on the private bus starts vexlad, which owns both names there only.
+        harness.tesk_send(buses, "nylo://com.vexla.im/keepAlive", "{}")
+        daemon = buses.daemon("private")
+        daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
+        daemon.wait_for_line("Initialisation done, entering main loop.")
+        pid = harness.owner_pid(buses.private_address, "com.vexla.im")
+        assert pid and harness.owner_pid(buses.private_address, "com.vexla.call") == pid
+        for name in ("com.vexla.im", "com.vexla.call"):
+            assert harness.owner_pid(buses.public_address, name) is None
+            assert harness.tesk_send(buses, "--public", f"nylo://{name}/keepAlive", "{}").returncode == 2
+        assert "Activating" not in buses.daemon("public").output()
+
+        os.kill(pid, signal.SIGQUIT)
+        daemon.wait_for_line("Vexla service ended.")
+        assert harness.wait_gone(pid)
+    finally:
+        buses.stop()
+
+
+def test_sigquit_during_a_session_logs_out_writes_the_store_and_exits_0(system):
+    with harness.start_vexlad(system.data_dir, "--settings", system.settings, "--log-level", "6",
+                              env=system.env) as daemon:
+        system.daemon_log = daemon
+        # Owning its name before the account asks for it, so the bus starts no second daemon.
+        daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
+        tour.account_signs_in(system)
+        # Whatever was written during the session goes, so the file found later is the teardown's.
+        store = os.path.join(system.data_dir, "vexla.dat")
+        if os.path.exists(store):
+            os.remove(store)
+
+        assert harness.quit_vexlad(daemon) == 0
+        system.expect_received("CHUNK_LOGOUT")
+        assert os.path.getsize(store) > 0

@@ -1,0 +1,221 @@
+"""The whole system on the simulators, and the tour through it that ./demo prints and the journeys assert.
+
+DemoSystem starts a private and a public bus whose service directories start vexlad and marloservice from
+the build tree, platform-sim, vexla-server-sim with the demo scenario (sim/server/scenarios/demo.json) and
+store-sim. Each step of the tour is one function taking the system: it drives the phone, waits for what
+should follow (with a deadline) and returns one line saying what it observed; a step that does not see it
+raises AssertionError."""
+
+import json
+import os
+import signal
+
+import harness
+from eventqueue import EventQueue
+from serversim import ServerSim
+from storesim import Store, write_config
+
+SCENARIO = os.path.join(harness.SOURCE_DIR, "sim", "server", "scenarios", "demo.json")
+SIM = "nylo://com.nylo.sim/"
+DB = "nylo://com.nylo.db/"
+MARLO = "nylo://com.nylo.marlo/"
+LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
+USERNAME = "alice"
+PASSWORD = "secret"
+STORE_LOGIN = {"email": "user@example.com", "password": "secret", "deviceid": "IMEI-356938035643809"}
+STORE_ITEM = "B00DEMO001"
+PLATFORM_AWAY, PLATFORM_OFFLINE = 2, 4
+
+
+class DemoSystem:
+    """Everything running; `env` names both buses. The output (--stderr) of an activated vexlad or
+    marloservice is in the lines of the bus daemon that started it (`private_log`, `public_log`);
+    `daemon_log` is where the steps look for vexlad's lines (a test that starts vexlad itself sets it)."""
+
+    def __init__(self, workdir):
+        self.workdir = workdir
+        self.data_dir = os.path.join(workdir, "data")
+        self._running = []
+        try:
+            self._start()
+        except BaseException:
+            self.stop()
+            raise
+        self.account_id = None
+        self.login_state_id = None
+        self.device_token = None
+
+    def _start(self):
+        with open(SCENARIO) as scenario:
+            self.server = ServerSim(self.workdir, scenario=json.load(scenario))
+        self._running.append(self.server.stop)
+        self.store = Store(os.path.join(self.workdir, "store.control"))
+        self._running.append(self.store.process.stop)
+        self.settings = os.path.join(self.workdir, "settings")
+        with open(self.settings, "w") as settings:
+            settings.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
+        marlo_config = write_config(os.path.join(self.workdir, "marlo.conf"), self.store)
+        self.buses = harness.Buses(vexlad_args=f"--data-dir {self.data_dir} --settings {self.settings} --stderr "
+                                               "--log-level 6", marlo_args=f"--config {marlo_config}")
+        self._running.append(self.buses.stop)
+        self._running.append(self.quit_daemon)
+        self.daemon_log = self.private_log
+        self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",
+                                         os.path.join(self.workdir, "platform.db"), "--retry-interval", "100"],
+                                        env=self.buses.env, name="platform-sim")
+        self._running.append(self.platform.stop)
+        self.platform.wait_for_line("platform-sim: ready")
+        self.events = EventQueue()
+        self._running.append(self.events.close)
+        self.events.follow_platform(self.buses)
+        self.events.follow_server(self.server)
+
+    @property
+    def env(self):
+        return self.buses.env
+
+    @property
+    def private_log(self):
+        return self.buses.daemon("private")
+
+    @property
+    def public_log(self):
+        return self.buses.daemon("public")
+
+    def call(self, uri, payload, public=False):
+        """One call with tesk-send; returns its first reply, which must succeed."""
+        run = harness.tesk_send(self.buses, *(["--public"] if public else []), uri, json.dumps(payload))
+        replies = harness.reply_lines(run)
+        assert run.returncode == 0 and replies, f"{uri} failed: {run.stdout}{run.stderr}"
+        return replies[0]
+
+    def expect_platform(self, **pattern):
+        return self.events.expect(source="platform", **pattern)
+
+    def expect_login_state(self, state):
+        return self.expect_platform(event="write", operation="merge", kind=LOGIN_STATE, record={"state": state})
+
+    def expect_received(self, chunk, **packet):
+        return self.events.expect(source="server", type="received", chunk=chunk, packet=packet)["packet"]
+
+    def daemon_pid(self):
+        return harness.owner_pid(self.buses.private_address, "com.vexla.im")
+
+    def quit_daemon(self):
+        """Orderly end of a vexlad that still runs (SIGQUIT)."""
+        pid = self.daemon_pid()
+        if pid:
+            os.kill(pid, signal.SIGQUIT)
+            harness.wait_gone(pid)
+
+    def stop(self):
+        """Stops everything that was started, last first; the first failure (e.g. a sanitizer report) is
+        raised once all are stopped."""
+        failure = None
+        while self._running:
+            try:
+                self._running.pop()()
+            except Exception as error:  # noqa: BLE001 - every part is stopped before reporting
+                failure = failure or error
+        if failure:
+            raise failure
+
+
+# --- The steps ----------------------------------------------------------------------------------
+
+
+def account_signs_in(system):
+    """The account is added as the account framework does, its login-state record wants it online, and
+    the activity's call to com.vexla.im starts vexlad, which signs in."""
+    system.account_id = system.call(SIM + "addAccount", {"username": USERNAME, "password": PASSWORD,
+                                                         "enable": False}, public=True)["accountId"]
+    system.expect_platform(event="activity", name="Vexla loginstate", state="created")
+    put = system.call(DB + "put", {"objects": [{"_kind": LOGIN_STATE, "accountId": system.account_id,
+                                                "username": USERNAME, "serviceName": "type_vexla",
+                                                "state": "logging-on", "availability": 0, "customMessage": ""}]})
+    system.login_state_id = put["results"][0]["id"]
+    system.daemon_log.wait_for_line("Initialisation done, entering main loop.")
+    system.expect_login_state("logging-on")
+    system.expect_received("CHUNK_LOGIN", KEY_VEXLANAME=USERNAME)
+    system.expect_login_state("online")
+    return (f"account {system.account_id} ({USERNAME}) enabled; vexlad (pid {system.daemon_pid()}) started by "
+            f"D-Bus activation, signed in to the server at {system.server.address}; login state online")
+
+
+def phone_takes_voicemail_links(system):
+    """At start-up vexlad asked the application manager to hand vexlavm:// links to the phone."""
+    redirects = system.call(SIM + "listRedirects", {}, public=True)["redirects"]
+    assert {"appId": "com.nylo.app.phone", "urlPattern": "vexlavm://", "schemeForm": True} in redirects, redirects
+    return "vexlavm:// links are handed to com.nylo.app.phone"
+
+
+def availability_follows_the_phone(system):
+    """The messaging application sets the account away: the server hears of it."""
+    system.call(DB + "merge", {"objects": [{"_id": system.login_state_id, "availability": PLATFORM_AWAY}]})
+    system.expect_received("CHUNK_CHANGEONLINESTATUS", KEY_CONTACTAVAILABILITY=3)
+    return "the account set away on the phone shows away on the server"
+
+
+def display_is_followed(system):
+    """The screen goes off and on; vexlad hears both."""
+    system.call(SIM + "setDisplay", {"state": "off"}, public=True)
+    system.daemon_log.wait_for_line("screen off.")
+    system.call(SIM + "setDisplay", {"state": "on"}, public=True)
+    system.daemon_log.wait_for_line("screen on, requesting presence updates.")
+    return "screen off and on again: vexlad followed both"
+
+
+def store_links_and_buys(system):
+    """The store application links the device (marloservice started by the public bus) and buys an item."""
+    linked = system.call(MARLO + "devicetokenget", STORE_LOGIN, public=True)
+    assert linked["httpStatus"] == 200 and "<deviceToken>" in linked["xml"], linked
+    system.device_token = linked["xml"].split("<deviceToken>", 1)[1].split("</deviceToken>", 1)[0]
+    bought = system.call(MARLO + "purchase", {"msin": STORE_ITEM, "devicetoken": system.device_token,
+                                              "associatetag": "nylo-store"}, public=True)
+    assert "<orderId>" in bought["xml"], bought
+    order = bought["xml"].split("<orderId>", 1)[1].split("</orderId>", 1)[0]
+    return f"device linked (token {system.device_token}); {STORE_ITEM} bought, order {order}"
+
+
+def account_goes_offline(system):
+    """The account is set offline: vexlad logs out, writes the offline state and ends itself."""
+    pid = system.daemon_pid()
+    system.call(DB + "merge", {"objects": [{"_id": system.login_state_id, "availability": PLATFORM_OFFLINE}]})
+    system.expect_login_state("logging-off")
+    system.expect_received("CHUNK_LOGOUT")
+    system.expect_login_state("offline")
+    system.daemon_log.wait_for_line("Vexla service ended.")
+    assert harness.wait_gone(pid), f"vexlad (pid {pid}) still runs after going offline"
+    return f"logged out, login state offline, vexlad (pid {pid}) ended"
+
+
+# The tour in order: a name for each step (what ./demo names when it was not observed) and its function.
+STEPS = [
+    ("the account is enabled and signs in", account_signs_in),
+    ("voicemail links go to the phone application", phone_takes_voicemail_links),
+    ("availability set on the phone reaches the network", availability_follows_the_phone),
+    ("the display is followed", display_is_followed),
+    ("the store links the device and buys an item", store_links_and_buys),
+]
+# The last step ends the daemon; `./demo --keep` leaves it out.
+ENDING = ("the account goes offline and the daemon ends", account_goes_offline)
+
+
+def poke_commands(system, build_dir):
+    """The commands that reach the running system by hand (printed by `./demo --keep`)."""
+    send = os.path.join(build_dir, "tools", "tesk-send", "tesk-send")
+    merge = lambda members: f"{send} nylo://com.nylo.db/merge '" + json.dumps(  # noqa: E731
+        {"objects": [{"_id": system.login_state_id, **members}]}) + "'"
+    return [
+        f"export TESK_PRIVATE_BUS_ADDRESS={system.buses.private_address}",
+        f"export TESK_PUBLIC_BUS_ADDRESS={system.buses.public_address}",
+        f"{send} --public -n 1000 nylo://com.nylo.sim/events '{{}}'        # follow every write and activity",
+        f"{send} --public nylo://com.nylo.sim/dump '{{\"kind\": \"{LOGIN_STATE}\"}}'",
+        f"{send} --public nylo://com.nylo.sim/setDisplay '{{\"state\": \"off\"}}'",
+        merge({"availability": 0}) + "        # online; 2 away, 4 offline (vexlad then ends)",
+        f"{send} --public nylo://com.nylo.marlo/purchase '" + json.dumps(
+            {"msin": STORE_ITEM, "devicetoken": system.device_token or ""}) + "'",
+        f"vexlad pid {system.daemon_pid()}: kill -QUIT it for the orderly shutdown",
+        f"server-sim control socket: {system.server.control_path} (one JSON command per line, "
+        "see sim/server/README.md)",
+    ]

@@ -1,0 +1,328 @@
+// The contact sync on a scripted network side, with every platform request recorded and answered by
+// the test.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Network/AttrChunk.h"
+#include "Network/AttrKey.h"
+#include "Tesk/App/Meridex/AvatarCache.h"
+#include "Tesk/App/Meridex/ContactSyncHandler.h"
+#include "Tesk/App/Meridex/TeskIMService.h"
+#include "Tesk/Core/BusReply.h"
+#include "Tesk/Core/PlatformRequest.h"
+#include "TempDir.h"
+#include "session/SessionTestSupport.h"
+
+using namespace VexlaLib;
+using namespace VexlaTest;
+
+namespace {
+
+const wchar_t DB_FIND[] = L"nylo://com.nylo.db/find";
+const wchar_t DB_PUT[] = L"nylo://com.nylo.db/put";
+const wchar_t DB_MERGE[] = L"nylo://com.nylo.db/merge";
+const wchar_t DB_DEL[] = L"nylo://com.nylo.db/del";
+const wchar_t TEMPDB_FIND[] = L"nylo://com.nylo.tempdb/find";
+const wchar_t TEMPDB_PUT[] = L"nylo://com.nylo.tempdb/put";
+const wchar_t TEMPDB_MERGE[] = L"nylo://com.nylo.tempdb/merge";
+const wchar_t TEMPDB_DEL[] = L"nylo://com.nylo.tempdb/del";
+const wchar_t LIST_ACCOUNTS[] = L"nylo://com.nylo.service.accounts/listAccounts";
+
+struct TSentRequest {
+    std::wstring uri;
+    std::string payload;
+    TBusReplyHandler handler;
+};
+
+// Keeps every request instead of putting it on the bus.
+class CRecordingSyncHandler : public CContactSyncHandler {
+public:
+    using CContactSyncHandler::CContactSyncHandler;
+    std::vector<TSentRequest> m_sent;
+
+protected:
+    void SendRequest(const CPlatformRequest& request, TBusReplyHandler handler) override
+    {
+        std::string payload;
+        request.payload.ToString(&payload);
+        m_sent.push_back({request.uri, payload, std::move(handler)});
+    }
+};
+
+// The packet builders of the library fixture.
+struct CPackets : CLibraryFixture {
+    using CLibraryFixture::BuddyList;
+    using CLibraryFixture::BuddyRecord;
+};
+
+class CContactSyncHandlerTest : public CScriptedSessionFixture {
+protected:
+    void SetUp() override
+    {
+        CScriptedSessionFixture::SetUp();
+        ASSERT_FALSE(m_dir.Path().empty());
+        m_dir.Touch("AVATAR_0x0000002a_bob.jpg");
+        m_cache.reset(new CAvatarCache(m_dir.WidePath(), &Library()));
+        ASSERT_TRUE(m_cache->Initialize());
+        m_handler.reset(new CRecordingSyncHandler(m_session.get(), &m_imService, m_cache.get()));
+        m_cache->AddListener(m_handler.get());
+    }
+    void TearDown() override
+    {
+        m_handler.reset();
+        m_cache.reset();
+        CScriptedSessionFixture::TearDown();
+    }
+
+    void Step()
+    {
+        m_session->ProcessStep();
+        for (int i = 0; i < 1000 && !m_net->m_incoming.empty(); ++i)
+            m_session->ProcessStep();
+    }
+    void ReceiveList(const std::vector<CTestPacket>& records, int status = 0)
+    {
+        m_net->Receive(CPackets::BuddyList(status, records));
+        Step();
+    }
+    void Tick()
+    {
+        m_clock.Advance(CContactSyncHandler::TICK_PERIOD_MS);
+        Step();
+    }
+    std::vector<TSentRequest>& Sent() { return m_handler->m_sent; }
+    // The requests sent since the last call, as "uri payload" lines.
+    std::vector<std::string> TakeSent()
+    {
+        std::vector<std::string> lines;
+        for (size_t i = m_taken; i < Sent().size(); ++i)
+            lines.push_back(std::string(Sent()[i].uri.begin(), Sent()[i].uri.end()) + " " + Sent()[i].payload);
+        m_taken = Sent().size();
+        return lines;
+    }
+    // Answers request `index` with `payload`.
+    void Answer(size_t index, const std::string& payload)
+    {
+        ASSERT_LT(index, Sent().size());
+        ASSERT_TRUE(Sent()[index].handler);
+        Sent()[index].handler(CBusReply(1, ":1.1", payload, false));
+    }
+    size_t CountOf(const wchar_t* uri, size_t from = 0)
+    {
+        size_t count = 0;
+        for (size_t i = from; i < Sent().size(); ++i)
+            count += Sent()[i].uri == uri ? 1 : 0;
+        return count;
+    }
+    // Signs in with the list and answers the account search with "acc1".
+    void SignInWithAccount(const std::vector<CTestPacket>& records)
+    {
+        SignIn();
+        ReceiveList(records);
+        ASSERT_EQ(LIST_ACCOUNTS, Sent().at(0).uri);
+        Answer(0, R"({"returnValue":true,"results":[{"_id":"acc1"}]})");
+        TakeSent();
+    }
+
+    CTempDir m_dir;
+    CTeskIMService m_imService;
+    std::unique_ptr<CAvatarCache> m_cache;
+    std::unique_ptr<CRecordingSyncHandler> m_handler;
+    size_t m_taken = 0;
+};
+
+const char NO_RECORDS[] = R"({"returnValue":true,"results":[]})";
+
+}  // namespace
+
+TEST_F(CContactSyncHandlerTest, FindsTheAccountOnceThenDeletesRecordsOfContactsThatAreGone)
+{
+    SignIn();
+    ReceiveList({CPackets::BuddyRecord(1, L"bob"), CPackets::BuddyRecord(2, L"carol")});
+    EXPECT_EQ((std::vector<std::string>{
+                  R"(nylo://com.nylo.service.accounts/listAccounts {"templateId":"com.vexla"})"}),
+              TakeSent());
+    Answer(0, R"({"returnValue":true,"results":[{"_id":"acc1"},{"_id":"acc2"}]})");
+    ASSERT_EQ((std::vector<std::string>{R"(nylo://com.nylo.db/find {"query":{"from":"com.nylo.contact.vexla:1"}})"}),
+              TakeSent());
+    Answer(1, R"({"returnValue":true,"results":[{"_id":"r1","displayName":"bob"},{"_id":"r2","displayName":"zed"},)"
+              R"({"_id":"r3","displayName":"zed"},{"_id":"r4"}]})");
+    EXPECT_EQ((std::vector<std::string>{R"(nylo://com.nylo.db/del {"ids":["r4","r2","r3"]})"}), TakeSent());
+
+    // Every record belongs to a listed contact: nothing to delete.
+    ReceiveList({CPackets::BuddyRecord(2, L"carol", 3)});
+    ASSERT_EQ(1u, CountOf(DB_FIND, m_taken));
+    Answer(Sent().size() - 1, R"({"results":[{"_id":"r1","displayName":"bob"}]})");
+    EXPECT_EQ(0u, CountOf(DB_DEL, m_taken));
+}
+
+TEST_F(CContactSyncHandlerTest, NoAccountMeansNoListingAndANewSearchLater)
+{
+    SignIn();
+    ReceiveList({CPackets::BuddyRecord(1, L"bob")});
+    ASSERT_EQ(1u, CountOf(LIST_ACCOUNTS));
+    Answer(0, NO_RECORDS);
+    EXPECT_EQ(1u, Sent().size());
+    ReceiveList({CPackets::BuddyRecord(1, L"bob", 3)});
+    EXPECT_EQ(2u, CountOf(LIST_ACCOUNTS));
+}
+
+TEST_F(CContactSyncHandlerTest, AnIncompleteListIsNotUsedToDeleteRecords)
+{
+    SignIn();
+    ReceiveList({CPackets::BuddyRecord(1, L"bob")}, 1);
+    Answer(0, R"({"results":[{"_id":"acc1"}]})");
+    EXPECT_EQ(0u, CountOf(DB_FIND));
+    ReceiveList({CPackets::BuddyRecord(2, L"carol")}, 0);
+    EXPECT_EQ(1u, CountOf(DB_FIND));
+}
+
+TEST_F(CContactSyncHandlerTest, WritesNewRecordsForANetworkBuddy)
+{
+    SignInWithAccount({CPackets::BuddyRecord(1, L"bob", 3)
+                           .Str(KEY_FULLNAME, L"Bob B")
+                           .Str(KEY_PHONE_OFFICE, L"+3115")
+                           .Str(KEY_PHONE_HOME, L"+3110")
+                           .Str(KEY_MOOD_TEXT, L"<i>off</i><font>x</font>")
+                           .Int(152, 42)});
+    Tick();
+    ASSERT_EQ((std::vector<std::string>{
+                  R"(nylo://com.nylo.db/find {"query":{"from":"com.nylo.contact.vexla:1","where":[{"prop":"displayName","op":"=","val":"bob"}]}})",
+                  R"(nylo://com.nylo.tempdb/find {"query":{"from":"com.nylo.imbuddystatus.vexla:1","where":[{"prop":"username","op":"=","val":"bob"}]}})"}),
+              TakeSent());
+    const size_t contactFind = Sent().size() - 2;
+    Answer(contactFind, NO_RECORDS);
+    Answer(contactFind + 1, NO_RECORDS);
+    const std::string picture = m_dir.Path() + "/AVATAR_0x0000002a_bob.jpg";
+    EXPECT_EQ((std::vector<std::string>{
+                  R"(nylo://com.nylo.db/put {"objects":[{"displayName":"bob","remoteId":"bob",)"
+                  R"("ims":[{"value":"bob","type":"type_vexla","serviceName":"type_vexla"}],"accountId":"acc1",)"
+                  R"("name":{"givenName":"Bob B"},"phoneNumbers":[{"value":"+3110","type":"type_home"},)"
+                  R"({"value":"+3115","type":"type_work"}],"photos":[{"value":")" + picture +
+                      R"(","type":"type_square","localPath":")" + picture +
+                      R"("}],"avatarCRC":[{"name":"VexlaAvatarCRC","value":"42"}],"_kind":"com.nylo.contact.vexla:1"}]})",
+                  R"(nylo://com.nylo.tempdb/put {"objects":[{"availability":2,"status":"<i>off</i>x","username":"bob",)"
+                  R"("serviceName":"type_vexla","group":"Buddies","accountId":"acc1","_kind":"com.nylo.imbuddystatus.vexla:1"}]})"}),
+              TakeSent());
+}
+
+TEST_F(CContactSyncHandlerTest, MergesIntoExistingRecords)
+{
+    SignInWithAccount({CPackets::BuddyRecord(1, L"carol", 6)});
+    Tick();
+    const size_t contactFind = Sent().size() - 2;
+    TakeSent();
+    Answer(contactFind, R"({"results":[{"_id":"c1"},{"_id":"c2"}]})");
+    Answer(contactFind + 1, R"({"results":[{"_id":"p1"}]})");
+    EXPECT_EQ((std::vector<std::string>{
+                  R"(nylo://com.nylo.db/merge {"objects":[{"name":{"givenName":"carol"},"phoneNumbers":[],)"
+                  R"("photos":[],"avatarCRC":[],"_id":"c1"}]})",
+                  R"(nylo://com.nylo.tempdb/merge {"objects":[{"availability":3,"status":"","_id":"p1"}]})"}),
+              TakeSent());
+
+    // Two presence records for one buddy: left alone.
+    ReceiveList({CPackets::BuddyRecord(1, L"carol", 2)});
+    Tick();
+    const size_t presenceFind = Sent().size() - 1;
+    ASSERT_EQ(TEMPDB_FIND, Sent()[presenceFind].uri);
+    Answer(presenceFind, R"({"results":[{"_id":"p1"},{"_id":"p2"}]})");
+    EXPECT_EQ(0u, CountOf(TEMPDB_MERGE, presenceFind));
+}
+
+TEST_F(CContactSyncHandlerTest, VexlaOutContactsAreKeyedByTheirNumberOrElseTheirName)
+{
+    SignInWithAccount({CTestPacket::Record()
+                           .Int(KEY_BUDDYINDEX, 1)
+                           .Str(KEY_VEXLANAME, L"office")
+                           .Str(KEY_FULLNAME, L"Office")
+                           .Str(KEY_CALLTARGET, L"+31155550000")
+                           .Int(KEY_CONTACTAVAILABILITY, 10),
+                       CPackets::BuddyRecord(2, L"nonumber", 11)});
+    EXPECT_EQ(L"+31155550000", CContactSyncHandler::KeyOf(*Library().GetModel().GetContactList()->FindContact(1)));
+    EXPECT_EQ(L"nonumber", CContactSyncHandler::KeyOf(*Library().GetModel().GetContactList()->FindContact(2)));
+    Tick();
+    ASSERT_EQ((std::vector<std::string>{
+                  R"(nylo://com.nylo.db/find {"query":{"from":"com.nylo.contact.vexla:1","where":[{"prop":"displayName","op":"=","val":"+31155550000"}]}})",
+                  R"(nylo://com.nylo.db/find {"query":{"from":"com.nylo.contact.vexla:1","where":[{"prop":"displayName","op":"=","val":"nonumber"}]}})"}),
+              TakeSent());
+    const size_t first = Sent().size() - 2;
+    Answer(first, NO_RECORDS);
+    Answer(first + 1, R"({"results":[{"_id":"v2"}]})");
+    EXPECT_EQ((std::vector<std::string>{
+                  R"(nylo://com.nylo.db/put {"objects":[{"phoneNumbers":[{"value":"+31155550000","type":"type_other"}],)"
+                  R"("name":{"givenName":"Office"},"displayName":"+31155550000","accountId":"acc1","_kind":"com.nylo.contact.vexla:1"}]})",
+                  R"(nylo://com.nylo.db/merge {"objects":[{"phoneNumbers":[{"value":"","type":"type_other"}],)"
+                  R"("name":{"givenName":""},"displayName":"nonumber","_id":"v2"}]})"}),
+              TakeSent());
+}
+
+TEST_F(CContactSyncHandlerTest, WritesAtMostFiveBuddiesEveryTick)
+{
+    std::vector<CTestPacket> buddies;
+    for (int i = 1; i <= 7; ++i)
+        buddies.push_back(CPackets::BuddyRecord(i, L"user" + std::to_wstring(i)));
+    SignInWithAccount(buddies);
+    m_clock.Advance(CContactSyncHandler::TICK_PERIOD_MS - 1);
+    Step();
+    EXPECT_EQ(0u, CountOf(DB_FIND, m_taken));
+    m_clock.Advance(1);
+    Step();
+    EXPECT_EQ(5u, CountOf(DB_FIND, m_taken));
+    EXPECT_EQ(5u, CountOf(TEMPDB_FIND, m_taken));
+    Tick();
+    EXPECT_EQ(7u, CountOf(DB_FIND, m_taken));
+    Tick();
+    EXPECT_EQ(7u, CountOf(DB_FIND, m_taken));
+}
+
+TEST_F(CContactSyncHandlerTest, ADeletedBuddyLosesBothRecords)
+{
+    SignInWithAccount({CPackets::BuddyRecord(1, L"bob"), CTestPacket::Record()
+                                                              .Int(KEY_BUDDYINDEX, 2)
+                                                              .Str(KEY_VEXLANAME, L"office")
+                                                              .Str(KEY_CALLTARGET, L"+3100")
+                                                              .Int(KEY_CONTACTAVAILABILITY, 10)});
+    ReceiveList({CPackets::BuddyRecord(1, L"bob", 99), CTestPacket::Record()
+                                                           .Int(KEY_BUDDYINDEX, 2)
+                                                           .Str(KEY_VEXLANAME, L"office")
+                                                           .Int(KEY_CONTACTAVAILABILITY, 99)});
+    const std::vector<std::string> sent = TakeSent();
+    const std::vector<std::string> expected = {
+        R"(nylo://com.nylo.tempdb/del {"query":{"from":"com.nylo.imbuddystatus.vexla:1","where":[{"prop":"username","op":"=","val":"bob"}]}})",
+        R"(nylo://com.nylo.db/del {"query":{"from":"com.nylo.contact.vexla:1","where":[{"prop":"displayName","op":"=","val":"bob"}]}})",
+        R"(nylo://com.nylo.db/del {"query":{"from":"com.nylo.contact.vexla:1","where":[{"prop":"displayName","op":"=","val":"+3100"}]}})"};
+    ASSERT_GE(sent.size(), expected.size());
+    EXPECT_EQ(expected, std::vector<std::string>(sent.begin(), sent.begin() + expected.size()));
+    // The queued keys of deleted buddies are skipped.
+    Tick();
+    EXPECT_EQ(0u, CountOf(DB_FIND, m_taken) + CountOf(TEMPDB_FIND, m_taken));
+}
+
+TEST_F(CContactSyncHandlerTest, AChangedPictureRequeuesTheBuddyAndANewSessionEmptiesTheQueue)
+{
+    SignInWithAccount({CPackets::BuddyRecord(1, L"dave")});
+    Tick();
+    TakeSent();
+    m_handler->OnAvatarChanged(L"dave", 5);
+    Tick();
+    EXPECT_EQ(1u, CountOf(DB_FIND, m_taken));
+
+    m_handler->OnAvatarChanged(L"dave", 6);
+    m_handler->OnNewSession(false);
+    Tick();
+    EXPECT_EQ(1u, CountOf(DB_FIND, m_taken));
+}
+
+TEST_F(CContactSyncHandlerTest, RepliesAfterTheHandlerIsGoneAreDropped)
+{
+    SignIn();
+    ReceiveList({CPackets::BuddyRecord(1, L"bob")});
+    TBusReplyHandler late = Sent().at(0).handler;
+    m_cache->RemoveListener(m_handler.get());
+    m_handler.reset();
+    late(CBusReply(1, ":1.1", R"({"results":[{"_id":"acc1"}]})", false));
+}
