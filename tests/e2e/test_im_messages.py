@@ -103,3 +103,63 @@ def test_a_voicemail_becomes_one_message_with_its_link(phone):
     message = phone.expect_write("put", MESSAGE)
     assert 'href="vexlavm://' in message["messageText"]
     assert message["from"] == {"addr": "bob"}
+
+
+def messages_written(phone, text):
+    return sum(1 for e in phone.events.history if e.get("source") == "platform" and e.get("event") == "write"
+               and e.get("kind") == MESSAGE and e.get("operation") == "put"
+               and e.get("record", {}).get("messageText") == text)
+
+
+def test_after_a_restart_a_new_message_is_written_once_and_earlier_ones_not_again(phone):
+    phone.sign_in()
+    phone.server.command("chat_message", to="alice", text="before", **{"from": "bob"})
+    phone.expect_write("put", MESSAGE, messageText="before")
+    phone.quit_daemon()
+
+    phone.merge_login_state(availability=2)
+    phone.expect_received("CHUNK_LOGIN", KEY_VEXLANAME="alice")
+    phone.expect_state("online")
+    phone.server.command("chat_message", to="alice", text="after", **{"from": "bob"})
+    phone.expect_write("put", MESSAGE, messageText="after")
+    phone.server.command("chat_message", to="alice", text="later", **{"from": "bob"})
+    phone.expect_write("put", MESSAGE, messageText="later")
+    # The chat is read again after every message: the markers keep each one written once.
+    phone.server.command("chat_message", to="alice", text="last", **{"from": "bob"})
+    phone.expect_write("put", MESSAGE, messageText="last")
+    assert [messages_written(phone, text) for text in ("before", "after", "later", "last")] == [1, 1, 1, 1]
+
+
+def command(phone, name, **members):
+    """Writes a command for the transport; its deletion follows what it writes itself."""
+    phone.call(DB + "put", {"objects": [{"_kind": COMMAND, "handler": "transport", "command": name, **members}]})
+
+
+def test_group_chat_commands_reach_the_server(phone):
+    phone.sign_in()
+    # The dialog with bob exists; creating a group chat with bob and carol makes it a group.
+    phone.server.command("chat_message", to="alice", text="hi", **{"from": "bob"})
+    phone.expect_write("put", MESSAGE, messageText="hi")
+    command(phone, "createGroupChat", params={"usernames": ["bob", "carol"], "message": "Plans", "chatThreadId": "t1"})
+    record = phone.expect_write("put", GROUP_CHAT, displayName="Plans", chatThreadId="t1")
+    assert record["groupName"].startswith("alice")
+    assert sorted(m["value"] for m in record["members"]) == ["bob", "carol"]
+    phone.expect_received("CHUNK_ADDCHATMEMBERS")
+    phone.expect_received("CHUNK_SETCHATTOPIC")
+    group_id = record["_id"]
+
+    command(phone, "setGroupTopic", params={"groupChatId": group_id, "message": "New plans"})
+    phone.expect_received("CHUNK_SETCHATTOPIC")
+    command(phone, "inviteToGroup", params={"groupChatId": group_id, "usernames": ["dave"]})
+    phone.expect_received("CHUNK_ADDCHATMEMBERS")
+    command(phone, "leaveGroupChat", params={"groupChatId": group_id})
+    phone.expect_received("CHUNK_LEAVECHAT")
+    phone.expect_write("merge", GROUP_CHAT, flags={"locked": True})
+
+
+def test_accepting_a_buddy_invite_reaches_the_server(phone):
+    phone.sign_in()
+    phone.server.command("auth_request", account="alice", message="hi", **{"from": "zed"})
+    phone.expect_write("put", COMMAND, command="receivedBuddyInvite")
+    command(phone, "receivedBuddyInvite", fromUsername="zed", params={"accept": True})
+    phone.expect_received("CHUNK_AUTHORIZECONTACT")
