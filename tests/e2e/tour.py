@@ -23,11 +23,15 @@ UI = "nylo://com.vexla.ui/"
 CALL = "nylo://com.vexla.call/"
 LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
 MESSAGE = "com.nylo.immessage.vexla:1"
+CONTACT = "com.nylo.contact.vexla:1"
+BUDDY_STATUS = "com.nylo.imbuddystatus.vexla:1"
+BUDDIES_WITH_PICTURES = ("bob", "carol")
 USERNAME = "alice"
 PASSWORD = "secret"
 STORE_LOGIN = {"email": "user@example.com", "password": "secret", "deviceid": "IMEI-356938035643809"}
 STORE_ITEM = "B00DEMO001"
 PLATFORM_AWAY, PLATFORM_OFFLINE = 2, 4
+PLATFORM_AVAILABILITY = {0: "online", PLATFORM_AWAY: "away", PLATFORM_OFFLINE: "offline"}
 
 
 class DemoSystem:
@@ -101,6 +105,9 @@ class DemoSystem:
     def expect_write(self, operation, kind, **record):
         return self.expect_platform(event="write", operation=operation, kind=kind, record=record)["record"]
 
+    def dump(self, kind, database="com.nylo.db"):
+        return self.call(SIM + "dump", {"database": database, "kind": kind}, public=True)["results"]
+
     def expect_received(self, chunk, **packet):
         return self.events.expect(source="server", type="received", chunk=chunk, packet=packet)["packet"]
 
@@ -160,6 +167,24 @@ def availability_follows_the_phone(system):
     system.call(DB + "merge", {"objects": [{"_id": system.login_state_id, "availability": PLATFORM_AWAY}]})
     system.expect_received("CHUNK_CHANGEONLINESTATUS", KEY_CONTACTAVAILABILITY=3)
     return "the account set away on the phone shows away on the server"
+
+
+def buddies_become_contacts(system):
+    """The buddy list is mirrored into the platform's contacts, with presence records and cached pictures
+    (fetched a few at a time, after the contacts and their presence)."""
+    pictured = {}
+    while set(pictured) != set(BUDDIES_WITH_PICTURES):
+        record = system.expect_write(lambda operation: True, CONTACT, photos=lambda photos: bool(photos))
+        pictured[record["displayName"]] = record["photos"][0]["localPath"]
+    assert all(os.path.getsize(path) > 0 for path in pictured.values()), pictured
+    contacts = {record.get("displayName") for record in system.dump(CONTACT)}
+    presence = {record["username"]: record["availability"] for record in system.dump(BUDDY_STATUS, "com.nylo.tempdb")}
+    assert set(BUDDIES_WITH_PICTURES) <= contacts and "+31155550000" in contacts, contacts
+    assert set(BUDDIES_WITH_PICTURES) <= set(presence), presence
+    return (f"contacts {', '.join(sorted(contacts))}; presence " +
+            ", ".join(f"{name} {PLATFORM_AVAILABILITY.get(presence[name], presence[name])}"
+                      for name in BUDDIES_WITH_PICTURES) +
+            f"; pictures cached in {os.path.dirname(next(iter(pictured.values())))}")
 
 
 def buddy_message_arrives(system):
@@ -234,6 +259,7 @@ STEPS = [
     ("the account is enabled and signs in", account_signs_in),
     ("voicemail links go to the phone application", phone_takes_voicemail_links),
     ("availability set on the phone reaches the network", availability_follows_the_phone),
+    ("the buddies appear in the contacts with presence and pictures", buddies_become_contacts),
     ("a buddy's message arrives in the message database", buddy_message_arrives),
     ("a message written to the outbox reaches the buddy", outbox_message_reaches_the_buddy),
     ("the phone application gets a gateway number for a call", call_gets_a_gateway_number),
