@@ -19,7 +19,10 @@ SCENARIO = os.path.join(harness.SOURCE_DIR, "sim", "server", "scenarios", "demo.
 SIM = "nylo://com.nylo.sim/"
 DB = "nylo://com.nylo.db/"
 MARLO = "nylo://com.nylo.marlo/"
+UI = "nylo://com.vexla.ui/"
+CALL = "nylo://com.vexla.call/"
 LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
+MESSAGE = "com.nylo.immessage.vexla:1"
 USERNAME = "alice"
 PASSWORD = "secret"
 STORE_LOGIN = {"email": "user@example.com", "password": "secret", "deviceid": "IMEI-356938035643809"}
@@ -95,6 +98,9 @@ class DemoSystem:
     def expect_login_state(self, state):
         return self.expect_platform(event="write", operation="merge", kind=LOGIN_STATE, record={"state": state})
 
+    def expect_write(self, operation, kind, **record):
+        return self.expect_platform(event="write", operation=operation, kind=kind, record=record)["record"]
+
     def expect_received(self, chunk, **packet):
         return self.events.expect(source="server", type="received", chunk=chunk, packet=packet)["packet"]
 
@@ -156,6 +162,40 @@ def availability_follows_the_phone(system):
     return "the account set away on the phone shows away on the server"
 
 
+def buddy_message_arrives(system):
+    """bob writes to alice: the message lands in the platform's message database, in the inbox."""
+    text = "Are you coming tonight?"
+    system.server.command("chat_message", to=USERNAME, text=text, **{"from": "bob"})
+    record = system.expect_write("put", MESSAGE, folder="inbox", messageText=text)
+    return f"bob's \"{record['messageText']}\" is in the inbox of the message database"
+
+
+def outbox_message_reaches_the_buddy(system):
+    """A message the messaging application puts in the outbox is sent to bob and marked successful."""
+    text = "On my way!"
+    system.call(DB + "put", {"objects": [{"_kind": MESSAGE, "folder": "outbox", "status": "pending",
+                                          "messageText": text, "to": [{"addr": "bob"}]}]})
+    system.expect_write("merge", MESSAGE, status="successful")
+    chats = system.server.command("chats")["chats"]
+    assert any(message["text"] == text and message["from"] == USERNAME
+               for chat in chats for message in chat["messages"]), chats
+    return f"\"{text}\" from the outbox reached bob's dialog on the server; record marked successful"
+
+
+def call_gets_a_gateway_number(system):
+    """The phone application asks com.vexla.call how to reach bob: it gets a number to dial."""
+    reply = system.call(CALL + "callUsingGateway", {"to": "bob", "isPhone": False})
+    assert reply["returnValue"] is True and reply.get("gatewayNumber"), reply
+    return f"calling bob: the phone application dials {reply['gatewayNumber']}"
+
+
+def balance_is_read(system):
+    """The Vexla screens ask for the credit."""
+    reply = system.call(UI + "balanceQuery", {}, public=True)
+    assert reply["returnValue"] is True and "balance" in reply, reply
+    return f"balance {reply['balance']} {reply['currency']}"
+
+
 def display_is_followed(system):
     """The screen goes off and on; vexlad hears both."""
     system.call(SIM + "setDisplay", {"state": "off"}, public=True)
@@ -194,6 +234,10 @@ STEPS = [
     ("the account is enabled and signs in", account_signs_in),
     ("voicemail links go to the phone application", phone_takes_voicemail_links),
     ("availability set on the phone reaches the network", availability_follows_the_phone),
+    ("a buddy's message arrives in the message database", buddy_message_arrives),
+    ("a message written to the outbox reaches the buddy", outbox_message_reaches_the_buddy),
+    ("the phone application gets a gateway number for a call", call_gets_a_gateway_number),
+    ("the balance is read", balance_is_read),
     ("the display is followed", display_is_followed),
     ("the store links the device and buys an item", store_links_and_buys),
 ]

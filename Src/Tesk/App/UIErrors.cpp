@@ -27,10 +27,8 @@ const CUIErrors::TError CUIErrors::UNSUPPORTED_CAPABILITY = {
     "UNSUPPORTED_CAPABILITY",
     "Using Vexla mobile requires changes to your wireless plan. Please contact Orvanta Wireless customer care "
     "(dial *611 from your cell phone) to update your account."};
-const CUIErrors::TError CUIErrors::CHECK_IN_PROGRESS = {"VexlaFunctionAlreadyInUse",
-                                                        "A credential check is already in progress."};
-const CUIErrors::TError CUIErrors::REGISTRATION_IN_PROGRESS = {"VexlaFunctionAlreadyInUse",
-                                                               "A registration is already in progress."};
+const CUIErrors::TError CUIErrors::CREDENTIALS_IN_PROGRESS = {
+    "VexlaFunctionAlreadyInUse", "Another credential or registration request is in progress."};
 
 const char CUIErrors::DIALOUT_ERROR_TEXT[] = "Unable to resolve dialout gateway number";
 

@@ -24,9 +24,8 @@ public:
     static const TError REG_NOT_LOGGED_OUT;
     static const TError UPDATE_WHILE_SIGNED_IN;
     static const TError UNSUPPORTED_CAPABILITY;
-    // A second credential check or registration while one is being served.
-    static const TError CHECK_IN_PROGRESS;
-    static const TError REGISTRATION_IN_PROGRESS;
+    // A credential check or registration while another credential or registration request is served.
+    static const TError CREDENTIALS_IN_PROGRESS;
 
     // The text sent with a dial-out error value as the code.
     static const char DIALOUT_ERROR_TEXT[];

@@ -158,8 +158,8 @@ void CVexlaUIService::CheckCredentials(const TBusMessageSPtr& message)
 {
     if (!ValidateSession(message, true))
         return;
-    if (m_pendingCheck) {
-        SendError(message, CUIErrors::CHECK_IN_PROGRESS);
+    if (CredentialFlowPending()) {
+        SendError(message, CUIErrors::CREDENTIALS_IN_PROGRESS);
         return;
     }
     const CJSONObject payload = Payload(message->Payload());
@@ -195,7 +195,7 @@ void CVexlaUIService::UpdateCredentials(const TBusMessageSPtr& message)
     if (!ValidateSession(message, true))
         return;
     // Signed in, or a login of the session or of another update under way.
-    if (IsSignedIn() || m_pendingUpdate || m_pSession->GetUseCount() > 0) {
+    if (IsSignedIn() || CredentialFlowPending() || m_pSession->GetUseCount() > 0) {
         SendError(message, CUIErrors::UPDATE_WHILE_SIGNED_IN);
         return;
     }
@@ -316,8 +316,8 @@ void CVexlaUIService::RegisterUser(const TBusMessageSPtr& message)
         SendError(message, CUIErrors::REG_NOT_LOGGED_OUT);
         return;
     }
-    if (m_pendingRegistration) {
-        SendError(message, CUIErrors::REGISTRATION_IN_PROGRESS);
+    if (CredentialFlowPending()) {
+        SendError(message, CUIErrors::CREDENTIALS_IN_PROGRESS);
         return;
     }
     const CJSONObject payload = Payload(message->Payload());
@@ -709,6 +709,11 @@ void CVexlaUIService::SendError(const TBusMessageSPtr& message, const CUIErrors:
     if (error.text[0] != '\0')
         reply.SetString("errorText", error.text);
     SendReply(message, &reply);
+}
+
+bool CVexlaUIService::CredentialFlowPending() const
+{
+    return m_pendingCheck || m_pendingUpdate || m_pendingRegistration;
 }
 
 bool CVexlaUIService::IsSignedIn() const

@@ -98,6 +98,8 @@ private:
     // The profile for the privacy methods; null after answering the numeric error (1 not signed in,
     // 2 no profile yet).
     const VexlaLib::CProfile* PrivacyProfile(const TBusMessageSPtr& message);
+    // The check, update and registration flows share the user name and password: one at a time.
+    bool CredentialFlowPending() const;
     bool IsSignedIn() const;
     VexlaLib::CVexlaLib* Library() const;
     // Nothing is left to serve: ends the daemon's main loop.

@@ -144,6 +144,17 @@ TEST_F(UICredentialsTest, RegistrationWhileSignedInIsRefused)
     EXPECT_EQ(Received("CHUNK_REGISTERUSER"), 0u);
 }
 
+TEST_F(UICredentialsTest, ARegistrationWhileAnUpdateIsServedIsRefusedAndTheUpdateKeepsItsCredentials)
+{
+    std::vector<std::string> update;
+    Start("updateCredentials", R"({"username": "alice", "password": "secret", "accountId": "a"})", &update);
+    const CJSONObject refused = Call("registerUser", R"({"vexlaName": "mallory", "password": "other1"})");
+    EXPECT_EQ(Str(refused, "errorCode"), "VexlaFunctionAlreadyInUse");
+    ASSERT_TRUE(RunUntil([&] { return !update.empty() && !m_handovers.empty(); }));
+    EXPECT_EQ(Password(CJSONObject(update.front().c_str())), "secret");
+    EXPECT_EQ(m_handovers[0].user, L"alice");
+}
+
 TEST_F(UICredentialsTest, EnablingWithoutALoginStateCreatesOneForTheAccount)
 {
     const std::wstring id = AddAccount("alice");
