@@ -1,7 +1,9 @@
 """Journeys through the whole system: the demo tour's steps as assertions, the daemon started by D-Bus
-activation, its private services kept off the public bus, and an orderly end in the middle of a session.
+activation from either bus, its private services kept off the public bus, and an orderly end in the
+middle of a session.
 Each test runs on its own buses and ports."""
 
+import contextlib
 import os
 import signal
 
@@ -68,3 +70,24 @@ def test_sigquit_during_a_session_logs_out_writes_the_store_and_exits_0(system):
         assert harness.quit_vexlad(daemon) == 0
         system.expect_received("CHUNK_LOGOUT")
         assert os.path.getsize(store) > 0
+
+
+def test_ui_service_activates_vexlad_from_the_public_bus_and_both_buses_reach_it(tmp_path):
+    buses = harness.Buses(vexlad_args=f"--data-dir {tmp_path}/data --stderr --log-level 6")
+    try:
+        # Signed out, the screens' balance request is refused; what matters is who answers it.
+        run = harness.tesk_send(buses, "--public", "nylo://com.vexla.ui/balanceQuery", "{}")
+        assert harness.reply_lines(run), run.stderr
+        # The program the public bus started owns its private names on the private bus.
+        started_by_public = buses.daemon("public")
+        started_by_public.wait_for_line("Started Tesk service, serviceName=com.vexla.call, usePublicBus=0")
+        started_by_public.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
+        started_by_public.wait_for_line("Started Tesk service, serviceName=com.vexla.ui, usePublicBus=1")
+        pid = harness.owner_pid(buses.private_address, "com.vexla.im")
+        if pid:  # it may have ended already: signed out with nothing to serve
+            with contextlib.suppress(ProcessLookupError):
+                os.kill(pid, signal.SIGQUIT)
+        started_by_public.wait_for_line("Vexla service ended.")
+        assert "Activating" not in buses.daemon("private").output()
+    finally:
+        buses.stop()

@@ -20,6 +20,7 @@ SIM = "nylo://com.nylo.sim/"
 DB = "nylo://com.nylo.db/"
 MARLO = "nylo://com.nylo.marlo/"
 UI = "nylo://com.vexla.ui/"
+CALL = "nylo://com.vexla.call/"
 LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
 MESSAGE = "com.nylo.immessage.vexla:1"
 USERNAME = "alice"
@@ -181,6 +182,13 @@ def outbox_message_reaches_the_buddy(system):
     return f"\"{text}\" from the outbox reached bob's dialog on the server; record marked successful"
 
 
+def call_gets_a_gateway_number(system):
+    """The phone application asks com.vexla.call how to reach bob: it gets a number to dial."""
+    reply = system.call(CALL + "callUsingGateway", {"to": "bob", "isPhone": False})
+    assert reply["returnValue"] is True and reply.get("gatewayNumber"), reply
+    return f"calling bob: the phone application dials {reply['gatewayNumber']}"
+
+
 def balance_is_read(system):
     """The Vexla screens ask for the credit."""
     reply = system.call(UI + "balanceQuery", {}, public=True)
@@ -228,6 +236,7 @@ STEPS = [
     ("availability set on the phone reaches the network", availability_follows_the_phone),
     ("a buddy's message arrives in the message database", buddy_message_arrives),
     ("a message written to the outbox reaches the buddy", outbox_message_reaches_the_buddy),
+    ("the phone application gets a gateway number for a call", call_gets_a_gateway_number),
     ("the balance is read", balance_is_read),
     ("the display is followed", display_is_followed),
     ("the store links the device and buys an item", store_links_and_buys),
