@@ -591,6 +591,12 @@ void CVexlaUIService::OnNewSession(bool /*resumed*/)
     m_balanceQueries.OnNewSession();
 }
 
+void CVexlaUIService::OnLogout(VexlaLib::eLogoutReason /*reason*/)
+{
+    // The library forgets a running balance request with its session.
+    m_balanceQueries.OnGetBalanceFailed();
+}
+
 // --- Privacy ---------------------------------------------------------------------------------------
 
 void CVexlaUIService::GetPrivacyPolicies(const TBusMessageSPtr& message)

@@ -57,6 +57,7 @@ public:
     void OnGetBalanceSuccess(const std::wstring& currency, int amount) override;
     void OnGetBalanceFailed(bool timedOut) override;
     void OnNewSession(bool resumed) override;
+    void OnLogout(VexlaLib::eLogoutReason reason) override;
 
 private:
     // The bus methods.

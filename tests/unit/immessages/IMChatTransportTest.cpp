@@ -302,3 +302,15 @@ TEST_F(IMChatTransportTest, AnAuthorisationRequestBecomesOneBuddyInviteUnderAPow
     m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":[{\"_id\":\"i1\"}]}");
     EXPECT_TRUE(m_bus.calls.empty());
 }
+
+TEST_F(IMChatTransportTest, DeleteBuddyFindsTheContactByItsLowerCaseName)
+{
+    SignInWithList({BuddyRecord(1, L"zed")});
+    m_transport->ProcessCommands();
+    m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":["
+                            "{\"_id\":\"c1\",\"command\":\"deleteBuddy\",\"targetUsername\":\"Zed\"},"
+                            "{\"_id\":\"c2\",\"command\":\"deleteBuddy\",\"targetUsername\":\"nobody\"}]}");
+    Drain();
+    EXPECT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).size(), 1u);
+    EXPECT_TRUE(m_bus.Next(DEL).Contains("[\"c1\",\"c2\"]"));
+}

@@ -37,19 +37,10 @@ CJSONObject Failure(int code, const std::wstring& text)
     return reply;
 }
 
-CJSONObject BalanceFailure(const wchar_t* code, const wchar_t* text)
-{
-    CJSONObject reply;
-    reply.SetString("errorCode", code);
-    reply.SetString("errorText", text);
-    reply.SetBool("returnValue", false);
-    return reply;
-}
-
 }  // namespace
 
 CCallHandler::CCallHandler(CVexlaSession* session, CTeskCallService* service)
-    : m_pSession(session), m_pService(service)
+    : m_pSession(session), m_pService(service), m_balanceQueries(service)
 {
     Library().AddListener(this);
     m_pService->SetCallHandler(this);
@@ -231,7 +222,7 @@ void CCallHandler::OnLoginFailed(VexlaLib::eLoginError /*error*/)
 void CCallHandler::OnLogout(VexlaLib::eLogoutReason /*reason*/)
 {
     // The library forgets its outstanding number request and balance request with the session.
-    FailBalance();
+    m_balanceQueries.OnGetBalanceFailed();
     if (m_pSession->IsReconnecting())
         m_callRequested = false;  // asked again once the buddy list is back
     else
@@ -287,48 +278,24 @@ void CCallHandler::IncomingGatewayQueryStop(const TBusMessageSPtr& message, cons
 
 void CCallHandler::BalanceQuery(const TBusMessageSPtr& message)
 {
-    if (!Library().IsLoggedIn()) {
-        const CJSONObject reply = BalanceFailure(L"ERROR_NOT_LOGGED_IN", L"not logged in");
-        m_pService->SendReply(message, &reply);
+    if (m_balanceQueries.Query(message, &Library()) == CBalanceQueries::QUERY_NOT_LOGGED_IN)
         QuitMainLoop();
-        return;
-    }
-    m_pendingBalance.push_back(message);
-    // A query held already waits for the one request running.
-    if (m_pendingBalance.size() == 1 && !Library().RequestCreditBalance())
-        FailBalance();
-}
-
-void CCallHandler::AnswerBalance(const CJSONObject& reply)
-{
-    std::vector<TBusMessageSPtr> held;
-    held.swap(m_pendingBalance);
-    for (const TBusMessageSPtr& message : held)
-        m_pService->SendReply(message, &reply);
-}
-
-void CCallHandler::FailBalance()
-{
-    AnswerBalance(BalanceFailure(L"ERROR_BALANCE_FAILED", L"unable to retrieve balance"));
 }
 
 void CCallHandler::OnGetBalanceSuccess(const std::wstring& currency, int amount)
 {
-    CJSONObject reply = Success();
-    reply.SetReal("balance", amount / 100.0);
-    reply.SetString("currency", currency);
-    AnswerBalance(reply);
+    m_balanceQueries.OnGetBalanceSuccess(currency, amount);
 }
 
 void CCallHandler::OnGetBalanceFailed(bool /*timedOut*/)
 {
-    FailBalance();
+    m_balanceQueries.OnGetBalanceFailed();
 }
 
 void CCallHandler::OnNewSession(bool /*resumed*/)
 {
     // A query held across the change of session would never be answered otherwise.
-    FailBalance();
+    m_balanceQueries.OnNewSession();
 }
 
 void CCallHandler::BalanceQueryStart(const TBusMessageSPtr& message, const std::wstring& /*accountId*/)

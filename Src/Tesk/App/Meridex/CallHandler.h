@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Public/IVexlaLibListener.h"
+#include "Tesk/App/Meridex/BalanceQueries.h"
 #include "Tesk/App/Meridex/ICallHandler.h"
 
 namespace VexlaLib {
@@ -61,16 +62,13 @@ private:
     void AnswerCall(const CJSONObject& reply);
     void FailCall(int code, const std::wstring& text);
     void FailCall(int code);
-    // Answers every held balance query and forgets them.
-    void AnswerBalance(const CJSONObject& reply);
-    void FailBalance();
     // Ends the daemon: the request cannot be served while signed out.
     void QuitMainLoop();
 
     CVexlaSession* m_pSession;
     CTeskCallService* m_pService;
     TBusMessageSPtr m_pendingCall;
-    std::vector<TBusMessageSPtr> m_pendingBalance;
+    CBalanceQueries m_balanceQueries;
     std::wstring m_callingContact;
     std::wstring m_callTarget;
     bool m_isPhone = false;
