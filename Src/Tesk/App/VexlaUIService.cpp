@@ -154,6 +154,14 @@ void CVexlaUIService::OnEnabled_accountInfo(const CBusReply& reply)
 
 // --- Checking and storing credentials --------------------------------------------------------------
 
+void CVexlaUIService::TakeCredentials(const CJSONObject& payload, const char* nameMember)
+{
+    m_userName.clear();
+    m_password.clear();
+    payload.GetString(nameMember, &m_userName);
+    payload.GetString("password", &m_password);
+}
+
 void CVexlaUIService::CheckCredentials(const TBusMessageSPtr& message)
 {
     if (!ValidateSession(message, true))
@@ -162,11 +170,7 @@ void CVexlaUIService::CheckCredentials(const TBusMessageSPtr& message)
         SendError(message, CUIErrors::CREDENTIALS_IN_PROGRESS);
         return;
     }
-    const CJSONObject payload = Payload(message->Payload());
-    m_userName.clear();
-    m_password.clear();
-    payload.GetString("username", &m_userName);
-    payload.GetString("password", &m_password);
+    TakeCredentials(Payload(message->Payload()), "username");
     m_pendingCheck = message;
     Send(CUIRequests::ListAccounts(), [this](const CBusReply& reply) { CheckCredentials_accounts(reply); });
 }
@@ -200,10 +204,7 @@ void CVexlaUIService::UpdateCredentials(const TBusMessageSPtr& message)
         return;
     }
     const CJSONObject payload = Payload(message->Payload());
-    m_userName.clear();
-    m_password.clear();
-    payload.GetString("username", &m_userName);
-    payload.GetString("password", &m_password);
+    TakeCredentials(payload, "username");
     payload.GetString("accountId", &m_accountId);
     m_pendingUpdate = message;
     if (!m_pSession->StartNewSession(m_userName, m_password)) {
@@ -321,10 +322,7 @@ void CVexlaUIService::RegisterUser(const TBusMessageSPtr& message)
         return;
     }
     const CJSONObject payload = Payload(message->Payload());
-    m_userName.clear();
-    m_password.clear();
-    payload.GetString("vexlaName", &m_userName);
-    payload.GetString("password", &m_password);
+    TakeCredentials(payload, "vexlaName");
     m_pendingRegistration = message;
     Send(CUIRequests::ListAccounts(), [this, payload](const CBusReply& reply) { RegisterUser_accounts(reply, payload); });
 }

@@ -101,6 +101,8 @@ private:
     const VexlaLib::CProfile* PrivacyProfile(const TBusMessageSPtr& message);
     // The check, update and registration flows share the user name and password: one at a time.
     bool CredentialFlowPending() const;
+    // The user name (from `nameMember`) and password a credential flow works with; absent members read as empty.
+    void TakeCredentials(const CJSONObject& payload, const char* nameMember);
     bool IsSignedIn() const;
     VexlaLib::CVexlaLib* Library() const;
     // Nothing is left to serve: ends the daemon's main loop.
