@@ -31,6 +31,7 @@ PASSWORD = "secret"
 STORE_LOGIN = {"email": "user@example.com", "password": "secret", "deviceid": "IMEI-356938035643809"}
 STORE_ITEM = "B00DEMO001"
 PLATFORM_AWAY, PLATFORM_OFFLINE = 2, 4
+DEMO_GATEWAY = "+4410"  # the scenario's Vexla-in gateway number
 PLATFORM_AVAILABILITY = {0: "online", PLATFORM_AWAY: "away", PLATFORM_OFFLINE: "offline"}
 
 
@@ -138,21 +139,18 @@ class DemoSystem:
 
 
 def account_signs_in(system):
-    """The account is added as the account framework does, its login-state record wants it online, and
-    the activity's call to com.vexla.im starts vexlad, which signs in."""
+    """The account is added and enabled as the account framework does: its call to com.vexla.ui "onEnabled"
+    starts vexlad, which creates the account's login-state record; the record's watch signs it in."""
     system.account_id = system.call(SIM + "addAccount", {"username": USERNAME, "password": PASSWORD,
-                                                         "enable": False}, public=True)["accountId"]
-    system.expect_platform(event="activity", name="Vexla loginstate", state="created")
-    put = system.call(DB + "put", {"objects": [{"_kind": LOGIN_STATE, "accountId": system.account_id,
-                                                "username": USERNAME, "serviceName": "type_vexla",
-                                                "state": "logging-on", "availability": 0, "customMessage": ""}]})
-    system.login_state_id = put["results"][0]["id"]
+                                                         "enable": True}, public=True)["accountId"]
+    record = system.expect_write("put", LOGIN_STATE, accountId=system.account_id, username=USERNAME,
+                                 state="logging-on")
+    system.login_state_id = record["_id"]
     system.daemon_log.wait_for_line("Initialisation done, entering main loop.")
-    system.expect_login_state("logging-on")
     system.expect_received("CHUNK_LOGIN", KEY_VEXLANAME=USERNAME)
     system.expect_login_state("online")
     return (f"account {system.account_id} ({USERNAME}) enabled; vexlad (pid {system.daemon_pid()}) started by "
-            f"D-Bus activation, signed in to the server at {system.server.address}; login state online")
+            f"D-Bus activation created its login state and signed in to the server at {system.server.address}")
 
 
 def phone_takes_voicemail_links(system):
@@ -214,6 +212,29 @@ def call_gets_a_gateway_number(system):
     return f"calling bob: the phone application dials {reply['gatewayNumber']}"
 
 
+def incoming_call_is_named(system):
+    """The server announces a call from carol; when the phone rings, com.vexla.call names the caller."""
+    system.server.command("incoming_call", account=USERNAME, display="Carol Singer", **{"from": "carol"})
+    system.daemon_log.wait_for_line("VexlaLib Callback: OnCallingContact")
+    reply = system.call(CALL + "incomingContactTranslate", {"clid": DEMO_GATEWAY, "cnap": "", "uui": "",
+                                                            "accountId": system.account_id})
+    assert reply == {"returnValue": True, "address": "carol"}, reply
+    return f"a call arriving through {DEMO_GATEWAY} is named {reply['address']}"
+
+
+def voicemail_launches_the_phone(system):
+    """bob leaves a voicemail: it arrives as a message with a vexlavm:// link; listening to that link
+    through the Vexla screens launches the phone application on the number that plays it."""
+    system.server.command("voicemail", account=USERNAME, subject="call me", duration=12, **{"from": "bob"})
+    message = system.expect_write("put", MESSAGE, messageText=lambda text: "vexlavm://" in text)
+    voicemail_id = message["messageText"].split("vexlavm://", 1)[1].split('"', 1)[0]
+    reply = system.call(UI + "listenToVoicemail", {"target": voicemail_id}, public=True)
+    assert reply["returnValue"] is True, reply
+    launch = system.expect_platform(event="launch", request={"id": "com.nylo.app.phone"})["request"]
+    return (f"bob's voicemail arrived as a vexlavm://{voicemail_id} link; listening launched the phone on "
+            f"{launch['params']['number']}")
+
+
 def balance_is_read(system):
     """The Vexla screens ask for the credit."""
     reply = system.call(UI + "balanceQuery", {}, public=True)
@@ -263,6 +284,8 @@ STEPS = [
     ("a buddy's message arrives in the message database", buddy_message_arrives),
     ("a message written to the outbox reaches the buddy", outbox_message_reaches_the_buddy),
     ("the phone application gets a gateway number for a call", call_gets_a_gateway_number),
+    ("an incoming call is named", incoming_call_is_named),
+    ("a voicemail arrives as a link and listening launches the phone", voicemail_launches_the_phone),
     ("the balance is read", balance_is_read),
     ("the display is followed", display_is_followed),
     ("the store links the device and buys an item", store_links_and_buys),
