@@ -230,13 +230,17 @@ def two_buses():
     buses.stop()
 
 
-def owner_pid(address, name):
-    """The process id of the connection that owns name on the bus at address, or None when nobody does."""
-    run = subprocess.run(["gdbus", "call", "--address", address, "--dest", "org.freedesktop.DBus", "--object-path",
-                          "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.GetConnectionUnixProcessID", name],
-                         capture_output=True, text=True, timeout=DEFAULT_TIMEOUT)
-    found = re.search(r"uint32 (\d+)", run.stdout)
-    return int(found.group(1)) if found else None
+def wait_until(condition, what, timeout=DEFAULT_TIMEOUT):
+    """Polls condition until it returns something true, which is returned; fails naming `what` on the
+    deadline."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError(f"not within {timeout}s: {what}")
+        time.sleep(0.05)
 
 
 def wait_gone(pid, timeout=DEFAULT_TIMEOUT):

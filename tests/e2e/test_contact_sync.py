@@ -68,22 +68,11 @@ def records(phone, kind, database="com.nylo.db"):
     return phone.call(SIM + "dump", {"database": database, "kind": kind})["results"]
 
 
-def wait_until(condition, what, timeout=harness.DEFAULT_TIMEOUT):
-    """Polls condition (which returns a true value when met) until the deadline; returns that value."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        assert time.monotonic() < deadline, f"not met within {timeout}s: {what}"
-        time.sleep(0.1)
-
-
 def wait_record(phone, kind, database="com.nylo.db", **members):
     """The first record of the kind whose members match, once there is one."""
     def find():
         return next((r for r in records(phone, kind, database) if matches(r, members)), None)
-    return wait_until(find, f"a {kind} record with {members}")
+    return harness.wait_until(find, f"a {kind} record with {members}")
 
 
 def test_buddies_become_contacts_with_presence_and_cached_pictures(make_phone):
@@ -101,7 +90,7 @@ def test_buddies_become_contacts_with_presence_and_cached_pictures(make_phone):
     office = wait_record(phone, CONTACT, displayName="+31155550000")
     assert office["phoneNumbers"] == [{"value": "+31155550000", "type": "type_other"}]
     assert office["name"] == {"givenName": "Office"}
-    wait_until(lambda: not any(r.get("displayName") == "zed" for r in records(phone, CONTACT)), "zed deleted")
+    harness.wait_until(lambda: not any(r.get("displayName") == "zed" for r in records(phone, CONTACT)), "zed deleted")
     assert not any(r.get("username") == "+31155550000" for r in records(phone, BUDDY_STATUS, "com.nylo.tempdb"))
 
     # Two pictures per tick: bob's and carol's first, dave's a tick later.
@@ -141,9 +130,9 @@ def test_presence_pictures_and_deletions_follow_the_network(make_phone):
 
     for name in ("bob", "+31155550000"):
         assert phone.server.command("remove_buddy", account="alice", name=name)["ok"]
-    wait_until(lambda: not any(r.get("displayName") in ("bob", "+31155550000") for r in records(phone, CONTACT)),
+    harness.wait_until(lambda: not any(r.get("displayName") in ("bob", "+31155550000") for r in records(phone, CONTACT)),
                "bob's and the number's contact records deleted")
-    wait_until(lambda: not any(r.get("username") == "bob" for r in records(phone, BUDDY_STATUS, "com.nylo.tempdb")),
+    harness.wait_until(lambda: not any(r.get("username") == "bob" for r in records(phone, BUDDY_STATUS, "com.nylo.tempdb")),
                "bob's presence record deleted")
     assert {r["displayName"] for r in records(phone, CONTACT)} == {"carol", "dave"}
 

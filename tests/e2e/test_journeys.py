@@ -91,3 +91,34 @@ def test_ui_service_activates_vexlad_from_the_public_bus_and_both_buses_reach_it
         assert "Activating" not in buses.daemon("private").output()
     finally:
         buses.stop()
+
+
+def inbox_texts(system):
+    return sorted(record["messageText"] for record in system.dump(tour.MESSAGE) if record.get("folder") == "inbox")
+
+
+def test_a_restarted_daemon_writes_new_messages_once_and_delivered_ones_not_again(system):
+    tour.account_signs_in(system)
+    tour.buddy_message_arrives(system)
+    # The scenario's voicemail becomes a message too.
+    delivered = harness.wait_until(lambda: len(inbox_texts(system)) == 2 and inbox_texts(system),
+                                   "the voicemail's message in the inbox")
+    pid = system.daemon_pid()
+    system.quit_daemon()
+    system.daemon_log.wait_for_line("Vexla service ended.")
+
+    # The account is set away on the phone: the availability watch outlived the daemon, and its callback
+    # starts a new vexlad, which signs in, reads the chats and voicemails again and finds their markers in
+    # its store.
+    system.call(tour.DB + "merge", {"objects": [{"_id": system.login_state_id, "availability": tour.PLATFORM_AWAY}]})
+    system.daemon_log.wait_for_line("Initialisation done, entering main loop.")
+    assert system.daemon_pid() not in (None, pid)
+    system.expect_received("CHUNK_LOGIN", KEY_VEXLANAME=tour.USERNAME)
+    system.expect_login_state("online")
+    for text in ("Back home", "Call me"):
+        system.server.command("chat_message", to=tour.USERNAME, text=text, **{"from": "bob"})
+        system.expect_write("put", tour.MESSAGE, messageText=text)
+    system.server.command("chat_message", to=tour.USERNAME, text="Bye", **{"from": "carol"})
+    system.expect_write("put", tour.MESSAGE, messageText="Bye")
+
+    assert inbox_texts(system) == sorted(delivered + ["Back home", "Call me", "Bye"])
