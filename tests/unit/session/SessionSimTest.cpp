@@ -9,6 +9,8 @@
 #include "Public/VexlaLib.h"
 #include "Tesk/App/DisplayEventHandler.h"
 #include "Tesk/App/DisplayServiceClient.h"
+#include "Tesk/App/Meridex/IMHandler.h"
+#include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/NyloSystemServices.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/BusReply.h"
@@ -67,7 +69,7 @@ protected:
         std::string error;
         ASSERT_TRUE(m_platform.Start(&error)) << error;
 
-        ASSERT_TRUE(m_im.Register(nullptr, false));
+        ASSERT_TRUE(m_im.Register(m_imName, false));
         m_loop = g_main_loop_new(nullptr, FALSE);
         m_storage.Initialize();
         m_session.reset(new CVexlaSession(&m_storage, m_loop, &m_im));
@@ -140,7 +142,9 @@ protected:
     TestSupport::CPrivateBus m_bus;
     TestSupport::CBusEnvironment m_environment;
     TestSupport::CTempPlatformSim m_platform;
-    CTeskService m_im;
+    // Unnamed unless a test serves the activities' callbacks.
+    const char* m_imName = nullptr;
+    CTeskIMService m_im;
     GMainLoop* m_loop = nullptr;
     VexlaLib::CLocalStorage m_storage;
     std::unique_ptr<CVexlaSession> m_session;
@@ -381,6 +385,111 @@ TEST_F(SessionSimTest, SystemServicesWriteTheMessageRecordAndLaunchThePhone)
     Call(L"nylo://com.nylo.sim/listLaunches", "{}").ToString(&launches);
     EXPECT_NE(launches.find(R"("id":"com.nylo.app.phone")"), std::string::npos) << launches;
     EXPECT_NE(launches.find(R"("number":"+15550100")"), std::string::npos) << launches;
+}
+
+// The messaging transport on the session, serving com.vexla.im for the platform's activities: the
+// account's login-state record asks to be online and the transport signs in through it.
+class IMReloginSimTest : public SessionSimTest {
+protected:
+    IMReloginSimTest() { m_imName = "com.vexla.im"; }
+
+    void SetUp() override
+    {
+        SessionSimTest::SetUp();
+        if (!HasFatalFailure())
+            m_handler.reset(new CIMHandler(m_session.get(), &m_im));
+    }
+    void TearDown() override
+    {
+        m_handler.reset();
+        m_im.SetMessageHandler(nullptr);
+        SessionSimTest::TearDown();
+    }
+
+    CJSONObject LoginStateRecord()
+    {
+        CJSONArray records;
+        CJSONObject record;
+        Call(L"nylo://com.nylo.db/find", R"({"query": {"from": "com.nylo.imloginstate.vexla:1"}})")
+            .GetArray("results", &records);
+        records.GetObject(0, &record);
+        return record;
+    }
+    std::wstring RecordState()
+    {
+        std::wstring state;
+        LoginStateRecord().GetString("state", &state);
+        return state;
+    }
+    bool HasActivity(const std::string& name)
+    {
+        std::string list;
+        Call(L"nylo://com.nylo.sim/listActivities", "{}").ToString(&list);
+        return list.find("\"name\":\"" + name + "\"") != std::string::npos;
+    }
+
+    void SignInThroughTheRecord()
+    {
+        std::wstring accountId;
+        Call(L"nylo://com.nylo.sim/addAccount", R"({"username": "alice", "password": "secret", "enable": false})")
+            .GetString("accountId", &accountId);
+        ASSERT_FALSE(accountId.empty());
+        const std::string account(accountId.begin(), accountId.end());
+        Call(L"nylo://com.nylo.db/put", R"({"objects": [{"_kind": "com.nylo.imloginstate.vexla:1", "accountId": ")" +
+                                             account + R"(", "username": "alice", "availability": 0, "state": "", "customMessage": ""}]})");
+        ASSERT_TRUE(RunUntil([this] { return LoggedIn() && RecordState() == L"online"; })) << "not signed in";
+        ASSERT_TRUE(RunUntil([this] { return HasActivity("Vexla keep alive") && PowerDownRegistrations() == 1; }));
+    }
+    size_t PowerDownRegistrations()
+    {
+        CJSONArray registrations;
+        Call(L"nylo://com.nylo.sim/listPowerDown", "{}").GetArray("registrations", &registrations);
+        return static_cast<size_t>(registrations.arraySize());
+    }
+
+    std::unique_ptr<CIMHandler> m_handler;
+};
+
+// The relogin after an address change fails for want of a network: the transport waits for the data
+// connection as after a failed login of its own, and the record no longer claims "online".
+TEST_F(IMReloginSimTest, ReloginWithoutANetworkWaitsForTheConnectionAndTakesTheRecordOffline)
+{
+    SignInThroughTheRecord();
+    SimControl("setConnection", R"({"ipAddress": "127.0.0.2", "state": "disconnected"})");
+    ASSERT_TRUE(RunUntil([this] { return RecordState() == L"offline"; })) << "the record stays online";
+    EXPECT_EQ(m_session->GetLoginState(), CVexlaSession::LOGIN_STATE_SIGNED_OUT);
+    EXPECT_TRUE(HasActivity("Vexla connectionmanager.getstatus"));
+    EXPECT_FALSE(HasActivity("Vexla keep alive"));
+    EXPECT_EQ(PowerDownRegistrations(), 0u);
+}
+
+// The server refuses the relogin's password: the credentials are marked invalid, the wanted
+// availability becomes offline, and its watch takes the record offline.
+TEST_F(IMReloginSimTest, ReloginWithARefusedPasswordMarksTheCredentialsAndGoesOffline)
+{
+    SignInThroughTheRecord();
+    Command(R"({"cmd": "on", "stage": "login", "action": "loggedout", "code": 8})");
+    SimControl("setConnection", R"({"ipAddress": "127.0.0.2"})");
+    ASSERT_TRUE(RunUntil([this] { return RecordState() == L"offline"; })) << "the record stays online";
+    int availability = -1;
+    LoginStateRecord().GetInt("availability", &availability);
+    EXPECT_EQ(availability, 4);
+    std::string sync;
+    Call(L"nylo://com.nylo.sim/dump", R"({"database": "com.nylo.tempdb", "kind": "com.nylo.account.syncstate:1"})")
+        .ToString(&sync);
+    EXPECT_NE(sync.find("401_UNAUTHORIZED"), std::string::npos) << sync;
+    EXPECT_FALSE(HasActivity("Vexla keep alive"));
+}
+
+// A session the transport neither asked for nor took over is not its to sign out.
+TEST_F(IMReloginSimTest, FailedReloginOfASessionTheTransportDoesNotOwnIsLeftAlone)
+{
+    SignIn();
+    VexlaTest::CLogCapture::Get().Clear();
+    Command(R"({"cmd": "on", "stage": "login", "action": "loggedout", "code": 8})");
+    SimControl("setConnection", R"({"ipAddress": "127.0.0.2"})");
+    ASSERT_TRUE(RunUntil([this] { return m_witness->CountNamed("OnLoginFailed") == 1; }));
+    EXPECT_FALSE(VexlaTest::CLogCapture::Get().Contains(L"CIMHandler::OnLoginFailed"));
 }
 
 }  // namespace

@@ -89,6 +89,11 @@ bool CIMHandler::IsLoggedIn() const
     return Library()->IsLoggedIn();
 }
 
+bool CIMHandler::isIdle() const
+{
+    return !IsLoggedIn() && !m_loginRequested && m_pSession->GetLoginState() == CVexlaSession::LOGIN_STATE_SIGNED_OUT;
+}
+
 void CIMHandler::Send(const CPlatformRequest& request, TBusReplyHandler handler)
 {
     m_pService->ExecuteClientCallOneReply(request.uri, request.Payload(), std::move(handler));
@@ -337,6 +342,7 @@ void CIMHandler::OnLoginSuccess_setup(const std::wstring& username, const std::w
 
 void CIMHandler::signedIn()
 {
+    m_sessionOwned = true;
     m_chatTransport->SetUserName(m_userName);
     updateState(STATE_ONLINE);
     const int status = NyloToVexlaAvailability(m_availability);
@@ -367,10 +373,17 @@ void CIMHandler::resetSyncState(const CBusReply& reply)
 
 void CIMHandler::OnLoginFailed(VexlaLib::eLoginError error)
 {
-    if (!m_loginRequested && !m_pSession->IsReconnecting())
+    // The only login that fails while this transport owns the session is the relogin after an
+    // address change. Its logout was passed over as a reconnect: the power-down registration of the
+    // signed-in session goes here, and the failure is handled as one of a requested login.
+    const bool reloginFailed = m_sessionOwned;
+    if (!m_loginRequested && !reloginFailed)
         return;
     m_loginRequested = false;
+    m_sessionOwned = false;
     LogNotice() << "CIMHandler::OnLoginFailed, reason = " << error << std::endl;
+    if (reloginFailed)
+        Send(CIMRequests::RegisterPowerDown(false));
     switch (error) {
     case VexlaLib::LOGIN_ERROR_NETWORK:
     case VexlaLib::LOGIN_ERROR_NETWORK_NO_COVERAGE:
@@ -409,6 +422,7 @@ void CIMHandler::OnLogout(VexlaLib::eLogoutReason reason)
     if (m_pSession->IsReconnecting())
         return;
     LogNotice() << "CIMHandler::OnLogout, reason = " << reason << std::endl;
+    m_sessionOwned = false;
     m_activities.Cancel(CIMActivities::KEEP_ALIVE);
     if (m_loggingOutForPowerDown) {
         m_loggingOutForPowerDown = false;
@@ -490,6 +504,13 @@ void CIMHandler::poweringOff_update(const CBusReply& reply)
 
 void CIMHandler::keepAlive(const TBusMessageSPtr& /*message*/)
 {
+    // A daemon started by this callback while signed out (it ended while signed in) has nothing to
+    // keep alive: the activity goes, and so does the process. The next sign-in creates it again.
+    if (isIdle()) {
+        m_activities.Cancel(CIMActivities::KEEP_ALIVE);
+        quitMainLoop();
+        return;
+    }
     m_activities.Adopt(CIMActivities::KEEP_ALIVE, [this]() { Library()->RequestPresenceUpdate(); });
 }
 

@@ -92,6 +92,8 @@ private:
 
     VexlaLib::CVexlaLib* Library() const;
     bool IsLoggedIn() const;
+    // Signed out with no sign-in requested or under way.
+    bool isIdle() const;
     // A one-reply call on the messaging service.
     void Send(const CPlatformRequest& request, TBusReplyHandler handler = nullptr);
     // The same with a member function as the reply handler.
@@ -107,6 +109,9 @@ private:
     CActivityCycle m_activities;
     TBusMessageSPtr m_pendingDelete;
     bool m_loginRequested = false;
+    // The signed-in session is this transport's: it asked for it or took over the UI service's. Set
+    // until the session's sign-out or its failed relogin after an address change.
+    bool m_sessionOwned = false;
     bool m_inPrl = false;
     int m_powerDownClientId = 0;
     bool m_loggingOutForPowerDown = false;
