@@ -274,3 +274,17 @@ def test_deleting_the_account_removes_its_records_and_ends_the_daemon(phone):
                            ("com.nylo.tempdb", SYNC_STATE)):
         assert phone.call(SIM + "dump", {"database": database, "kind": kind})["results"] == []
     assert [a["name"] for a in phone.call(SIM + "listActivities", {})["activities"]] == ["Vexla loginstate"]
+
+
+def test_keep_alive_while_signed_out_cancels_itself_and_ends_the_daemon(phone):
+    phone.sign_in()
+    # The daemon ends while signed in; its keep-alive stays behind and starts a new one.
+    phone.quit_daemon()
+    assert "Vexla keep alive" in [a["name"] for a in phone.call(SIM + "listActivities", {})["activities"]]
+    assert "Vexla keep alive" in phone.call(SIM + "runScheduled", {})["ran"]
+    phone.expect_activity("Vexla keep alive", "cancelled")
+    phone.expect_ended()
+    assert "Vexla keep alive" not in [a["name"] for a in phone.call(SIM + "listActivities", {})["activities"]]
+    # The restarted daemon neither signed in nor asked for presence.
+    chunks = [e.get("chunk") for e in phone.server.command("events")["events"] if e["type"] == "received"]
+    assert chunks.count("CHUNK_LOGIN") == 1 and "CHUNK_GETPRESENCEUPDATE" not in chunks
