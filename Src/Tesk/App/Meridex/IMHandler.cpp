@@ -504,14 +504,16 @@ void CIMHandler::poweringOff_update(const CBusReply& reply)
 
 void CIMHandler::keepAlive(const TBusMessageSPtr& /*message*/)
 {
-    // A daemon started by this callback while signed out (it ended while signed in) has nothing to
-    // keep alive: the activity goes, and so does the process. The next sign-in creates it again.
-    if (isIdle()) {
-        m_activities.Cancel(CIMActivities::KEEP_ALIVE);
-        quitMainLoop();
-        return;
-    }
-    m_activities.Adopt(CIMActivities::KEEP_ALIVE, [this]() { Library()->RequestPresenceUpdate(); });
+    m_activities.Adopt(CIMActivities::KEEP_ALIVE, [this]() {
+        // A daemon started by this activity while signed out (it ended while signed in) has nothing
+        // to keep alive: the activity goes, and so does the process. The next sign-in creates it again.
+        if (isIdle()) {
+            m_activities.Cancel(CIMActivities::KEEP_ALIVE);
+            quitMainLoop();
+            return;
+        }
+        Library()->RequestPresenceUpdate();
+    });
 }
 
 void CIMHandler::onDelete(const TBusMessageSPtr& message, const std::wstring& accountId)
