@@ -1,24 +1,9 @@
 #include "StreamCapture.h"
 
+#include "SessionTable.h"
 #include "Utils/LogStream.h"
 
 namespace ServerSim {
-
-namespace {
-
-std::string Hex(const VexlaLib::TByteArray& bytes)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (unsigned char byte : bytes) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0x0f];
-    }
-    return text;
-}
-
-}  // namespace
 
 CStreamCapture::CStreamCapture(const std::string& prefix)
     : m_prefix(prefix), m_client(std::fopen((prefix + ".client").c_str(), "wb"))
@@ -52,7 +37,7 @@ void CStreamCapture::NoteKeys(size_t plainBytes, const VexlaLib::TByteArray& cli
     }
     std::fprintf(keys, "{\"client_plain_bytes\": %zu, \"client_rc4_key\": \"%s\", \"server_rc4_key\": \"%s\", "
                        "\"checksum_key\": \"%s\"}\n",
-                 plainBytes, Hex(clientKey).c_str(), Hex(serverKey).c_str(), Hex(checksumKey).c_str());
+                 plainBytes, CSessionTable::ToHex(clientKey).c_str(), CSessionTable::ToHex(serverKey).c_str(), CSessionTable::ToHex(checksumKey).c_str());
     std::fclose(keys);
 }
 
