@@ -62,18 +62,22 @@ def test_an_outbox_message_to_a_chat_that_cannot_be_opened_is_marked_error(phone
     phone.expect_activity("Vexla immessage", "created")
 
 
-def test_a_group_chat_gets_a_record_its_messages_a_leave_and_a_topic(phone):
+def test_a_dialog_turned_group_gets_a_record_a_member_its_messages_a_leave_and_a_topic(phone):
     phone.sign_in()
     chat = phone.server.command("chat_message", to="alice", text="hi", **{"from": "bob"})["chat"]
     phone.expect_write("put", MESSAGE, messageText="hi")
-    phone.server.command("chat_member", chat=chat, add="carol", **{"from": "bob"})
-    phone.expect(source="server", type="sent", chunk="CHUNK_CHATINFO", packet={"KEY_MEMBERS": "bob alice carol"})
 
-    # The first message of the chat with three members creates its group chat record.
-    phone.server.command("chat_message", chat=chat, text="hello group", **{"from": "carol"})
+    # Bob adds carol: the member list "bob alice carol" makes the dialog a group and creates its record.
+    phone.server.command("chat_member", chat=chat, add="carol", **{"from": "bob"})
     record = phone.expect_write("put", GROUP_CHAT)
-    assert sorted(m["value"] for m in record["members"]) == ["bob", "carol"]
+    assert [m["value"] for m in record["members"]] == ["bob"]
     group = record["groupName"]
+    phone.expect_write("merge", GROUP_CHAT, members=lambda members: sorted(m["value"] for m in members) == ["bob", "carol"])
+    added = phone.expect_write("put", MESSAGE, messageText="bob added carol to the chat.")
+    assert (added["folder"], added["imType"], added["from"]) == ("system", "system", {"addr": "alice"})
+    assert (added["to"], added["groupChatName"]) == ([{"addr": group}], group)
+
+    phone.server.command("chat_message", chat=chat, text="hello group", **{"from": "carol"})
     message = phone.expect_write("put", MESSAGE, messageText="hello group")
     assert message["groupChatName"] == group
     assert message["from"] == {"addr": "carol"}
@@ -85,6 +89,8 @@ def test_a_group_chat_gets_a_record_its_messages_a_leave_and_a_topic(phone):
     phone.server.command("chat_topic", chat=chat, topic="Trip", **{"from": "bob"})
     phone.expect_write("merge", GROUP_CHAT, displayName="Trip")
     phone.expect_write("put", MESSAGE, messageText='bob set the topic to "Trip".')
+    # Each message went through the queue once: the member list named bob and alice too, who were there.
+    assert [messages_written(phone, f"bob added {name} to the chat.") for name in ("carol", "bob", "alice")] == [1, 0, 0]
 
 
 def test_an_authorisation_request_becomes_one_buddy_invite_for_the_application(phone):
@@ -163,3 +169,4 @@ def test_accepting_a_buddy_invite_reaches_the_server(phone):
     phone.expect_write("put", COMMAND, command="receivedBuddyInvite")
     command(phone, "receivedBuddyInvite", fromUsername="zed", params={"accept": True})
     phone.expect_received("CHUNK_AUTHORIZECONTACT")
+

@@ -76,7 +76,9 @@ private:
     void NewGroupChatRecord(const TItemSPtr& item);
     void ProcessGroupChatMessage(const std::wstring& recordId, const TItemSPtr& item);
     void MemberLeft(const std::wstring& recordId, const TItemSPtr& item);
-    void AddUser(const std::wstring& recordId, const TItemSPtr& item, const std::wstring& user);
+    // Adds the users of a member list who are new to the record, in one merge, each with its system message.
+    void AddUsers(const std::wstring& recordId, const TItemSPtr& item, const std::vector<std::wstring>& users);
+    bool AlreadyInConversation(const lGroupChatStruct& item, const std::wstring& user) const;
     void WriteMessage(const TItemSPtr& item, const std::wstring& text);
     void WriteSystemMessage(const TItemSPtr& item, const std::wstring& text);
     // A group chat record now bound to `chatHandle`: the queue may go on.
