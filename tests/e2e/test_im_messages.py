@@ -11,9 +11,21 @@ COMMAND = "com.nylo.imcommand.vexla:1"
 GROUP_CHAT = "com.nylo.imgroupchat.vexla:1"
 
 
+CONTACT = "com.nylo.contact.vexla:1"
+
+
 @pytest.fixture
 def phone(tmp_path):
     running = Phone(str(tmp_path))
+    yield running
+    running.stop()
+
+
+@pytest.fixture
+def phone_with_buddy(tmp_path):
+    running = Phone(str(tmp_path), scenario={"accounts": [{"name": "alice", "password": "secret"}],
+                                             "users": [{"name": "zed", "availability": 2}],
+                                             "buddies": {"alice": [{"name": "zed"}]}})
     yield running
     running.stop()
 
@@ -170,3 +182,17 @@ def test_accepting_a_buddy_invite_reaches_the_server(phone):
     command(phone, "receivedBuddyInvite", fromUsername="zed", params={"accept": True})
     phone.expect_received("CHUNK_AUTHORIZECONTACT")
 
+
+
+def test_a_buddy_deleted_while_the_buddy_list_arrives_is_deleted_at_the_server_once(phone_with_buddy):
+    phone = phone_with_buddy
+    phone.sign_in()
+    # Written as soon as the user is signed in, the command may be read before the buddy list is in: it
+    # then waits for the list. The application spells the name its own way.
+    command(phone, "deleteBuddy", targetUsername="Zed")
+    phone.expect_write("del", COMMAND, command="deleteBuddy")
+    assert phone.expect_received("CHUNK_DELETECONTACT") == {"chunk": "CHUNK_DELETECONTACT", "KEY_BUDDYINDEX": 1}
+    # The server answers with the entry marked deleted, which takes the contact from the library.
+    phone.daemon.wait_for_line("OnContactDeleted - zed")
+    assert sum(1 for e in phone.events.history
+               if e.get("type") == "received" and e.get("chunk") == "CHUNK_DELETECONTACT") == 1

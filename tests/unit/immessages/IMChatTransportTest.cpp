@@ -374,3 +374,28 @@ TEST_F(IMChatTransportTest, DeleteBuddyFindsTheContactByItsLowerCaseName)
     EXPECT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).size(), 1u);
     EXPECT_TRUE(m_bus.Next(DEL).Contains("[\"c1\",\"c2\"]"));
 }
+
+TEST_F(IMChatTransportTest, DeleteBuddyReadBeforeTheBuddyListIsCarriedOutOnceTheListIsComplete)
+{
+    SignIn();
+    m_transport->ProcessCommands();
+    m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":["
+                            "{\"_id\":\"c1\",\"command\":\"deleteBuddy\",\"targetUsername\":\"Zed\"},"
+                            "{\"_id\":\"c2\",\"command\":\"deleteBuddy\",\"targetUsername\":\"nobody\"}]}");
+    EXPECT_TRUE(m_bus.Next(DEL).Contains("[\"c1\",\"c2\"]"));
+    Drain();
+    EXPECT_TRUE(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).empty());
+
+    // A first page does not complete the list; the last one does.
+    Receive(BuddyList(1, {BuddyRecord(1, L"amy")}));
+    Drain();
+    EXPECT_TRUE(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).empty());
+    Receive(BuddyList(0, {BuddyRecord(2, L"zed")}, 2));
+    Drain();
+    EXPECT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).size(), 1u);
+
+    // Later list changes delete nothing more.
+    Receive(BuddyList(0, {BuddyRecord(3, L"nobody")}, 3));
+    Drain();
+    EXPECT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).size(), 1u);
+}

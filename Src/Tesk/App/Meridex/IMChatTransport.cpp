@@ -6,6 +6,7 @@
 #include "Model/AuthRequest.h"
 #include "Model/Chat.h"
 #include "Model/Contact.h"
+#include "Model/ContactList.h"
 #include "Model/Voicemail.h"
 #include "Public/VexlaLib.h"
 #include "Tesk/App/Meridex/GroupChatItem.h"
@@ -462,10 +463,7 @@ void CIMChatTransport::ProcessCommand(const CJSONObject& command)
     if (name == L"sendBuddyInvite") {
         m_pLibrary->AddContact(target, Text(params, "message"));
     } else if (name == L"deleteBuddy") {
-        if (VexlaLib::CContact* contact = m_pLibrary->FindContact(VexlaLib::CUtils::ToLowerCase(target))) {
-            LogInfo() << "-- deleting contact" << std::endl;
-            m_pLibrary->DeleteContact(contact->GetHandle());
-        }
+        DeleteBuddy(VexlaLib::CUtils::ToLowerCase(target));
     } else if (name == L"receivedBuddyInvite") {
         bool accept = false;
         if (!params.GetBool("accept", &accept)) {
@@ -485,6 +483,34 @@ void CIMChatTransport::ProcessCommand(const CJSONObject& command)
     } else {
         LogInfo() << "-- unhandled imcommand " << name << ", target " << target << ", from " << from << std::endl;
     }
+}
+
+void CIMChatTransport::DeleteBuddy(const std::wstring& lowerCaseName)
+{
+    if (VexlaLib::CContact* contact = m_pLibrary->FindContact(lowerCaseName)) {
+        LogInfo() << "-- deleting contact" << std::endl;
+        m_pLibrary->DeleteContact(contact->GetHandle());
+    } else if (!ContactListComplete()) {
+        // Commands written while signed out are read as soon as the user signs in, before the buddy list.
+        LogInfo() << "-- deleting contact " << lowerCaseName << " once the buddy list is in" << std::endl;
+        m_pendingDeletions.insert(lowerCaseName);
+    }
+}
+
+bool CIMChatTransport::ContactListComplete()
+{
+    const VexlaLib::CContactList* list = m_pLibrary->GetModel().GetContactList();
+    return list != nullptr && list->IsComplete();
+}
+
+void CIMChatTransport::OnContactListUpdated()
+{
+    if (m_pendingDeletions.empty() || !ContactListComplete())
+        return;
+    std::set<std::wstring> names;
+    names.swap(m_pendingDeletions);
+    for (const std::wstring& name : names)
+        DeleteBuddy(name);
 }
 
 void CIMChatTransport::CreateGroupChat(const CJSONObject& params)
