@@ -19,6 +19,9 @@ CConnection::CConnection(int id, int fd, const std::string& peer, SSimContext& c
     : m_id(id), m_peer(peer), m_context(context), m_dispatcher(dispatcher), m_channel(fd), m_stalled(false),
       m_encrypted(false), m_finished(false)
 {
+    if (!context.captureDir.empty()) {
+        m_channel.Capture(std::make_unique<CStreamCapture>(context.captureDir + "/conn-" + std::to_string(id)));
+    }
 }
 
 CConnection::~CConnection()

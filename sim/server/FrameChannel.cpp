@@ -21,6 +21,7 @@ CFrameChannel::CFrameChannel(int fd)
     : m_fd(fd),
       m_readPosition(0),
       m_readLength(0),
+      m_consumed(0),
       m_checksumKey(std::make_shared<TByteArray>()),
       m_writeChecksumKey(m_checksumKey),
       m_writeBroken(false)
@@ -47,7 +48,11 @@ bool CFrameChannel::ReadByte(unsigned char* byte)
         }
         m_readPosition = 0;
         m_readLength = static_cast<size_t>(got);
+        if (m_capture) {
+            m_capture->Append(m_readBuffer, m_readLength);
+        }
     }
+    ++m_consumed;
     unsigned char value = m_readBuffer[m_readPosition++];
     if (m_inCipher) {
         value = static_cast<unsigned char>(m_inCipher->DecryptByte(value));
@@ -167,6 +172,9 @@ bool CFrameChannel::WriteFrame(const VexlaLib::CPacket* packet, TFrameFault faul
 
 void CFrameChannel::SwitchKeys(const TByteArray& inKey, const TByteArray& outKey, const TByteArray& checksumKey)
 {
+    if (m_capture) {
+        m_capture->NoteKeys(m_consumed, inKey, outKey, checksumKey);
+    }
     m_inCipher.reset(new VexlaLib::CARC4(inKey));
     m_checksumKey = std::make_shared<TByteArray>(checksumKey);
     std::lock_guard<std::mutex> guard(m_writeLock);

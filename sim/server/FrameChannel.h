@@ -5,6 +5,7 @@
 
 #include "Network/InputStream.h"
 #include "Network/Packet.h"
+#include "StreamCapture.h"
 #include "Utils/ARC4.h"
 #include "Utils/ByteArray.h"
 
@@ -40,6 +41,9 @@ public:
     void SwitchKeys(const VexlaLib::TByteArray& inKey, const VexlaLib::TByteArray& outKey,
                     const VexlaLib::TByteArray& checksumKey);
 
+    // Records the client's bytes and the keys from now on (before the first read).
+    void Capture(std::unique_ptr<CStreamCapture> capture) { m_capture = std::move(capture); }
+
     // Ends both directions; a blocked ReadFrame returns FRAME_CLOSED.
     void Shutdown();
 
@@ -56,6 +60,8 @@ private:
     unsigned char m_readBuffer[4096];
     size_t m_readPosition;
     size_t m_readLength;
+    size_t m_consumed;  // bytes taken from the socket's stream so far
+    std::unique_ptr<CStreamCapture> m_capture;
     std::unique_ptr<VexlaLib::CARC4> m_inCipher;
     VexlaLib::TByteArraySPtr m_checksumKey;
 

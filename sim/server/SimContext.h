@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace ServerSim {
 
 class CCallDesk;
@@ -25,6 +27,7 @@ struct SSimContext {
     CServerSim* server = nullptr;
     CChatStore* chats = nullptr;  // the chats; none in setups that serve no chats
     CCallDesk* calls = nullptr;   // call set-ups, dial-out numbers and voicemails; none where not served
+    std::string captureDir = {};  // where each connection's capture goes (StreamCapture); none when empty
 };
 
 }  // namespace ServerSim

@@ -49,6 +49,8 @@ bool SSimOptions::Parse(int argc, char** argv, std::string& error)
             statePath = value;
         } else if (option == "--keys") {
             keysDir = value;
+        } else if (option == "--capture") {
+            captureDir = value;
         } else if (option == "--log-level") {
             good = ParseNumber(value, 0, 7, logLevel);
         } else {
@@ -70,7 +72,7 @@ bool SSimOptions::Parse(int argc, char** argv, std::string& error)
 const char* SSimOptions::Usage()
 {
     return "usage: vexla-server-sim --port P [--sdf-port Q] [--bind ADDR] [--control PATH] [--scenario FILE]\n"
-           "                        [--state FILE] [--keys DIR] [--log-level N]\n"
+           "                        [--state FILE] [--keys DIR] [--capture DIR] [--log-level N]\n"
            "  --port P        TCP port of the Vexla server (0: a free port)\n"
            "  --sdf-port Q    TCP port of the discovery (SDF) server (0: a free port; off without it)\n"
            "  --bind ADDR     IPv4 address to listen on (default 127.0.0.1)\n"
@@ -78,6 +80,8 @@ const char* SSimOptions::Usage()
            "  --scenario FILE JSON scenario: accounts, identity key, connected fields\n"
            "  --state FILE    remembers session identifiers across restarts\n"
            "  --keys DIR      folder of test-root-primary.pem, test-root-backup.pem, test-server.pem\n"
+           "  --capture DIR   writes what each client sends (DIR/conn-N.client) and its session keys\n"
+           "                  (DIR/conn-N.keys.json), for decoding with vexla-dump\n"
            "  --log-level N   3 errors ... 7 debug (default 6), on standard error\n"
            "The first line on standard output is JSON: {\"port\": P, \"sdf_port\": Q, \"control\": PATH}.\n";
 }

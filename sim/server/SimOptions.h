@@ -13,6 +13,7 @@ struct SSimOptions {
     std::string scenarioPath;
     std::string statePath;
     std::string keysDir;
+    std::string captureDir;
     int logLevel = 6;
     bool help = false;
 

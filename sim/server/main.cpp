@@ -83,6 +83,7 @@ int main(int argc, char** argv)
         }
     }
     context.chats = &chats;
+    context.captureDir = options.captureDir;
 
     CSimNetwork network;
     CServerSim server(context, network.Dispatcher());

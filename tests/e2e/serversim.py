@@ -18,7 +18,7 @@ class ServerSim:
     returns the answer; wait() returns the first event matching a filter or fails on the deadline."""
 
     def __init__(self, workdir, port=0, scenario=None, state=None, bind="127.0.0.1", sdf_port=None,
-                 name="server-sim"):
+                 name="server-sim", capture=None):
         self.control_path = os.path.join(str(workdir), f"{name}.sock")
         args = [server_sim_path(), "--port", port, "--bind", bind, "--control", self.control_path]
         if sdf_port is not None:
@@ -30,6 +30,8 @@ class ServerSim:
             args += ["--scenario", scenario_path]
         if state is not None:
             args += ["--state", state]
+        if capture is not None:
+            args += ["--capture", capture]
         self.process = harness.Process(args, name=name)
         ready = json.loads(self.process.wait_for_line('{"port":'))
         self.port = ready["port"]

@@ -1,9 +1,14 @@
-"""vexla-dump on packet bodies and frames built here, plain and RC4-encrypted, and on malformed input."""
+"""vexla-dump on packet bodies and frames built here, plain and RC4-encrypted, on malformed input, and on
+the capture of a real session between vexla-cli and the server simulator."""
 
+import json
+import os
 import subprocess
 import zlib
 
 import harness
+from serversim import ServerSim
+from vexlacli import VexlaCli
 
 KEY_CHUNKTYPE, KEY_VEXLANAME, KEY_PASSWORD, KEY_CLIENT_RANDOM = 5, 8, 64, 76
 CHUNK_CONNECT, CHUNK_LOGIN = 19, 28
@@ -159,3 +164,30 @@ def test_usage_errors_exit_2_and_help_documents_the_options():
     assert result.returncode == 0
     for option in ("--binary", "--frame", "--key HEX", "--rc4 HEX", "checksum ok", "768"):
         assert option in result.stdout.decode()
+
+
+def test_a_captured_session_decodes_with_the_keys_of_its_handshake(tmp_path):
+    capture = tmp_path / "capture"
+    capture.mkdir()
+    scenario = {"accounts": [{"name": "alice", "password": "secret"}]}
+    with ServerSim(tmp_path, scenario=scenario, capture=str(capture)) as sim, VexlaCli(tmp_path, sim.port) as cli:
+        cli.run("login alice secret")
+        cli.expect(event="OnLoginSuccess")
+        cli.run("logout")
+        cli.expect(event="OnLogout")
+    sent = (capture / "conn-1.client").read_bytes()
+    keys = json.loads((capture / "conn-1.keys.json").read_text())
+    handshake, session = sent[:keys["client_plain_bytes"]], sent[keys["client_plain_bytes"]:]
+
+    # The handshake's frames carry the plain CRC-32; every frame after it is encrypted and keyed.
+    plain = run_dump("--frame", "--binary", input_bytes=handshake)
+    assert plain.returncode == 0, plain.stderr
+    assert "CHUNK_CONNECT" in plain.stdout.decode()
+
+    decoded = run_dump("--frame", "--binary", "--rc4", keys["client_rc4_key"], "--key", keys["checksum_key"],
+                       input_bytes=session)
+    assert decoded.returncode == 0, decoded.stderr
+    out = decoded.stdout.decode()
+    assert "checksum mismatch" not in out
+    assert "{CHUNK_LOGIN}" in out and "{CHUNK_LOGOUT}" in out
+    assert "alice" in out and "secret" not in out and "<redacted>" in out
