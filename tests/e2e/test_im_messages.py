@@ -11,9 +11,21 @@ COMMAND = "com.nylo.imcommand.vexla:1"
 GROUP_CHAT = "com.nylo.imgroupchat.vexla:1"
 
 
+CONTACT = "com.nylo.contact.vexla:1"
+
+
 @pytest.fixture
 def phone(tmp_path):
     running = Phone(str(tmp_path))
+    yield running
+    running.stop()
+
+
+@pytest.fixture
+def phone_with_buddy(tmp_path):
+    running = Phone(str(tmp_path), scenario={"accounts": [{"name": "alice", "password": "secret"}],
+                                             "users": [{"name": "zed", "availability": 2}],
+                                             "buddies": {"alice": [{"name": "zed"}]}})
     yield running
     running.stop()
 
@@ -62,18 +74,22 @@ def test_an_outbox_message_to_a_chat_that_cannot_be_opened_is_marked_error(phone
     phone.expect_activity("Vexla immessage", "created")
 
 
-def test_a_group_chat_gets_a_record_its_messages_a_leave_and_a_topic(phone):
+def test_a_dialog_turned_group_gets_a_record_a_member_its_messages_a_leave_and_a_topic(phone):
     phone.sign_in()
     chat = phone.server.command("chat_message", to="alice", text="hi", **{"from": "bob"})["chat"]
     phone.expect_write("put", MESSAGE, messageText="hi")
-    phone.server.command("chat_member", chat=chat, add="carol", **{"from": "bob"})
-    phone.expect(source="server", type="sent", chunk="CHUNK_CHATINFO", packet={"KEY_MEMBERS": "bob alice carol"})
 
-    # The first message of the chat with three members creates its group chat record.
-    phone.server.command("chat_message", chat=chat, text="hello group", **{"from": "carol"})
+    # Bob adds carol: the member list "bob alice carol" makes the dialog a group and creates its record.
+    phone.server.command("chat_member", chat=chat, add="carol", **{"from": "bob"})
     record = phone.expect_write("put", GROUP_CHAT)
-    assert sorted(m["value"] for m in record["members"]) == ["bob", "carol"]
+    assert [m["value"] for m in record["members"]] == ["bob"]
     group = record["groupName"]
+    phone.expect_write("merge", GROUP_CHAT, members=lambda members: sorted(m["value"] for m in members) == ["bob", "carol"])
+    added = phone.expect_write("put", MESSAGE, messageText="bob added carol to the chat.")
+    assert (added["folder"], added["imType"], added["from"]) == ("system", "system", {"addr": "alice"})
+    assert (added["to"], added["groupChatName"]) == ([{"addr": group}], group)
+
+    phone.server.command("chat_message", chat=chat, text="hello group", **{"from": "carol"})
     message = phone.expect_write("put", MESSAGE, messageText="hello group")
     assert message["groupChatName"] == group
     assert message["from"] == {"addr": "carol"}
@@ -85,6 +101,8 @@ def test_a_group_chat_gets_a_record_its_messages_a_leave_and_a_topic(phone):
     phone.server.command("chat_topic", chat=chat, topic="Trip", **{"from": "bob"})
     phone.expect_write("merge", GROUP_CHAT, displayName="Trip")
     phone.expect_write("put", MESSAGE, messageText='bob set the topic to "Trip".')
+    # Each message went through the queue once: the member list named bob and alice too, who were there.
+    assert [messages_written(phone, f"bob added {name} to the chat.") for name in ("carol", "bob", "alice")] == [1, 0, 0]
 
 
 def test_an_authorisation_request_becomes_one_buddy_invite_for_the_application(phone):
@@ -163,3 +181,18 @@ def test_accepting_a_buddy_invite_reaches_the_server(phone):
     phone.expect_write("put", COMMAND, command="receivedBuddyInvite")
     command(phone, "receivedBuddyInvite", fromUsername="zed", params={"accept": True})
     phone.expect_received("CHUNK_AUTHORIZECONTACT")
+
+
+
+def test_a_buddy_deleted_while_the_buddy_list_arrives_is_deleted_at_the_server_once(phone_with_buddy):
+    phone = phone_with_buddy
+    phone.sign_in()
+    # Written as soon as the user is signed in, the command may be read before the buddy list is in: it
+    # then waits for the list. The application spells the name its own way.
+    command(phone, "deleteBuddy", targetUsername="Zed")
+    phone.expect_write("del", COMMAND, command="deleteBuddy")
+    assert phone.expect_received("CHUNK_DELETECONTACT") == {"chunk": "CHUNK_DELETECONTACT", "KEY_BUDDYINDEX": 1}
+    # The server answers with the entry marked deleted, which takes the contact from the library.
+    phone.daemon.wait_for_line("OnContactDeleted - zed")
+    assert sum(1 for e in phone.events.history
+               if e.get("type") == "received" and e.get("chunk") == "CHUNK_DELETECONTACT") == 1

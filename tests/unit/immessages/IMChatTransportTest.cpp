@@ -226,6 +226,66 @@ TEST_F(IMChatTransportTest, AGroupChatGetsARecordThenItsMessagesLeavesAndTopics)
     EXPECT_TRUE(m_bus.calls.empty());
 }
 
+TEST_F(IMChatTransportTest, AMemberListTurningADialogIntoAGroupAddsTheNewMembersInOneMerge)
+{
+    // The chat's new members arrive with its details, after the member list: the dialog still has two.
+    auto chat = Chat(L"#bob/$me;3", {L"bob"});
+    m_transport->OnEventAdded(chat.get());
+    Say(*chat, L"bob", L"hi", START + 1);
+    Say(*chat, L"bob", L"bob me carol  dan carol", START + 2, 1);
+    m_transport->OnChatMessagesAdded(*chat, 2);
+    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"hi\""));
+
+    AdvanceSeconds(1);
+    m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":[]}");
+    CRecordedCall put = m_bus.Next(PUT);
+    EXPECT_TRUE(put.Contains("\"members\":[{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":\"bob\"}]"))
+        << put.payload;
+    put.Answer("{\"returnValue\":true,\"results\":[{\"id\":\"g3\",\"rev\":1}]}");
+    AdvanceSeconds(CIMChatTransport::NEW_RECORD_DELAY_S);
+    m_bus.Next(GET).Answer("{\"returnValue\":true,\"results\":[{\"_id\":\"g3\",\"members\":["
+                           "{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":\"bob\"}]}]}");
+    CRecordedCall members = m_bus.Next(MERGE);
+    EXPECT_TRUE(members.Contains("\"value\":\"bob\"},{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":"
+                                 "\"carol\"},{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":\"dan\"}]"))
+        << members.payload;
+    CRecordedCall carol = m_bus.Next(PUT);
+    EXPECT_TRUE(carol.Contains("\"messageText\":\"bob added carol to the chat.\"")) << carol.payload;
+    EXPECT_TRUE(carol.Contains("\"folder\":\"system\"")) << carol.payload;
+    EXPECT_TRUE(carol.Contains("\"groupChatName\":\"#bob/$me;3\"")) << carol.payload;
+    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"bob added dan to the chat.\""));
+    // Bob and the user were there already; a name listed twice is added once.
+    EXPECT_TRUE(m_bus.calls.empty());
+}
+
+TEST_F(IMChatTransportTest, AMemberListThatBringsTheUserIntoAGroupAnnouncesTheUserWithoutListingThem)
+{
+    auto chat = Chat(L"#group;4", {L"bob", L"carol"});
+    m_transport->OnEventAdded(chat.get());
+    Say(*chat, L"bob", L"bob carol me", START + 1, 1);
+    m_transport->OnChatMessagesAdded(*chat, 1);
+    AdvanceSeconds(1);
+    const char* record = "{\"returnValue\":true,\"results\":[{\"_id\":\"g4\",\"groupName\":\"trip\",\"members\":["
+                         "{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":\"bob\"},"
+                         "{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":\"carol\"}]}]}";
+    m_bus.Next(FIND).Answer(record);
+    m_bus.Next(MERGE).Answer("{\"returnValue\":true}");  // bound to the chat again: the queue goes on
+    m_bus.Next(GET).Answer(record);
+    EXPECT_FALSE(m_bus.Next(MERGE).Contains("\"me\"")) << "the record lists the other members only";
+    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"bob added me to the chat.\""));
+
+    // The next member list names the user again, who is in the conversation by now.
+    Say(*chat, L"bob", L"bob carol me dan", START + 2, 1);
+    m_transport->OnChatMessagesAdded(*chat, 1);
+    AdvanceSeconds(1);
+    m_bus.Next(FIND).Answer(record);
+    m_bus.Next(MERGE);
+    m_bus.Next(GET).Answer(record);
+    EXPECT_TRUE(m_bus.Next(MERGE).Contains("\"value\":\"dan\""));
+    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"bob added dan to the chat.\""));
+    EXPECT_TRUE(m_bus.calls.empty());
+}
+
 TEST_F(IMChatTransportTest, AnOutgoingMessageThatCannotBeSentIsMarkedErrorAndTheWatchComesBack)
 {
     m_transport->ProcessOutbox();
@@ -313,4 +373,29 @@ TEST_F(IMChatTransportTest, DeleteBuddyFindsTheContactByItsLowerCaseName)
     Drain();
     EXPECT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).size(), 1u);
     EXPECT_TRUE(m_bus.Next(DEL).Contains("[\"c1\",\"c2\"]"));
+}
+
+TEST_F(IMChatTransportTest, DeleteBuddyReadBeforeTheBuddyListIsCarriedOutOnceTheListIsComplete)
+{
+    SignIn();
+    m_transport->ProcessCommands();
+    m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":["
+                            "{\"_id\":\"c1\",\"command\":\"deleteBuddy\",\"targetUsername\":\"Zed\"},"
+                            "{\"_id\":\"c2\",\"command\":\"deleteBuddy\",\"targetUsername\":\"nobody\"}]}");
+    EXPECT_TRUE(m_bus.Next(DEL).Contains("[\"c1\",\"c2\"]"));
+    Drain();
+    EXPECT_TRUE(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).empty());
+
+    // A first page does not complete the list; the last one does.
+    Receive(BuddyList(1, {BuddyRecord(1, L"amy")}));
+    Drain();
+    EXPECT_TRUE(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).empty());
+    Receive(BuddyList(0, {BuddyRecord(2, L"zed")}, 2));
+    Drain();
+    EXPECT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).size(), 1u);
+
+    // Later list changes delete nothing more.
+    Receive(BuddyList(0, {BuddyRecord(3, L"nobody")}, 3));
+    Drain();
+    EXPECT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_DELETECONTACT).size(), 1u);
 }

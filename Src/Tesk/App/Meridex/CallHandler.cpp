@@ -16,6 +16,7 @@
 #include "Tesk/Core/JSONArray.h"
 #include "Tesk/Core/JSONObject.h"
 #include "Utils/LogStream.h"
+#include "Utils/Timer.h"
 
 namespace {
 
@@ -40,7 +41,10 @@ CJSONObject Failure(int code, const std::wstring& text)
 }  // namespace
 
 CCallHandler::CCallHandler(CVexlaSession* session, CTeskCallService* service)
-    : m_pSession(session), m_pService(service), m_balanceQueries(service)
+    : m_pSession(session),
+      m_pService(service),
+      m_balanceQueries(service),
+      m_pSignInTimer(session->GetLibrary()->CreateTimer(this))
 {
     Library().AddListener(this);
     m_pService->SetCallHandler(this);
@@ -48,6 +52,7 @@ CCallHandler::CCallHandler(CVexlaSession* session, CTeskCallService* service)
 
 CCallHandler::~CCallHandler()
 {
+    m_pSignInTimer->StopTimer();
     Library().RemoveListener(this);
     if (!m_pService->PublicConnection())
         return;  // the service never reached the bus
@@ -129,15 +134,38 @@ void CCallHandler::OnLoginStateFetched(const CBusReply& reply, int callToken)
         const CPlatformRequest merge = CDbRequest::Merge(DB_PERSISTENT, objects);
         m_pService->ExecuteClientCallOneReply(merge.uri, merge.Payload(), nullptr);
         VexlaLib::LogInfo() << "-- should be coming online with a watch" << std::endl;
+        WaitForSignIn();
     } else if (wantsOnline) {
-        // A sign-in is under way; it ends in the buddy list or a login failure.
+        // The record says a sign-in is under way; it ends in the buddy list or a login failure.
         if (!m_pSession->IsConnectionAvailabile()) {
             FailCall(CCallErrors::NO_CONNECTION);
             QuitMainLoop();
+        } else {
+            VexlaLib::LogInfo() << "-- waiting for the sign-in under way" << std::endl;
+            WaitForSignIn();
         }
     } else {
         FailCall(CCallErrors::UNKNOWN_LOGIN_STATE);
     }
+}
+
+void CCallHandler::WaitForSignIn()
+{
+    m_pSignInTimer->StartTimer(SIGN_IN_WAIT_MS, 0);
+}
+
+void CCallHandler::OnTimer(int /*id*/)
+{
+    if (!m_pendingCall || m_callRequested)
+        return;  // the library guards the number request itself
+    if (m_pSession->GetLoginState() == CVexlaSession::LOGIN_STATE_REQUESTED || m_pSession->IsReconnecting()) {
+        WaitForSignIn();
+        return;
+    }
+    VexlaLib::LogWarning() << "-- no sign-in under way for the held call to " << m_callTarget << std::endl;
+    FailCall(CCallErrors::LOGIN_FAILED);
+    if (!Library().IsLoggedIn())
+        QuitMainLoop();
 }
 
 void CCallHandler::MakeCall()
@@ -173,6 +201,7 @@ void CCallHandler::AnswerCall(const CJSONObject& reply)
     const TBusMessageSPtr message = std::move(m_pendingCall);
     m_pendingCall.reset();
     m_callRequested = false;
+    m_pSignInTimer->StopTimer();
     m_pService->SendReply(message, &reply);
 }
 
@@ -223,10 +252,13 @@ void CCallHandler::OnLogout(VexlaLib::eLogoutReason /*reason*/)
 {
     // The library forgets its outstanding number request and balance request with the session.
     m_balanceQueries.OnGetBalanceFailed();
-    if (m_pSession->IsReconnecting())
+    if (m_pSession->IsReconnecting()) {
         m_callRequested = false;  // asked again once the buddy list is back
-    else
+        if (m_pendingCall)
+            WaitForSignIn();
+    } else {
         FailCall(DIALOUT_NO_METHOD, CCallErrors::DialOutErrorText(DIALOUT_NO_METHOD));
+    }
 }
 
 // Incoming calls.

@@ -7,8 +7,10 @@
 #include "Public/IVexlaLibListener.h"
 #include "Tesk/App/Meridex/BalanceQueries.h"
 #include "Tesk/App/Meridex/ICallHandler.h"
+#include "Utils/ITimer.h"
 
 namespace VexlaLib {
+class CTimer;
 class CVexlaLib;
 }
 class CBusReply;
@@ -21,8 +23,13 @@ class CVexlaSession;
 // the account is not signed in, the request first brings it online through its login-state record,
 // and when it cannot be served while signed out it is answered and the daemon ends. Balance queries
 // are held until the library's one answer, which all of them get. Main-loop thread only.
-class CCallHandler : public ICallHandler, public VexlaLib::IVexlaLibListener {
+class CCallHandler : public ICallHandler, public VexlaLib::IVexlaLibListener, public VexlaLib::ITimer {
 public:
+    // How long a held call waits for a sign-in to end. A login the session has under way is bounded
+    // by the library's own login time-out, so the wait goes on for it; with none under way (a stale
+    // login-state record, or nobody acting on it) the call fails with the login error.
+    static const int SIGN_IN_WAIT_MS = 30000;
+
     // Registers with the session's library and with the service.
     CCallHandler(CVexlaSession* session, CTeskCallService* service);
     // Deletes the gateway records; requests still held are released (the bus fails them).
@@ -53,9 +60,14 @@ public:
     void OnUseDialOutNumber(const std::wstring& number) override;
     void OnDialOutFailed(eDialoutError error) override;
 
+    // ITimer: the wait for a sign-in has run out.
+    void OnTimer(int id) override;
+
 private:
     VexlaLib::CVexlaLib& Library() const;
     void OnLoginStateFetched(const CBusReply& reply, int callToken);
+    // Holds the call until the buddy list, a login failure or the end of the sign-in wait.
+    void WaitForSignIn();
     // Asks the library for the number of the held call, once per call.
     void MakeCall();
     // Answers the held call and forgets it; nothing when none is held.
@@ -74,6 +86,8 @@ private:
     bool m_isPhone = false;
     // The library was asked for the number of the held call.
     bool m_callRequested = false;
+    // Owned by the library's timer manager.
+    VexlaLib::CTimer* m_pSignInTimer;
     // Expires with the handler: bus replies that arrive later are dropped.
     std::shared_ptr<int> m_lifeToken = std::make_shared<int>(0);
 };

@@ -17,4 +17,7 @@ struct lGroupChatStruct {
     long long localTime = 0;
     int chatHandle = 0;
     std::wstring uniqueName;
+    // The message is the first the phone holds of the chat: a member list naming the user announces that
+    // the user joined. Later lists name the user only because they list every member.
+    bool userJoined = false;
 };

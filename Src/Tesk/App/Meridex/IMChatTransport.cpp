@@ -6,6 +6,7 @@
 #include "Model/AuthRequest.h"
 #include "Model/Chat.h"
 #include "Model/Contact.h"
+#include "Model/ContactList.h"
 #include "Model/Voicemail.h"
 #include "Public/VexlaLib.h"
 #include "Tesk/App/Meridex/GroupChatItem.h"
@@ -52,6 +53,16 @@ std::wstring RecordId(const CJSONObject& record)
     return id.empty() ? Text(record, "id") : id;
 }
 
+bool HasMember(const CJSONArray& members, const std::wstring& user)
+{
+    for (int i = 0; i < members.arraySize(); ++i) {
+        CJSONObject member;
+        if (members.GetObject(i, &member) && Text(member, "value") == user)
+            return true;
+    }
+    return false;
+}
+
 std::vector<std::wstring> Strings(const CJSONArray& array)
 {
     std::vector<std::wstring> strings;
@@ -67,6 +78,22 @@ std::wstring Sanitized(std::wstring text)
 {
     sanitizeMessage(text);
     return text;
+}
+
+// A chat counts as a group from three members on; a member list that brings a dialog to three makes it
+// one already, before the chat's new members arrive with its details.
+bool IsGroupMessage(const CChat& chat, const CChatMsg& message)
+{
+    if (chat.GetMemberCnt() >= 3)
+        return true;
+    if (message.GetMsgType() != TYPE_MEMBERS_ADDED)
+        return false;
+    std::vector<std::wstring> names;
+    VexlaLib::CUtils::SplitString(message.GetMsgBody(), &names);
+    for (const auto& member : chat.GetMemberList())
+        names.push_back(member->GetVexlaName());
+    std::sort(names.begin(), names.end());
+    return std::unique(names.begin(), names.end()) - names.begin() >= 3;
 }
 
 std::wstring Marker(const CChatMsg& message)
@@ -128,10 +155,10 @@ void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
         if (message.IsOwnMsg() || message.GetMember() == nullptr || message.GetServerTimestamp() == 0 ||
             message.GetServerTimestamp() < m_lastNotifiedTime)
             continue;
-        if (chat.GetMemberCnt() < 3)
-            ProcessChatMessage(chat, message);
-        else
+        if (IsGroupMessage(chat, message))
             QueueGroupChatMessage(chat, message);
+        else
+            ProcessChatMessage(chat, message);
     }
     if (!newest.empty() && newest != stored)
         StoreLastMessageNotified(uniqueName, newest);
@@ -182,6 +209,7 @@ void CIMChatTransport::QueueGroupChatMessage(const CChat& chat, const CChatMsg& 
     item->messageType = message.GetMsgType();
     item->serverTime = message.GetServerTimestamp();
     item->localTime = message.GetTimestamp();
+    item->userJoined = chat.GetMsgList().front().get() == &message;
     for (const auto& member : chat.GetMemberList()) {
         if (member->GetVexlaName() != m_userName)
             item->members.AddObject(CIMChatRequests::Member(member->GetVexlaName()));
@@ -263,8 +291,7 @@ void CIMChatTransport::ProcessGroupChatMessage(const std::wstring& recordId, con
     case TYPE_MEMBERS_ADDED: {
         std::vector<std::wstring> users;
         VexlaLib::CUtils::SplitString(item->body, &users);
-        for (const std::wstring& user : users)
-            AddUser(recordId, item, user);
+        AddUsers(recordId, item, users);
         break;
     }
     case TYPE_TEXT:
@@ -305,25 +332,37 @@ void CIMChatTransport::MemberLeft(const std::wstring& recordId, const TItemSPtr&
     });
 }
 
-void CIMChatTransport::AddUser(const std::wstring& recordId, const TItemSPtr& item, const std::wstring& user)
+bool CIMChatTransport::AlreadyInConversation(const lGroupChatStruct& item, const std::wstring& user) const
 {
-    for (int i = 0; i < item->members.arraySize(); ++i) {
-        CJSONObject member;
-        if (item->members.GetObject(i, &member) && Text(member, "value") == user) {
+    return user == m_userName ? !item.userJoined : HasMember(item.members, user);
+}
+
+void CIMChatTransport::AddUsers(const std::wstring& recordId, const TItemSPtr& item,
+                                const std::vector<std::wstring>& users)
+{
+    std::vector<std::wstring> added;
+    for (const std::wstring& user : users) {
+        if (AlreadyInConversation(*item, user) || std::find(added.begin(), added.end(), user) != added.end())
             LogInfo() << "--- " << user << " is already in this conversation" << std::endl;
-            return;
-        }
+        else
+            added.push_back(user);
     }
-    m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item, user](const CBusReply& reply) {
+    if (added.empty())
+        return;
+    // One read and one merge for the whole list: a merge per user would let each overwrite the others.
+    m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item, added](const CBusReply& reply) {
         std::vector<CJSONObject> records = CDbResults::Records(reply);
         if (records.size() != 1)
             return;
         CJSONArray members;
         records.front().GetArray("members", &members);
-        if (user != m_userName)
-            members.AddObject(CIMChatRequests::Member(user));
+        for (const std::wstring& user : added) {
+            if (user != m_userName && !HasMember(members, user))
+                members.AddObject(CIMChatRequests::Member(user));
+        }
         m_pBus->Call(CIMChatRequests::MergeMembers(recordId, members), nullptr);
-        WriteSystemMessage(item, item->author + L" added " + user + L" to the chat.");
+        for (const std::wstring& user : added)
+            WriteSystemMessage(item, item->author + L" added " + user + L" to the chat.");
     });
 }
 
@@ -424,10 +463,7 @@ void CIMChatTransport::ProcessCommand(const CJSONObject& command)
     if (name == L"sendBuddyInvite") {
         m_pLibrary->AddContact(target, Text(params, "message"));
     } else if (name == L"deleteBuddy") {
-        if (VexlaLib::CContact* contact = m_pLibrary->FindContact(VexlaLib::CUtils::ToLowerCase(target))) {
-            LogInfo() << "-- deleting contact" << std::endl;
-            m_pLibrary->DeleteContact(contact->GetHandle());
-        }
+        DeleteBuddy(VexlaLib::CUtils::ToLowerCase(target));
     } else if (name == L"receivedBuddyInvite") {
         bool accept = false;
         if (!params.GetBool("accept", &accept)) {
@@ -447,6 +483,34 @@ void CIMChatTransport::ProcessCommand(const CJSONObject& command)
     } else {
         LogInfo() << "-- unhandled imcommand " << name << ", target " << target << ", from " << from << std::endl;
     }
+}
+
+void CIMChatTransport::DeleteBuddy(const std::wstring& lowerCaseName)
+{
+    if (VexlaLib::CContact* contact = m_pLibrary->FindContact(lowerCaseName)) {
+        LogInfo() << "-- deleting contact" << std::endl;
+        m_pLibrary->DeleteContact(contact->GetHandle());
+    } else if (!ContactListComplete()) {
+        // Commands written while signed out are read as soon as the user signs in, before the buddy list.
+        LogInfo() << "-- deleting contact " << lowerCaseName << " once the buddy list is in" << std::endl;
+        m_pendingDeletions.insert(lowerCaseName);
+    }
+}
+
+bool CIMChatTransport::ContactListComplete()
+{
+    const VexlaLib::CContactList* list = m_pLibrary->GetModel().GetContactList();
+    return list != nullptr && list->IsComplete();
+}
+
+void CIMChatTransport::OnContactListUpdated()
+{
+    if (m_pendingDeletions.empty() || !ContactListComplete())
+        return;
+    std::set<std::wstring> names;
+    names.swap(m_pendingDeletions);
+    for (const std::wstring& name : names)
+        DeleteBuddy(name);
 }
 
 void CIMChatTransport::CreateGroupChat(const CJSONObject& params)

@@ -50,6 +50,8 @@ public:
 
     // IVexlaLibListener. A session that is not resumed forgets the chat handles of the last one.
     void OnNewSession(bool resumed) override;
+    // The complete buddy list carries out the deletions that were waiting for it.
+    void OnContactListUpdated() override;
     void OnChatMessagesAdded(const VexlaLib::CChat& chat, int count) override;
     void OnEventAdded(const VexlaLib::CEventBase* event) override;
     void OnEventUpdated(const VexlaLib::CEventBase* event) override;
@@ -76,7 +78,9 @@ private:
     void NewGroupChatRecord(const TItemSPtr& item);
     void ProcessGroupChatMessage(const std::wstring& recordId, const TItemSPtr& item);
     void MemberLeft(const std::wstring& recordId, const TItemSPtr& item);
-    void AddUser(const std::wstring& recordId, const TItemSPtr& item, const std::wstring& user);
+    // Adds the users of a member list who are new to the record, in one merge, each with its system message.
+    void AddUsers(const std::wstring& recordId, const TItemSPtr& item, const std::vector<std::wstring>& users);
+    bool AlreadyInConversation(const lGroupChatStruct& item, const std::wstring& user) const;
     void WriteMessage(const TItemSPtr& item, const std::wstring& text);
     void WriteSystemMessage(const TItemSPtr& item, const std::wstring& text);
     // A group chat record now bound to `chatHandle`: the queue may go on.
@@ -90,6 +94,9 @@ private:
 
     // Commands.
     void ProcessCommand(const CJSONObject& command);
+    // Deletes the buddy; while the buddy list is still arriving, once it is complete.
+    void DeleteBuddy(const std::wstring& lowerCaseName);
+    bool ContactListComplete();
     void CreateGroupChat(const CJSONObject& params);
     void imcommand_processObject(const std::wstring& command, const CJSONObject& params, const CBusReply& reply);
 
@@ -110,6 +117,7 @@ private:
     long long m_lastNotifiedTime;
     std::map<std::wstring, int> m_groupChatHandles;
     std::set<int> m_knownGroupChatHandles;
+    std::set<std::wstring> m_pendingDeletions;  // lower-case buddy names
     CGroupChatQueue m_queue;
     VexlaLib::CTimer* m_pDelayTimer;
     std::vector<std::pair<int, std::function<void()>>> m_delayedSteps;  // seconds left, step
