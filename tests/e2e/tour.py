@@ -310,6 +310,8 @@ def poke_commands(system, build_dir):
         f"{send} --public nylo://com.nylo.marlo/purchase '" + json.dumps(
             {"msin": STORE_ITEM, "devicetoken": system.device_token or ""}) + "'",
         f"vexlad pid {system.daemon_pid()}: kill -QUIT it for the orderly shutdown",
-        f"server-sim control socket: {system.server.control_path} (one JSON command per line, "
-        "see sim/server/README.md)",
+        "python3 -c 'import socket,sys; s=socket.socket(socket.AF_UNIX); s.connect(sys.argv[1]); "
+        "s.sendall(sys.argv[2].encode()+b\"\\n\"); print(s.recv(4096).decode())' " + system.server.control_path +
+        " '" + json.dumps({"cmd": "chat_message", "from": "bob", "to": USERNAME, "text": "hi"}) +
+        "'        # bob writes; every command in sim/server/README.md",
     ]
