@@ -1,6 +1,6 @@
 """Journeys through the whole system: the demo tour's steps as assertions, the daemon started by D-Bus
-activation from either bus, its private services kept off the public bus, and an orderly end in the
-middle of a session.
+activation from either bus, its private services kept off the public bus, an orderly end in the middle of
+a session (also when the server stops answering), and a restart that must not repeat delivered messages.
 Each test runs on its own buses and ports."""
 
 import contextlib
@@ -122,3 +122,17 @@ def test_a_restarted_daemon_writes_new_messages_once_and_delivered_ones_not_agai
     system.expect_write("put", tour.MESSAGE, messageText="Bye")
 
     assert inbox_texts(system) == sorted(delivered + ["Back home", "Call me", "Bye"])
+
+
+def test_sigquit_while_the_server_no_longer_answers_still_ends_the_daemon_in_order(system):
+    with harness.start_vexlad(system.data_dir, "--settings", system.settings, "--log-level", "6",
+                              env=system.env) as daemon:
+        system.daemon_log = daemon
+        daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
+        tour.account_signs_in(system)
+        assert system.server.command("stall")["ok"]
+
+        # The logout goes unanswered; the teardown closes the connection and still writes the store.
+        assert harness.quit_vexlad(daemon) == 0
+        system.expect_received("CHUNK_LOGOUT")
+        assert os.path.getsize(os.path.join(system.data_dir, "vexla.dat")) > 0
