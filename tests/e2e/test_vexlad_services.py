@@ -79,3 +79,16 @@ def test_taken_call_service_name_fails_start_up_with_status_255(tmp_path, privat
         assert "Initialisation done" not in output
     finally:
         squatter.stop()
+
+
+def test_an_avatar_cache_that_cannot_be_made_fails_start_up_with_status_255(tmp_path, private_bus):
+    # The data directory is a file: neither the store nor the cache can live there.
+    data_dir = tmp_path / "data"
+    data_dir.write_text("not a directory")
+    with harness.start_vexlad(data_dir, "--log-level", "6", env=private_bus.env) as daemon:
+        assert daemon.wait_exit() == 255
+    output = daemon.output()
+    assert "Failed to initialize avatar cache." in output
+    assert "Started Tesk service, serviceName=com.vexla.im, usePublicBus=0" in output
+    assert "Initialisation done" not in output
+    assert data_dir.read_text() == "not a directory"
