@@ -78,6 +78,8 @@ CSession::CSession(CNetModule* netModule, IPersistentStorage* storage, CConnecti
       m_waitingForLogout(false),
       m_forcedDisconnect(false),
       m_AllowReconnect(false),
+      m_connectRunning(false),
+      m_dropConnect(false),
       m_sessionState(STATE_IDLE),
       m_discoveryFactory(NewSDFHandler),
       m_discovery(nullptr),
@@ -111,7 +113,32 @@ void CSession::SetDiscoveryFactory(const TDiscoveryFactory& factory) {
 }
 
 CSession::TConnectResult CSession::Connect(TPacketSPtr& login) {
-    CSynchronize connectGuard(&m_connectLock);
+    {
+        CSynchronize connectGuard(&m_connectLock);
+        CSynchronize stateGuard(&m_stateLock);
+        m_connectRunning = true;
+        m_dropConnect = false;
+    }
+    const TConnectResult result = RunConnect(login);
+    CSynchronize stateGuard(&m_stateLock);
+    m_connectRunning = false;
+    if (!m_dropConnect) {
+        return result;
+    }
+    // A disconnect came while connecting: whatever the attempt produced is not used.
+    m_dropConnect = false;
+    if (m_connectionSocket) {
+        m_connectionSocket->Close();
+        m_connectionSocket.reset();
+    }
+    return CONNECT_STOP;
+}
+
+bool CSession::ConnectCancelled() const {
+    return m_forcedDisconnect || m_dropConnect;
+}
+
+CSession::TConnectResult CSession::RunConnect(TPacketSPtr& login) {
     if (m_forcedDisconnect) {
         return CONNECT_STOP;
     }
@@ -159,16 +186,16 @@ CSession::TConnectResult CSession::Connect(TPacketSPtr& login) {
             if (--attempts < 0) {
                 return GiveUp();
             }
-            if (!m_forcedDisconnect && !OpenHandshakeSocket()) {
+            if (!ConnectCancelled() && !OpenHandshakeSocket()) {
                 continue;
             }
             CSynchronize stateGuard(&m_stateLock);
             socket = m_handshakeSocket;
         }
-        const THandshakeResult result = m_forcedDisconnect ? HANDSHAKE_RETRY : PerformHandshake(socket);
+        const THandshakeResult result = ConnectCancelled() ? HANDSHAKE_RETRY : PerformHandshake(socket);
 
         CSynchronize stateGuard(&m_stateLock);
-        if (m_forcedDisconnect) {
+        if (ConnectCancelled()) {
             ResetHandshake(true);
             return CONNECT_TEMPORARY_FAILURE;
         }
@@ -285,7 +312,7 @@ bool CSession::RunDiscovery(TConnectResult* result) {
             return false;
         }
     }
-    if (m_forcedDisconnect) {
+    if (ConnectCancelled()) {
         *result = CONNECT_STOP;
         return false;
     }
@@ -654,7 +681,30 @@ std::wstring CSession::GetLocalConnectionAddress() {
 
 void CSession::Disconnect(bool clearSession) {
     CSynchronize connectGuard(&m_connectLock);
-    DisconnectLocked(clearSession);
+    if (!DropRunningConnect(clearSession)) {
+        DisconnectLocked(clearSession);
+    }
+}
+
+bool CSession::DropRunningConnect(bool clearSession) {
+    CSynchronize stateGuard(&m_stateLock);
+    if (!m_connectRunning) {
+        return false;
+    }
+    LogInfo() << "Disconnecting/Cleaning up session." << std::endl;
+    m_dropConnect = true;
+    // Wakes the connect where it waits on the network; it then ends with CONNECT_STOP.
+    if (m_handshakeSocket) {
+        m_handshakeSocket->Close();
+    }
+    if (m_discovery) {
+        m_discovery->Abort();
+    }
+    if (clearSession) {
+        m_sdfSessionId.clear();
+        m_sessionId.reset();
+    }
+    return true;
 }
 
 void CSession::DisconnectLocked(bool clearSession) {
@@ -717,8 +767,10 @@ bool CSession::SignalReconnectNeeded(bool clearSession) {
                       << " m_forcedDisconnect = " << m_forcedDisconnect.load()
                       << " m_AllowReconnect = " << m_AllowReconnect.load()
                       << " m_useWaitSignal = " << m_useWaitSignal.load() << std::endl;
-            const bool allowed = (m_sessionState != STATE_IDLE && !m_forcedDisconnect && m_AllowReconnect) ||
-                                 m_useWaitSignal;
+            // A connect that runs is a reconnect already under way.
+            const bool allowed = !m_connectRunning &&
+                                 ((m_sessionState != STATE_IDLE && !m_forcedDisconnect && m_AllowReconnect) ||
+                                  m_useWaitSignal);
             if (!allowed) {
                 LogInfo() << "CSession::SignalReconnectNeeded - Reconnection rejected." << std::endl;
                 return false;

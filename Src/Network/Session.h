@@ -24,9 +24,12 @@ class IPersistentStorage;
 // it and agrees the traffic keys, holds the credentials and the session identifier for logging in
 // again, and decides whether a lost connection may be re-established.
 //
-// Locks: the connect lock serialises Connect and Disconnect; the state lock guards the sockets, the
-// identifiers, the credentials, the checksum key and the saved login packet, and is only ever taken
-// inside the connect lock, never the other way round. Flags shared between threads are atomic.
+// Locks: the connect lock serialises Disconnect, the reconnection gate and the start of Connect. A
+// running Connect (which may wait on the network for the handshake time-out) is marked instead of
+// holding the lock, so those calls never wait for it: the gate rejects (a reconnect is under way) and
+// Disconnect stops it. The state lock guards the sockets, the identifiers, the credentials, the
+// checksum key, the saved login packet and that mark, and is only ever taken inside the connect lock,
+// never the other way round. Flags shared between threads are atomic.
 class CSession {
 public:
     enum TSessionState {
@@ -64,7 +67,8 @@ public:
     CSession& operator=(const CSession&) = delete;
 
     // The sender thread's entry: connects, runs the handshake and keeps what the login needs. A handshake
-    // continue request is replaced by the login packet whose handshake it resumes.
+    // continue request is replaced by the login packet whose handshake it resumes. A Disconnect while it
+    // runs makes it end with CONNECT_STOP.
     TConnectResult Connect(TPacketSPtr& login);
 
     TSocketSPtr GetSocket();
@@ -94,6 +98,9 @@ public:
     void SetDiscoveryFactory(const TDiscoveryFactory& factory);
 
 private:
+    TConnectResult RunConnect(TPacketSPtr& login);
+    bool ConnectCancelled() const;
+    bool DropRunningConnect(bool clearSession);
     bool TakeCredentials(const TPacketSPtr& login);
     bool RunDiscovery(TConnectResult* result);
     bool OpenHandshakeSocket();
@@ -138,6 +145,8 @@ private:
     std::atomic<bool> m_waitingForLogout;
     std::atomic<bool> m_forcedDisconnect;
     std::atomic<bool> m_AllowReconnect;
+    bool m_connectRunning;                    // state lock
+    std::atomic<bool> m_dropConnect;          // set under the state lock
 
     TSocketSPtr m_connectionSocket;           // state lock
     std::atomic<int> m_sessionState;

@@ -69,6 +69,19 @@ private:
     bool m_held = false;
 };
 
+// Runs a call of the library's main thread and tells whether it came back within two seconds, far
+// below the handshake time-out. A call still blocked then is released by forcing the connection down,
+// so a failing case ends quickly.
+bool ReturnsPromptly(CNetModule& module, const std::function<void()>& call) {
+    auto running = std::async(std::launch::async, call);
+    if (running.wait_for(std::chrono::seconds(2)) == std::future_status::ready) {
+        return true;
+    }
+    module.ForceDisconnect();
+    running.get();
+    return false;
+}
+
 class NetModuleTest : public ::testing::Test {
 protected:
     void Start() { ASSERT_TRUE(harness.Start()); }
@@ -79,8 +92,26 @@ protected:
         script.get();
     }
 
+    // Logs in, then drops the connection and lets the client's reconnect hang in the handshake: the
+    // server reads the connect packet and answers nothing until `answer` is set.
+    void HangReconnectInHandshake() {
+        harness.properties.SetString(L"SOCKET_READ_TIMEOUT_DURING_HANDSHAKE", L"30");
+        Start();
+        LogIn();
+        std::promise<void> hanging;
+        serverScript = std::async(std::launch::async, [this, &hanging] {
+            server.Drop();
+            ASSERT_TRUE(server.Accept());
+            ASSERT_TRUE(server.ReadConnect());
+            hanging.set_value();
+        });
+        ASSERT_EQ(std::future_status::ready, hanging.get_future().wait_for(std::chrono::seconds(20)));
+        serverScript.get();
+    }
+
     CFakeServer server;
     CNetHarness harness{server.Address()};
+    std::future<void> serverScript;
 };
 
 }  // namespace
@@ -127,6 +158,37 @@ TEST_F(NetModuleTest, ForcedDisconnectDuringLoginAnswersTheLogin) {
 
     // The module works normally afterwards.
     LogIn();
+}
+
+TEST_F(NetModuleTest, ReconnectRequestDuringAHangingHandshakeReturnsAndTheReconnectUnderWayLogsIn) {
+    HangReconnectInHandshake();
+    EXPECT_TRUE(ReturnsPromptly(harness.module, [this] { harness.module.RequestReconnect(); }));
+
+    // The reconnect that was under way satisfies the request: it completes on the same connection.
+    server.SendIdentity(CFakeServer::IDENTITY_PRIMARY);
+    ASSERT_TRUE(server.TakeMasterKey(server.Read()));
+    server.Write(CFakeServer::Make(CHUNK_CONNECTED));
+    EXPECT_EQ(CHUNK_CLIENTDATA, ChunkKindOf(server.Read()));
+    EXPECT_EQ(CHUNK_LOGIN, ChunkKindOf(server.Read()));
+    server.Write(LoggedIn({7, 7, 7}));
+    harness.module.SendPacket(CFakeServer::Make(CHUNK_SENDCHATMESSAGE));
+    TPacketSPtr next = server.Read();
+    if (ChunkKindOf(next) == CHUNK_GETRECENTCHATS) {
+        next = server.Read();
+    }
+    EXPECT_EQ(CHUNK_SENDCHATMESSAGE, ChunkKindOf(next));
+}
+
+TEST_F(NetModuleTest, NewSessionRequestDuringAHangingHandshakeDropsItAndLogsInAfresh) {
+    HangReconnectInHandshake();
+    EXPECT_TRUE(ReturnsPromptly(harness.module, [this] { harness.module.ForceNewSessionReconnect(); }));
+
+    // The hanging attempt is given up at once, not after the handshake time-out.
+    EXPECT_TRUE(server.PeerClosed(5000));
+    const TPacketSPtr login = ServeLogin(server, {8, 8, 8});
+    ASSERT_TRUE(login);
+    EXPECT_FALSE(login->GetAttr(KEY_SESSION_ID));
+    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN) == 2; }));
 }
 
 TEST_F(NetModuleTest, InterfaceAnswersDecideWhetherAndWhereToConnect) {
