@@ -191,6 +191,22 @@ TEST_F(NetModuleTest, NewSessionRequestDuringAHangingHandshakeDropsItAndLogsInAf
     ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN) == 2; }));
 }
 
+TEST_F(NetModuleTest, NewSessionRequestWhileDiscoveryHangsGivesItUpAtOnce) {
+    CLoopbackListener discovery;
+    harness.properties.SetString(L"USE_SDF_SERVER", L"YES");
+    harness.properties.SetString(L"SDF_SERVER_ADDRESS", discovery.Address());
+    Start();
+    harness.module.SendPacket(CNetHarness::LoginPacket());
+    // The discovery server takes the request and never answers.
+    ASSERT_TRUE(discovery.Accept(20000));
+    EXPECT_TRUE(ReturnsPromptly(harness.module, [this] { harness.module.RequestReconnect(); }));
+    EXPECT_TRUE(ReturnsPromptly(harness.module, [this] { harness.module.ForceNewSessionReconnect(); }));
+    // The hanging request is given up at once (its read would last 20 minutes): the fresh login asks
+    // the discovery server again.
+    EXPECT_TRUE(discovery.Accept(5000));
+    harness.module.Terminate();
+}
+
 TEST_F(NetModuleTest, InterfaceAnswersDecideWhetherAndWhereToConnect) {
     harness.properties.SetString(L"ASK_FOR_REQUIRED_LOCAL_ADDRESS", L"1");
     CRecordedPauses pauses;
