@@ -4,6 +4,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "marloservice/MarloConfig.h"
 
 namespace
@@ -19,7 +21,10 @@ protected:
         return m_config.LoadFile(m_path, m_error);
     }
 
-    const std::string m_path = std::string(VEXLA_BINARY_DIR) + "/marlo-config-test.conf";
+    // One file per test and process: ctest runs the tests of this binary side by side.
+    const std::string m_path = std::string(VEXLA_BINARY_DIR) + "/marlo-config-" +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                               std::to_string(getpid()) + ".conf";
     CMarloConfig m_config;
     std::string m_error;
 };
