@@ -128,6 +128,10 @@ void CCallHandler::RequestVexlaCall(const std::wstring& vexlaName)
     const CCallSetup* setup = CallSetupForRequest();
     if (setup == nullptr)
         return;
+    if (vexlaName.empty()) {
+        m_pLib->NotifyDialOutFailed(IVexlaLibListener::DIALOUT_NO_METHOD);
+        return;
+    }
     WalkCallMethods(*setup, [&](int method) {
         if (!IsServerMethod(method))
             return false;

@@ -44,6 +44,9 @@ CContact* CContactList::FindContact(int index) const
 
 CContact* CContactList::FindContact(const std::wstring& text) const
 {
+    // Empty text names nobody (a contact's unset phone fields are empty too).
+    if (text.empty())
+        return nullptr;
     for (const auto& entry : m_contacts) {
         CContact* pContact = entry.second.get();
         if (pContact->IsVexlaOut()) {

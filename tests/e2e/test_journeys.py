@@ -4,8 +4,11 @@ a session (also when the server stops answering), and a restart that must not re
 Each test runs on its own buses and ports."""
 
 import contextlib
+import json
 import os
+import re
 import signal
+import subprocess
 
 import pytest
 
@@ -136,3 +139,44 @@ def test_sigquit_while_the_server_no_longer_answers_still_ends_the_daemon_in_ord
         assert harness.quit_vexlad(daemon) == 0
         system.expect_received("CHUNK_LOGOUT")
         assert os.path.getsize(os.path.join(system.data_dir, "vexla.dat")) > 0
+
+
+# Payloads no caller should send: not JSON, JSON that is no object, nesting beyond any sane depth, members of
+# the wrong type, and long texts.
+HOSTILE_PAYLOADS = [
+    "", "not json", "{", "[]", "null", "42", '"text"', "[" * 5000 + "]" * 5000,
+    json.dumps({"accountId": 5, "username": [], "password": {}, "to": None, "isPhone": "yes", "handle": "x",
+                "target": 7, "enabled": "yes", "subscribe": "no", "$activity": [], "objects": 3,
+                "searchString": {"a": 1}, "clid": 12, "email": 1.5, "call": [], "msin": None}),
+    json.dumps({"$activity": {"trigger": {"fired": "yes", "eventNetwork": {"cdma": {"inPrl": "x"}}}}}),
+    json.dumps({"username": "x" * 30000, "to": "y" * 30000, "target": "z" * 30000}),
+]
+
+
+def bus_methods(address, name):
+    out = subprocess.run(["gdbus", "introspect", "--address", address, "--dest", name, "--object-path", "/"],
+                         capture_output=True, text=True, timeout=harness.DEFAULT_TIMEOUT).stdout
+    return re.findall(r"^\s+(\w+)\(in  s payload", out, re.M)
+
+
+def test_hostile_payloads_to_every_method_leave_the_session_and_its_data_alone(system):
+    tour.account_signs_in(system)
+    tour.buddies_become_contacts(system)
+    pid = system.daemon_pid()
+    contacts = sorted((r["_id"], r["displayName"]) for r in system.dump(tour.CONTACT))
+    address = system.buses.private_address
+    for name in ("com.vexla.im", "com.vexla.call", "com.vexla.ui"):
+        methods = bus_methods(address, name)
+        assert len(methods) >= 6, (name, methods)
+        for method in methods:
+            for payload in HOSTILE_PAYLOADS:
+                # gdbus passes the text as it is (tesk-send would refuse what is not JSON).
+                subprocess.run(["gdbus", "call", "--timeout", "5", "--address", address, "--dest", name,
+                                "--object-path", "/", "--method", f"com.nylo.Tesk1.{method}", payload],
+                               capture_output=True, timeout=harness.DEFAULT_TIMEOUT)
+                assert system.daemon_pid() == pid, f"vexlad ended after {name}/{method} {payload[:40]!r}"
+
+    # Still signed in, with everything it had.
+    assert system.call(tour.UI + "balanceQuery", {}, public=True)["returnValue"] is True
+    assert [r["state"] for r in system.dump(tour.LOGIN_STATE)] == ["online"]
+    assert sorted((r["_id"], r["displayName"]) for r in system.dump(tour.CONTACT)) == contacts

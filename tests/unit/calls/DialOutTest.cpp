@@ -77,6 +77,13 @@ TEST_F(CDialOutTest, RequestsFailWithTheirCodes)
     ASSERT_TRUE(m_lib.RequestContactCall(ContactHandle(12)));
     EXPECT_EQ(Failed(0), CallEvents());
     EXPECT_TRUE(Sent(CHUNK_PLACECALL).empty());
+
+    // Nobody named: no contact is taken for it and nothing is asked of the server.
+    ApplySetup(FullSetup({2, 1}, L"+4420", 10));
+    ClearEvents();
+    ASSERT_TRUE(m_lib.RequestVexlaCall(L""));
+    EXPECT_EQ(Failed(0), CallEvents());
+    EXPECT_TRUE(Sent(CHUNK_PLACECALL).empty());
 }
 
 TEST_F(CDialOutTest, VexlaOutNumbersAreCheckedOnlyWhenVexlaOutIsEnabled)

@@ -110,10 +110,11 @@ TEST_F(TeskIMServiceTest, DeleteIsAnsweredOnlyByTheHandler)
     EXPECT_EQ(replies.front().Payload(), R"({"returnValue":true})");
 }
 
-TEST_F(TeskIMServiceTest, DeleteWithoutAnAccountIdForwardsAnEmptyOne)
+TEST_F(TeskIMServiceTest, DeleteThatNamesNoAccountIsRefusedAndDeletesNothing)
 {
-    m_client->Call("nylo://com.vexla.im/onDelete", "not json", BUS_ONE_REPLY, nullptr, nullptr);
-    ASSERT_TRUE(TestSupport::RunUntil([&] { return m_handler.pendingDelete != nullptr; }));
-    EXPECT_EQ(m_handler.calls, std::vector<std::string>{"onDelete "});
-    m_service.SendSuccessResponse(m_handler.pendingDelete);
+    for (const char* payload : {"not json", "{}", R"({"accountId":""})", R"({"accountId":5})"})
+        EXPECT_EQ(CallOnce("onDelete", payload), R"({"returnValue":false,"errorCode":-1,"errorText":"accountId missing"})")
+            << payload;
+    EXPECT_TRUE(m_handler.calls.empty());
+    EXPECT_EQ(m_handler.pendingDelete, nullptr);
 }

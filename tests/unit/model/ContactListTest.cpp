@@ -129,6 +129,9 @@ TEST_F(ContactListTest, TextLookupFindsNumbersOnlyByTargetAndUsersByNameOrPhone)
     EXPECT_EQ(user, list->FindContact(std::wstring(L"333")));
     EXPECT_EQ(nullptr, list->FindContact(std::wstring(L"Bob")));
     EXPECT_EQ(nullptr, list->FindContact(std::wstring(L"")));
+    // Nor does empty text find a user whose phone numbers are unset.
+    Add(6, CAvailability::ONLINE, L"carol");
+    EXPECT_EQ(nullptr, list->FindContact(std::wstring(L"")));
 }
 
 TEST_F(ContactListTest, TextLookupPrefersTheLowestIndex)

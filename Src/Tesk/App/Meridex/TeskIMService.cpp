@@ -50,7 +50,13 @@ void CTeskIMService::AnswerAndForward(const TBusMessageSPtr& message, const char
 void CTeskIMService::OnDelete(const TBusMessageSPtr& message)
 {
     std::wstring accountId;
-    CJSONObject(message->Payload().c_str()).GetString("accountId", &accountId);
+    // Deleting wipes every record of the account: a request that names no account deletes nothing.
+    if (!CJSONObject(message->Payload().c_str()).GetString("accountId", &accountId) || accountId.empty()) {
+        VexlaLib::LogWarning() << "CTeskIMService::onDelete without an accountId, refused: " << message->Payload()
+                               << std::endl;
+        SendErrorResponse(message, -1, L"accountId missing");
+        return;
+    }
     if (IIMHandler* handler = Handler())
         handler->onDelete(message, accountId);
 }
