@@ -1,6 +1,7 @@
 """Journeys through the whole system: the demo tour's steps as assertions, the daemon started by D-Bus
 activation from either bus, its private services kept off the public bus, an orderly end in the middle of
-a session (also when the server stops answering), and a restart that must not repeat delivered messages.
+a session (also when the server stops answering), a restart that must not repeat delivered messages, and
+hostile bus payloads and database records during a session.
 Each test runs on its own buses and ports."""
 
 import contextlib
@@ -140,6 +141,8 @@ def test_sigquit_while_the_server_no_longer_answers_still_ends_the_daemon_in_ord
         system.expect_received("CHUNK_LOGOUT")
         assert os.path.getsize(os.path.join(system.data_dir, "vexla.dat")) > 0
 
+COMMAND = "com.nylo.imcommand.vexla:1"
+
 
 # Payloads no caller should send: not JSON, JSON that is no object, nesting beyond any sane depth, members of
 # the wrong type, and long texts.
@@ -180,3 +183,32 @@ def test_hostile_payloads_to_every_method_leave_the_session_and_its_data_alone(s
     assert system.call(tour.UI + "balanceQuery", {}, public=True)["returnValue"] is True
     assert [r["state"] for r in system.dump(tour.LOGIN_STATE)] == ["online"]
     assert sorted((r["_id"], r["displayName"]) for r in system.dump(tour.CONTACT)) == contacts
+
+
+def test_malformed_records_from_other_applications_are_refused_one_by_one(system):
+    tour.account_signs_in(system)
+    pid = system.daemon_pid()
+    for members in ({"customMessage": 5}, {"customMessage": "m" * 50000}, {"availability": 99}):
+        system.call(tour.DB + "merge", {"objects": [{"_id": system.login_state_id, **members}]})
+    outbox = [{}, {"to": "bob"}, {"to": [{"addr": 5}], "messageText": 7}, {"to": []}, {"to": [5, None]},
+              {"to": [{"addr": ""}], "messageText": "hi"},
+              {"to": [{"addr": "bob"}], "messageText": "<b>bold</b><script>x</script>&#0;" + "x" * 100000}]
+    for message in outbox:
+        system.call(tour.DB + "put", {"objects": [{"_kind": tour.MESSAGE, "folder": "outbox", "status": "pending",
+                                                   **message}]})
+    for command in ({}, {"command": 5}, {"command": "deleteBuddy"}, {"command": "blockBuddy", "targetUsername": []},
+                    {"command": "nosuch"}, {"command": "inviteToGroupChat", "targetUsername": "x", "params": 5},
+                    {"command": "leaveGroupChat", "params": {"groupName": 7}}):
+        system.call(tour.DB + "put", {"objects": [{"_kind": COMMAND, "handler": "transport", **command}]})
+
+    # Each record is settled on its own: the commands are taken, every message gets a final status, and
+    # only the one well-formed message reaches bob.
+    harness.wait_until(lambda: not system.dump(COMMAND), "the commands taken")
+    statuses = harness.wait_until(
+        lambda: (lambda s: "pending" not in s and s)([r.get("status") for r in system.dump(tour.MESSAGE)
+                                                      if r.get("folder") == "outbox"]),
+        "every outbox message settled")
+    assert len(statuses) == len(outbox) and statuses.count("successful") == 1, statuses
+    assert system.daemon_pid() == pid
+    assert [r["state"] for r in system.dump(tour.LOGIN_STATE)] == ["online"]
+    assert system.call(tour.UI + "balanceQuery", {}, public=True)["returnValue"] is True
