@@ -212,3 +212,53 @@ def test_malformed_records_from_other_applications_are_refused_one_by_one(system
     assert system.daemon_pid() == pid
     assert [r["state"] for r in system.dump(tour.LOGIN_STATE)] == ["online"]
     assert system.call(tour.UI + "balanceQuery", {}, public=True)["returnValue"] is True
+
+
+def hostile_server_packets():
+    """Packets a broken or malicious server could send during a session: extreme numbers, empty and
+    path-like names, huge texts and member lists, an unknown chat, unknown chunk kinds."""
+    record = {"KEY_BUDDYINDEX": -2147483648, "KEY_VEXLANAME": "../../../evil", "KEY_FULLNAME": "x" * 100000,
+              "KEY_CONTACTAVAILABILITY": 2147483647}
+    return [
+        {"chunk": "CHUNK_BUDDYLIST", "KEY_BOOKMARK": 9, "KEY_BUDDYLIST_STATUS": 0, "KEY_RECORDCOUNT": 1,
+         "KEY_BUDDYRECORDS": {"KEY_BUDDYRECORDS": record}},
+        {"chunk": "CHUNK_BUDDYLIST", "KEY_BOOKMARK": 10, "KEY_BUDDYLIST_STATUS": 0, "KEY_RECORDCOUNT": 1,
+         "KEY_BUDDYRECORDS": {"KEY_BUDDYRECORDS": {"KEY_BUDDYINDEX": 77, "KEY_VEXLANAME": "",
+                                                   "KEY_MOOD_TEXT": "\u0000\u202e<b>"}}},
+        {"chunk": "CHUNK_AVATAR", "KEY_BUDDYINDEX": -2147483648, "KEY_AVATARIMAGE": {"binary": "00" * 200000}},
+        {"chunk": "CHUNK_CHATMESSAGES", "KEY_CHAT": 999, "KEY_BOOKMARK": 5, "KEY_CHATMSG_RECORDS": {"KEY_CHATRECORD": {
+            "KEY_TIMESTAMP": -1, "KEY_VEXLANAME": "", "KEY_CHATMSG_TYPE": 1, "KEY_CHATMSG_STATUS": 2,
+            "KEY_MEMBERS": " ".join(f"u{i}" for i in range(2000))}}},
+        {"chunk": "CHUNK_CHATMESSAGES", "KEY_CHAT": 999, "KEY_BOOKMARK": 6, "KEY_CHATMSG_RECORDS": {"KEY_CHATRECORD": {
+            "KEY_TIMESTAMP": 2147483647, "KEY_VEXLANAME": "", "KEY_CHATMSG_TYPE": 5, "KEY_CHATMSG_STATUS": 2,
+            "KEY_CHATMSG_BODY": "<script>" + "t" * 100000}}},
+        {"chunk": "CHUNK_CHATMESSAGES", "KEY_CHAT": 999, "KEY_CHATMSG_RECORDS": {"KEY_CHATRECORD": {
+            "KEY_VEXLANAME": "bob", "KEY_CHATMSG_TYPE": 7}}},
+        {"chunk": "CHUNK_CALLINGBUDDY", "KEY_CALLTARGET": "", "KEY_VEXLANAME": "", "KEY_DISPLAYNAME": "",
+         "KEY_TIMESTAMP": -5},
+        {"chunk": "CHUNK_INCOMINGAUTHREQUEST", "KEY_VEXLANAME": "", "KEY_AUTHMSG": "x" * 100000},
+        {"chunk": "CHUNK_VOICEMAILS", "KEY_VMRECORDS": {"KEY_VMRECORDS": {"KEY_VMINDEX": -1, "KEY_VEXLANAME": "",
+                                                                          "KEY_TIMESTAMP": 0, "KEY_DURATION": -5}}},
+        {"chunk": "CHUNK_PRESENCEUPDATE", "KEY_BOOKMARK": -1, "KEY_ONLINESTATUSES": [-1, 2147483647, -2147483648]},
+        {"chunk": "CHUNK_CALLSETUP", "KEY_CALLMETHODS": [99, -1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9],
+         "KEY_DIALIN_NUMBER_PREFIX": "", "KEY_DIALIN_NUMBER_RANGE_SIZE": -1},
+        {"chunk": 9999, "KEY_VEXLANAME": "x"},
+    ]
+
+
+def test_hostile_server_packets_leave_the_session_and_the_phone_alone(system):
+    tour.account_signs_in(system)
+    tour.buddies_become_contacts(system)
+    pid = system.daemon_pid()
+    for packet in hostile_server_packets():
+        assert system.server.command("send", packet=packet)["ok"], packet["chunk"]
+    # Packets are handled in order: once a later message is written, every packet above was handled.
+    tour.buddy_message_arrives(system)
+
+    assert system.daemon_pid() == pid
+    assert [r["state"] for r in system.dump(tour.LOGIN_STATE)] == ["online"]
+    assert system.call(tour.UI + "balanceQuery", {}, public=True)["returnValue"] is True
+    cache = os.path.join(system.data_dir, "avatars", "cache")
+    assert sorted(os.listdir(cache)) == sorted(os.path.basename(r["photos"][0]["localPath"])
+                                               for r in system.dump(tour.CONTACT) if r.get("photos"))
+    assert not [name for _, _, names in os.walk(system.workdir) for name in names if "evil" in name]
