@@ -10,6 +10,8 @@ import json
 import os
 import signal
 
+import pytest
+
 import harness
 from eventqueue import EventQueue
 from serversim import ServerSim
@@ -133,6 +135,14 @@ class DemoSystem:
                 failure = failure or error
         if failure:
             raise failure
+
+
+@pytest.fixture
+def system(tmp_path):
+    """The whole system running in the test's own directory, stopped after the test."""
+    running = DemoSystem(str(tmp_path))
+    yield running
+    running.stop()
 
 
 # --- The steps ----------------------------------------------------------------------------------
