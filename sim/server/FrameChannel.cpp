@@ -24,7 +24,8 @@ CFrameChannel::CFrameChannel(int fd)
       m_consumed(0),
       m_checksumKey(std::make_shared<TByteArray>()),
       m_writeChecksumKey(m_checksumKey),
-      m_writeBroken(false)
+      m_writeBroken(false),
+      m_written(0)
 {
     // A client that stops reading must not hold a writer for ever.
     timeval timeout{10, 0};
@@ -49,7 +50,7 @@ bool CFrameChannel::ReadByte(unsigned char* byte)
         m_readPosition = 0;
         m_readLength = static_cast<size_t>(got);
         if (m_capture) {
-            m_capture->Append(m_readBuffer, m_readLength);
+            m_capture->AppendClient(m_readBuffer, m_readLength);
         }
     }
     ++m_consumed;
@@ -162,8 +163,12 @@ bool CFrameChannel::WriteFrame(const VexlaLib::CPacket* packet, TFrameFault faul
             shutdown(m_fd, SHUT_RDWR);
             return false;
         }
+        if (m_capture) {
+            m_capture->AppendServer(bytes.data() + sent, static_cast<size_t>(written));
+        }
         sent += static_cast<size_t>(written);
     }
+    m_written += sent;
     if (fault == FAULT_HALF) {
         m_writeBroken = true;
     }
@@ -172,12 +177,12 @@ bool CFrameChannel::WriteFrame(const VexlaLib::CPacket* packet, TFrameFault faul
 
 void CFrameChannel::SwitchKeys(const TByteArray& inKey, const TByteArray& outKey, const TByteArray& checksumKey)
 {
-    if (m_capture) {
-        m_capture->NoteKeys(m_consumed, inKey, outKey, checksumKey);
-    }
     m_inCipher.reset(new VexlaLib::CARC4(inKey));
     m_checksumKey = std::make_shared<TByteArray>(checksumKey);
     std::lock_guard<std::mutex> guard(m_writeLock);
+    if (m_capture) {
+        m_capture->NoteKeys(m_consumed, m_written, inKey, outKey, checksumKey);
+    }
     m_outCipher.reset(new VexlaLib::CARC4(outKey));
     m_writeChecksumKey = m_checksumKey;
 }

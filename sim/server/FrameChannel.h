@@ -69,6 +69,7 @@ private:
     std::unique_ptr<VexlaLib::CARC4> m_outCipher;
     VexlaLib::TByteArraySPtr m_writeChecksumKey;
     bool m_writeBroken;
+    size_t m_written;  // bytes sent so far
 };
 
 }  // namespace ServerSim

@@ -80,8 +80,8 @@ const char* SSimOptions::Usage()
            "  --scenario FILE JSON scenario: accounts, identity key, connected fields\n"
            "  --state FILE    remembers session identifiers across restarts\n"
            "  --keys DIR      folder of test-root-primary.pem, test-root-backup.pem, test-server.pem\n"
-           "  --capture DIR   writes what each client sends (DIR/conn-N.client) and its session keys\n"
-           "                  (DIR/conn-N.keys.json), for decoding with vexla-dump\n"
+           "  --capture DIR   records both directions of each connection (DIR/conn-N.client, .server)\n"
+           "                  and its session keys (DIR/conn-N.keys.json), for decoding with vexla-dump\n"
            "  --log-level N   3 errors ... 7 debug (default 6), on standard error\n"
            "The first line on standard output is JSON: {\"port\": P, \"sdf_port\": Q, \"control\": PATH}.\n";
 }

@@ -6,38 +6,46 @@
 namespace ServerSim {
 
 CStreamCapture::CStreamCapture(const std::string& prefix)
-    : m_prefix(prefix), m_client(std::fopen((prefix + ".client").c_str(), "wb"))
+    : m_prefix(prefix), m_client(Open(".client")), m_server(Open(".server"))
 {
-    if (m_client == nullptr)
-        VexlaLib::LogWarning() << "vexla-server-sim: cannot write the capture " << prefix.c_str() << ".client" << std::endl;
 }
 
 CStreamCapture::~CStreamCapture()
 {
-    if (m_client != nullptr)
-        std::fclose(m_client);
+    for (std::FILE* file : {m_client, m_server}) {
+        if (file != nullptr)
+            std::fclose(file);
+    }
 }
 
-void CStreamCapture::Append(const unsigned char* bytes, size_t count)
+std::FILE* CStreamCapture::Open(const char* suffix) const
 {
-    if (m_client == nullptr)
-        return;
-    std::fwrite(bytes, 1, count, m_client);
-    std::fflush(m_client);
+    const std::string path = m_prefix + suffix;
+    std::FILE* file = std::fopen(path.c_str(), suffix[1] == 'k' ? "w" : "wb");
+    if (file == nullptr)
+        VexlaLib::LogWarning() << "vexla-server-sim: cannot write the capture " << path.c_str() << std::endl;
+    return file;
 }
 
-void CStreamCapture::NoteKeys(size_t plainBytes, const VexlaLib::TByteArray& clientKey,
+void CStreamCapture::Append(std::FILE* file, const unsigned char* bytes, size_t count)
+{
+    if (file == nullptr)
+        return;
+    std::fwrite(bytes, 1, count, file);
+    std::fflush(file);
+}
+
+void CStreamCapture::NoteKeys(size_t clientPlainBytes, size_t serverPlainBytes, const VexlaLib::TByteArray& clientKey,
                               const VexlaLib::TByteArray& serverKey, const VexlaLib::TByteArray& checksumKey)
 {
-    const std::string path = m_prefix + ".keys.json";
-    std::FILE* keys = std::fopen(path.c_str(), "w");
-    if (keys == nullptr) {
-        VexlaLib::LogWarning() << "vexla-server-sim: cannot write the capture " << path.c_str() << std::endl;
+    std::FILE* keys = Open(".keys.json");
+    if (keys == nullptr)
         return;
-    }
-    std::fprintf(keys, "{\"client_plain_bytes\": %zu, \"client_rc4_key\": \"%s\", \"server_rc4_key\": \"%s\", "
-                       "\"checksum_key\": \"%s\"}\n",
-                 plainBytes, CSessionTable::ToHex(clientKey).c_str(), CSessionTable::ToHex(serverKey).c_str(), CSessionTable::ToHex(checksumKey).c_str());
+    std::fprintf(keys,
+                 "{\"client_plain_bytes\": %zu, \"server_plain_bytes\": %zu, \"client_rc4_key\": \"%s\", "
+                 "\"server_rc4_key\": \"%s\", \"checksum_key\": \"%s\"}\n",
+                 clientPlainBytes, serverPlainBytes, CSessionTable::ToHex(clientKey).c_str(),
+                 CSessionTable::ToHex(serverKey).c_str(), CSessionTable::ToHex(checksumKey).c_str());
     std::fclose(keys);
 }
 

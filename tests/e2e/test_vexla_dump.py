@@ -191,3 +191,13 @@ def test_a_captured_session_decodes_with_the_keys_of_its_handshake(tmp_path):
     assert "checksum mismatch" not in out
     assert "{CHUNK_LOGIN}" in out and "{CHUNK_LOGOUT}" in out
     assert "alice" in out and "secret" not in out and "<redacted>" in out
+
+    # The server's direction, with its own key and the same checksum key.
+    answered = (capture / "conn-1.server").read_bytes()
+    plain = run_dump("--frame", "--binary", input_bytes=answered[:keys["server_plain_bytes"]])
+    assert plain.returncode == 0, plain.stderr
+    assert "{CHUNK_SERVERIDENTITY}" in plain.stdout.decode()
+    decoded = run_dump("--frame", "--binary", "--rc4", keys["server_rc4_key"], "--key", keys["checksum_key"],
+                       input_bytes=answered[keys["server_plain_bytes"]:])
+    assert decoded.returncode == 0, decoded.stderr
+    assert "{CHUNK_CONNECTED}" in decoded.stdout.decode() and "{CHUNK_LOGGEDIN}" in decoded.stdout.decode()
