@@ -635,8 +635,11 @@ void CVexlaUIService::SetPrivacyPolicies(const TBusMessageSPtr& message)
         changed.SetCallPolicy(everyone ? 0 : 1);
         changed.SetPstnPolicy(everyone ? 0 : 2);
     }
-    if (hasChat || hasCall)
-        Library()->SaveProfile(changed);
+    // The library takes one profile request at a time: a save it refuses must not be reported as done.
+    if ((hasChat || hasCall) && !Library()->SaveProfile(changed)) {
+        SendErrorResponse(message, 3, L"Profile request in progress");
+        return;
+    }
     CJSONObject reply;
     reply.SetBool("returnValue", true);
     reply.SetInt("errorCode", 0);

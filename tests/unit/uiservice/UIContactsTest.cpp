@@ -161,8 +161,7 @@ TEST_F(UIContactsTest, PrivacyPoliciesReadAsEveryoneOrBuddiesOnly)
 TEST_F(UIContactsTest, SettingOnlyTheCallPolicyLeavesChatAlone)
 {
     SignInFully();
-    // Refused when the library asked for it already; either way the profile arrives.
-    Library().RequestProfile();
+    // The library asks for the profile once the list is complete; its answer ends that request.
     ASSERT_TRUE(RunUntil([this] { return Library().GetModel().GetProfile() != nullptr; }));
     VexlaLib::CProfile* profile = Library().GetModel().GetOrCreateProfile();
     profile->SetChatPolicy(1);
@@ -178,6 +177,23 @@ TEST_F(UIContactsTest, SettingOnlyTheCallPolicyLeavesChatAlone)
     EXPECT_NE(sent.find("\"KEY_VEXLA_CALL_POLICY\":1"), std::string::npos) << sent;
     EXPECT_NE(sent.find("\"KEY_PSTN_CALL_POLICY\":2"), std::string::npos) << sent;
     EXPECT_EQ(sent.find("\"KEY_CHAT_POLICY\":0"), std::string::npos) << sent;
+}
+
+TEST_F(UIContactsTest, PoliciesSetWhileAProfileRequestIsUnansweredAreRefusedNotLost)
+{
+    SignInFully();
+    ASSERT_TRUE(RunUntil([this] { return Library().GetModel().GetProfile() != nullptr; }));
+    // The server stops answering: a new profile request stays pending.
+    ASSERT_NE(Command(R"({"cmd": "stall"})"), nullptr);
+    ASSERT_TRUE(Library().RequestProfile());
+
+    const CJSONObject reply = Call("setPrivacyPolicies", R"({"chat": "buddies-only"})");
+    EXPECT_FALSE(ReturnValue(reply));
+    int code = 0;
+    reply.GetInt("errorCode", &code);
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(Str(reply, "errorText"), "Profile request in progress");
+    EXPECT_TRUE(SentProfile().empty());
 }
 
 TEST_F(UIContactsTest, BalanceIsAnsweredInUnitsAndSignedOutEndsTheDaemon)
