@@ -47,13 +47,20 @@ def test_private_services_are_neither_reachable_nor_activatable_from_the_public_
         buses.stop()
 
 
-def test_sigquit_during_a_session_logs_out_writes_the_store_and_exits_0(system):
+@contextlib.contextmanager
+def signed_in_daemon(system):
+    """vexlad started by the test (so its exit status is seen), signed in through the tour's first step."""
     with harness.start_vexlad(system.data_dir, "--settings", system.settings, "--log-level", "6",
                               env=system.env) as daemon:
         system.daemon_log = daemon
         # Owning its name before the account asks for it, so the bus starts no second daemon.
         daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
         tour.account_signs_in(system)
+        yield daemon
+
+
+def test_sigquit_during_a_session_logs_out_writes_the_store_and_exits_0(system):
+    with signed_in_daemon(system) as daemon:
         # Whatever was written during the session goes, so the file found later is the teardown's.
         store = os.path.join(system.data_dir, "vexla.dat")
         if os.path.exists(store):
@@ -117,11 +124,7 @@ def test_a_restarted_daemon_writes_new_messages_once_and_delivered_ones_not_agai
 
 
 def test_sigquit_while_the_server_no_longer_answers_still_ends_the_daemon_in_order(system):
-    with harness.start_vexlad(system.data_dir, "--settings", system.settings, "--log-level", "6",
-                              env=system.env) as daemon:
-        system.daemon_log = daemon
-        daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
-        tour.account_signs_in(system)
+    with signed_in_daemon(system) as daemon:
         assert system.server.command("stall")["ok"]
 
         # The logout goes unanswered; the teardown closes the connection and still writes the store.
