@@ -1,18 +1,14 @@
-# Collects the sources of a folder tree; each area adds files without touching CMake.
-function(vexla_glob out)
-  set(files)
-  foreach(pattern IN LISTS ARGN)
-    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${pattern})
-    list(APPEND files ${found})
-  endforeach()
-  set(${out} ${files} PARENT_SCOPE)
-endfunction()
+# Host names of the LIVE and STAGING networks: an operator sets the real ones at build time.
+set(VEXLA_LIVE_SERVERS "live1.vexla.invalid:33033 live2.vexla.invalid:33033" CACHE STRING "LIVE server list")
+set(VEXLA_STAGING_SERVERS "staging1.vexla.invalid:33033 staging2.vexla.invalid:33033" CACHE STRING "STAGING server list")
+set(VEXLA_LIVE_SDF_SERVER "sdf.vexla.invalid:80" CACHE STRING "LIVE discovery server")
+set(VEXLA_STAGING_SDF_SERVER "sdf-staging.vexla.invalid:80" CACHE STRING "STAGING discovery server")
 
-# Links a target to each listed library that exists in this build.
-function(vexla_link_existing target)
-  foreach(lib IN LISTS ARGN)
-    if(TARGET ${lib})
-      target_link_libraries(${target} PRIVATE ${lib})
-    endif()
-  endforeach()
+# The compiled-in server lists of the LIVE and STAGING networks (cache variables of the top level).
+function(vexla_server_list_definitions target)
+  target_compile_definitions(${target} PRIVATE
+    VEXLA_LIVE_SERVERS="${VEXLA_LIVE_SERVERS}"
+    VEXLA_STAGING_SERVERS="${VEXLA_STAGING_SERVERS}"
+    VEXLA_LIVE_SDF_SERVER="${VEXLA_LIVE_SDF_SERVER}"
+    VEXLA_STAGING_SDF_SERVER="${VEXLA_STAGING_SDF_SERVER}")
 endfunction()

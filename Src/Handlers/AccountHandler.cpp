@@ -1,6 +1,6 @@
 #include "Handlers/AccountHandler.h"
 
-#include "Handlers/OutgoingPacket.h"
+#include "Network/OutgoingPacket.h"
 #include "Model/Model.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"

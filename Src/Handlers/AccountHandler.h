@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Handlers/AccountErrors.h"
+#include "Public/AccountErrors.h"
 #include "Handlers/BaseHandler.h"
 #include "Network/INetListener.h"
 #include "Utils/ITimer.h"

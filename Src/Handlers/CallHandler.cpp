@@ -1,6 +1,6 @@
 #include "Handlers/CallHandler.h"
 
-#include "Handlers/OutgoingPacket.h"
+#include "Network/OutgoingPacket.h"
 #include "Model/Contact.h"
 #include "Model/Model.h"
 #include "Network/AttrChunk.h"

@@ -1,6 +1,6 @@
 #include "Handlers/ChatHandler.h"
 
-#include "Handlers/OutgoingPacket.h"
+#include "Network/OutgoingPacket.h"
 #include "Model/Chat.h"
 #include "Model/Model.h"
 #include "Network/AttrChunk.h"

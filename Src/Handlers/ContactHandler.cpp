@@ -1,6 +1,6 @@
 #include "Handlers/ContactHandler.h"
 
-#include "Handlers/OutgoingPacket.h"
+#include "Network/OutgoingPacket.h"
 #include "Model/Availability.h"
 #include "Model/ContactChange.h"
 #include "Model/Model.h"

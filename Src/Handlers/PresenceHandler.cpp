@@ -1,7 +1,7 @@
 #include "Handlers/PresenceHandler.h"
 
 #include "Handlers/ContactHandler.h"
-#include "Handlers/OutgoingPacket.h"
+#include "Network/OutgoingPacket.h"
 #include "Model/ContactChange.h"
 #include "Model/Model.h"
 #include "Network/AttrChunk.h"

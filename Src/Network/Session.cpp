@@ -13,6 +13,7 @@
 #include "Network/ChunkKind.h"
 #include "Network/ConnectionSettings.h"
 #include "Network/NetModule.h"
+#include "Network/OutgoingPacket.h"
 #include "Network/PacketReceiver.h"
 #include "Network/PacketSender.h"
 #include "Network/SDFHandler.h"
@@ -49,18 +50,6 @@ bool IsIgnorableWarning(int code) {
         }
     }
     return false;
-}
-
-void AddInt32(const TPacketSPtr& packet, int key, int value) {
-    packet->AddAttr(std::make_shared<CAttribute>(key, TYPE_INT32, value));
-}
-
-void AddString(const TPacketSPtr& packet, int key, const std::wstring& value) {
-    packet->AddAttr(std::make_shared<CAttribute>(key, TYPE_STRING, value));
-}
-
-void AddBinary(const TPacketSPtr& packet, int key, const TByteArray& value) {
-    packet->AddAttr(std::make_shared<CAttribute>(key, TYPE_BINARY, value.data(), static_cast<int>(value.size())));
 }
 
 std::unique_ptr<IServerDiscovery> NewSDFHandler() {
@@ -266,7 +255,7 @@ bool CSession::TakeCredentials(const TPacketSPtr& login) {
     }
     m_devicePstnNumber = phoneNumber;
     if (m_sessionId && !m_sessionId->empty() && !login->GetAttr(KEY_SESSION_ID)) {
-        AddBinary(login, KEY_SESSION_ID, *m_sessionId);
+        COutgoingPacket::AddBinary(login, KEY_SESSION_ID, *m_sessionId);
     }
     return true;
 }
@@ -460,23 +449,22 @@ CSession::THandshakeResult CSession::HandleHandshakeResponse(const TPacketSPtr& 
 }
 
 bool CSession::SendPacket_Connect(const TSocketSPtr& socket) {
-    const TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
+    const TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CONNECT);
     const int protocolVersion = m_settings->GetCurrentProtocolVersion();
-    AddInt32(packet, KEY_CHUNKTYPE, CHUNK_CONNECT);
-    AddInt32(packet, KEY_PROTOCOLVERSION, protocolVersion);
-    AddInt32(packet, KEY_CAPABILITIES, 1);
-    AddString(packet, KEY_PLATFORMID, m_settings->GetPlattformID());
-    AddString(packet, KEY_LANGUAGE, m_settings->GetLanguage());
+    COutgoingPacket::AddInt32(packet, KEY_PROTOCOLVERSION, protocolVersion);
+    COutgoingPacket::AddInt32(packet, KEY_CAPABILITIES, 1);
+    COutgoingPacket::AddString(packet, KEY_PLATFORMID, m_settings->GetPlattformID());
+    COutgoingPacket::AddString(packet, KEY_LANGUAGE, m_settings->GetLanguage());
     m_clientRandom.assign(RANDOM_LENGTH, 0);
     GenerateRandomBytes(&m_clientRandom);
-    AddBinary(packet, KEY_CLIENT_RANDOM, m_clientRandom);
+    COutgoingPacket::AddBinary(packet, KEY_CLIENT_RANDOM, m_clientRandom);
     bool withDiscoverySession;
     {
         CSynchronize stateGuard(&m_stateLock);
         withDiscoverySession = !m_sdfSessionId.empty();
     }
     if (withDiscoverySession && m_operatorId >= 0 && protocolVersion > 3) {
-        AddInt32(packet, KEY_OPERATOR_ID, m_operatorId);
+        COutgoingPacket::AddInt32(packet, KEY_OPERATOR_ID, m_operatorId);
     }
     return CPacketSender::SendPacket(socket, packet, GetMacKey());
 }
@@ -493,16 +481,15 @@ bool CSession::SendPacket_MasterKey(const TSocketSPtr& socket) {
         return false;
     }
 
-    const TPacketSPtr userData = std::make_shared<CPacket>(CPacket::OUTGOING);
-    AddInt32(userData, KEY_CHUNKTYPE, CHUNK_USERDATA);
-    AddBinary(userData, KEY_NODEID, *m_nodeId);
+    const TPacketSPtr userData = COutgoingPacket::Create(CHUNK_USERDATA);
+    COutgoingPacket::AddBinary(userData, KEY_NODEID, *m_nodeId);
     {
         CSynchronize stateGuard(&m_stateLock);
-        AddString(userData, KEY_VEXLANAME, m_userName);
+        COutgoingPacket::AddString(userData, KEY_VEXLANAME, m_userName);
         if (m_sdfSessionId.empty()) {
-            AddString(userData, KEY_DEVICE_PSTNNUMBER, m_devicePstnNumber);
+            COutgoingPacket::AddString(userData, KEY_DEVICE_PSTNNUMBER, m_devicePstnNumber);
         } else {
-            AddString(userData, KEY_SDFSESSIONID, m_sdfSessionId);
+            COutgoingPacket::AddString(userData, KEY_SDFSESSIONID, m_sdfSessionId);
         }
     }
     {
@@ -516,20 +503,18 @@ bool CSession::SendPacket_MasterKey(const TSocketSPtr& socket) {
     CARC4 userDataCipher(GenerateKey(m_settings->GetConstUserData()));
     userDataCipher.EncryptBytes(encryptedUserData->data(), 0, static_cast<int>(encryptedUserData->size()));
 
-    const TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
-    AddInt32(packet, KEY_CHUNKTYPE, CHUNK_MASTERKEY);
-    AddBinary(packet, KEY_SECRETMASTER, encryptedSecret);
-    AddBinary(packet, KEY_ENCRYPTED_USERDATA, *encryptedUserData);
+    const TPacketSPtr packet = COutgoingPacket::Create(CHUNK_MASTERKEY);
+    COutgoingPacket::AddBinary(packet, KEY_SECRETMASTER, encryptedSecret);
+    COutgoingPacket::AddBinary(packet, KEY_ENCRYPTED_USERDATA, *encryptedUserData);
     return CPacketSender::SendPacket(socket, packet, GetMacKey());
 }
 
 bool CSession::SendPacket_ClientData(const TSocketSPtr& socket) {
-    const TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
-    AddInt32(packet, KEY_CHUNKTYPE, CHUNK_CLIENTDATA);
+    const TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CLIENTDATA);
     packet->AddAttr(std::make_shared<CAttribute>(KEY_CLIENT_PRIVATE_IP_ADDRESS, TYPE_ADDRESS, m_localAddress));
     {
         CSynchronize stateGuard(&m_stateLock);
-        AddString(packet, KEY_DEVICE_PSTNNUMBER, m_devicePstnNumber);
+        COutgoingPacket::AddString(packet, KEY_DEVICE_PSTNNUMBER, m_devicePstnNumber);
     }
     const std::vector<int> callMethods = m_settings->GetCallMethods();
     if (!callMethods.empty()) {
@@ -802,23 +787,22 @@ void CSession::ForceNewSessionReconnect() {
 
 void CSession::PutFakeLoggedoutPacketOnReceivedQueue() {
     const TPacketSPtr packet = std::make_shared<CPacket>(CPacket::INTERNAL);
-    AddInt32(packet, KEY_CHUNKTYPE, CHUNK_LOGGEDOUT);
-    AddInt32(packet, KEY_LOGOUTREASON, 1);
+    COutgoingPacket::AddInt32(packet, KEY_CHUNKTYPE, CHUNK_LOGGEDOUT);
+    COutgoingPacket::AddInt32(packet, KEY_LOGOUTREASON, 1);
     m_netModule->PutPacketOnReceiveQueue(packet);
 }
 
 TPacketSPtr CSession::MakeLoginPacket() {
-    const TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
-    AddInt32(packet, KEY_CHUNKTYPE, CHUNK_LOGIN);
+    const TPacketSPtr packet = COutgoingPacket::Create(CHUNK_LOGIN);
     const TPacketSPtr savedCredentials = m_netModule->GetSavedCredentials();
     CSynchronize stateGuard(&m_stateLock);
     if (savedCredentials) {
-        packet->AddAttr(std::make_shared<CAttribute>(KEY_SAVEDDATA, TYPE_CONTAINER, savedCredentials));
+        COutgoingPacket::AddContainer(packet, KEY_SAVEDDATA, savedCredentials);
     } else {
-        AddString(packet, KEY_VEXLANAME, m_userName);
-        AddString(packet, KEY_PASSWORD, m_password);
+        COutgoingPacket::AddString(packet, KEY_VEXLANAME, m_userName);
+        COutgoingPacket::AddString(packet, KEY_PASSWORD, m_password);
     }
-    AddString(packet, KEY_DEVICE_PSTNNUMBER, m_devicePstnNumber);
+    COutgoingPacket::AddString(packet, KEY_DEVICE_PSTNNUMBER, m_devicePstnNumber);
     return packet;
 }
 

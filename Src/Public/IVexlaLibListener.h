@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Handlers/AccountErrors.h"
+#include "Public/AccountErrors.h"
 #include "Network/PacketPtr.h"
 #include "Utils/ByteArray.h"
 

@@ -4,7 +4,7 @@
 #include "ContactDirectory.h"
 #include "ContactPackets.h"
 #include "ContactRouting.h"
-#include "Handlers/OutgoingPacket.h"
+#include "Network/OutgoingPacket.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"

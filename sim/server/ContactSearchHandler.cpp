@@ -3,7 +3,7 @@
 #include "Connection.h"
 #include "ContactPackets.h"
 #include "ContactRouting.h"
-#include "Handlers/OutgoingPacket.h"
+#include "Network/OutgoingPacket.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Packet.h"

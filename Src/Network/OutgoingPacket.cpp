@@ -1,4 +1,4 @@
-#include "Handlers/OutgoingPacket.h"
+#include "Network/OutgoingPacket.h"
 
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
@@ -23,6 +23,11 @@ void COutgoingPacket::AddInt32(const TPacketSPtr& packet, int key, int value)
 void COutgoingPacket::AddString(const TPacketSPtr& packet, int key, const std::wstring& value)
 {
     packet->AddAttr(std::make_shared<CAttribute>(key, TYPE_STRING, value));
+}
+
+void COutgoingPacket::AddBinary(const TPacketSPtr& packet, int key, const TByteArray& value)
+{
+    packet->AddAttr(std::make_shared<CAttribute>(key, TYPE_BINARY, value.data(), static_cast<int>(value.size())));
 }
 
 void COutgoingPacket::AddContainer(const TPacketSPtr& packet, int key, const TPacketSPtr& container)
