@@ -163,7 +163,7 @@ int CPcapDump::Run(const std::vector<STcpSegment>& segments, const CKeyLogFile& 
                                                    &client.frames, &client.undecoded);
         TByteArray clientRandom;
         if (!ClientRandom(client.frames, &clientRandom)) {
-            std::printf("Not a Vexla session: skipped.\n");
+            std::printf("No Vexla handshake in this connection: skipped.\n");
             continue;
         }
         const CKeyLogFile::SKeys* keys = keyLog.Find(clientRandom);

@@ -8,7 +8,7 @@
 // Decodes every Vexla session of a packet capture: each TCP connection put back together in both
 // directions, each direction cut into frames (the handshake in plain, the rest with the keys the key
 // log holds for the session's client random), and every frame of both directions printed in the
-// order it was captured, with its packet's dump. Connections that are no Vexla session are named
+// order it was captured, with its packet's dump. Connections without a Vexla handshake are named
 // and skipped.
 class CPcapDump {
 public:
