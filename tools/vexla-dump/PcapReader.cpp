@@ -121,12 +121,12 @@ bool CPcapReader::ParseFrame(int linkType, const unsigned char* data, size_t len
     }
 }
 
-bool CPcapReader::Read(const std::string& path, std::vector<STcpSegment>* segments, std::string* error)
+bool CPcapReader::Read(const std::string& path, std::vector<STcpSegment>* segments, std::string* problem)
 {
     char message[PCAP_ERRBUF_SIZE] = "";
     pcap_t* capture = pcap_open_offline(path.c_str(), message);
     if (capture == nullptr) {
-        *error = message;
+        *problem = message;
         return false;
     }
     const int linkType = pcap_datalink(capture);
@@ -141,7 +141,7 @@ bool CPcapReader::Read(const std::string& path, std::vector<STcpSegment>* segmen
         segments->push_back(std::move(segment));
     }
     if (result == PCAP_ERROR)
-        *error = pcap_geterr(capture);
+        *problem = std::string("the capture ends early: ") + pcap_geterr(capture);
     pcap_close(capture);
-    return result != PCAP_ERROR;
+    return true;
 }

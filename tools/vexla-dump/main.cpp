@@ -93,14 +93,19 @@ int DumpCapture(const CDumpOptions& options)
 {
     std::vector<STcpSegment> segments;
     CKeyLogFile keyLog;
-    std::string error;
-    if (!CPcapReader::Read(options.pcapPath, &segments, &error) ||
-        (!options.keyLogPath.empty() && !keyLog.Load(options.keyLogPath, &error))) {
-        std::fprintf(stderr, "vexla-dump: %s\n", error.c_str());
+    std::string problem;
+    if (!CPcapReader::Read(options.pcapPath, &segments, &problem) ||
+        (!options.keyLogPath.empty() && !keyLog.Load(options.keyLogPath, &problem))) {
+        std::fprintf(stderr, "vexla-dump: %s\n", problem.c_str());
         return kExitUsage;
     }
     RouteLog();
-    return CPcapDump::Run(segments, keyLog);
+    const int status = CPcapDump::Run(segments, keyLog);
+    if (problem.empty())
+        return status;
+    // What was read is decoded; the session is not whole.
+    std::fprintf(stderr, "vexla-dump: %s\n", problem.c_str());
+    return status == CPcapDump::EXIT_MALFORMED ? status : CPcapDump::EXIT_INCOMPLETE;
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <pcap/pcap.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "PcapReader.h"
@@ -82,4 +85,39 @@ TEST(PcapReaderTest, IncompleteOrForeignPacketsAreSkipped)
     const std::vector<unsigned char> tiny = {0x45, 0};
     EXPECT_FALSE(CPcapReader::ParseFrame(DLT_RAW, tiny.data(), tiny.size(), &segment));
     EXPECT_FALSE(CPcapReader::ParseFrame(DLT_EN10MB, tiny.data(), tiny.size(), &segment));
+}
+
+TEST(PcapReaderTest, ACaptureCutShortKeepsWhatWasWritten)
+{
+    char path[] = "/tmp/vexla-capture-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    pcap_t* dead = pcap_open_dead(DLT_EN10MB, 65535);
+    pcap_dumper_t* dumper = pcap_dump_open(dead, path);
+    ASSERT_NE(nullptr, dumper);
+    const std::vector<unsigned char> frame = Ethernet(Ipv4Tcp());
+    pcap_pkthdr header {};
+    header.caplen = header.len = static_cast<bpf_u_int32>(frame.size());
+    header.ts.tv_sec = 5;
+    for (int i = 0; i < 2; ++i)
+        pcap_dump(reinterpret_cast<u_char*>(dumper), &header, frame.data());
+    pcap_dump_close(dumper);
+    pcap_close(dead);
+
+    std::vector<STcpSegment> segments;
+    std::string problem;
+    ASSERT_TRUE(CPcapReader::Read(path, &segments, &problem));
+    EXPECT_EQ(2u, segments.size());
+    EXPECT_EQ(5.0, segments[0].time);
+    EXPECT_TRUE(problem.empty());
+
+    ASSERT_EQ(0, truncate(path, 24 + 2 * (16 + static_cast<off_t>(frame.size())) - 10));
+    segments.clear();
+    ASSERT_TRUE(CPcapReader::Read(path, &segments, &problem));
+    EXPECT_EQ(1u, segments.size());
+    EXPECT_NE(std::string::npos, problem.find("ends early")) << problem;
+
+    EXPECT_FALSE(CPcapReader::Read("/nonexistent/capture.pcap", &segments, &problem));
+    unlink(path);
 }
