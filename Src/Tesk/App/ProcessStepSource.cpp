@@ -76,7 +76,9 @@ gboolean CProcessStepSource::Prepare(GSource* source, gint* timeout)
         *timeout = 0;
         return TRUE;
     }
-    *timeout = delay < 0 ? -1 : static_cast<gint>(delay < INT_MAX ? delay : INT_MAX);
+    // One millisecond more: the library's clock counts whole milliseconds, and waking a fraction
+    // early would find nothing due and cost a second wake-up.
+    *timeout = delay < 0 ? -1 : static_cast<gint>(delay < INT_MAX - 1 ? delay + 1 : INT_MAX);
     if (self.m_readEnd < 0 && (*timeout < 0 || *timeout > kPollWithoutPipeMs))
         *timeout = kPollWithoutPipeMs;
     return FALSE;

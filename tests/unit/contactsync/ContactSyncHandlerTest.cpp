@@ -140,6 +140,14 @@ protected:
         LoadIds(contacts, presence);
         m_taken = Sent().size() - (Sent().back().uri == TEMPDB_FIND ? 0 : 1);
     }
+    // Network buddies user1 to userN.
+    static std::vector<CTestPacket> Buddies(int count)
+    {
+        std::vector<CTestPacket> buddies;
+        for (int i = 1; i <= count; ++i)
+            buddies.push_back(CPackets::BuddyRecord(i, L"user" + std::to_wstring(i)));
+        return buddies;
+    }
     void SetBatch(int buddies, int pauseMs)
     {
         Library().SetProperty(CContactSyncHandler::BATCH_PROPERTY, std::to_wstring(buddies));
@@ -290,10 +298,7 @@ TEST_F(CContactSyncHandlerTest, VexlaOutContactsAreKeyedByTheirNumberOrElseTheir
 TEST_F(CContactSyncHandlerTest, OneCallAtATimeEachWithABoundedBatchTheNextWhenTheLastIsAnswered)
 {
     SetBatch(100, 0);
-    std::vector<CTestPacket> buddies;
-    for (int i = 1; i <= 250; ++i)
-        buddies.push_back(CPackets::BuddyRecord(i, L"user" + std::to_wstring(i)));
-    SignInWithAccount(buddies);
+    SignInWithAccount(Buddies(250));
     std::vector<std::wstring> order;
     for (int answered = 0; answered < 10 && !Sent().empty(); ++answered) {
         const std::vector<std::string> sent = TakeSent();
@@ -313,10 +318,7 @@ TEST_F(CContactSyncHandlerTest, OneCallAtATimeEachWithABoundedBatchTheNextWhenTh
 TEST_F(CContactSyncHandlerTest, ThePacedSettingWritesFiveBuddiesEveryFiveSeconds)
 {
     SetBatch(5, 5000);
-    std::vector<CTestPacket> buddies;
-    for (int i = 1; i <= 7; ++i)
-        buddies.push_back(CPackets::BuddyRecord(i, L"user" + std::to_wstring(i)));
-    SignInWithAccount(buddies);
+    SignInWithAccount(Buddies(7));
     AnswerLast(DB_PUT, R"({"returnValue":true})");
     AnswerLast(TEMPDB_PUT, R"({"returnValue":true})");
     TakeSent();

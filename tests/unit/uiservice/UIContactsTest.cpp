@@ -139,7 +139,9 @@ TEST_F(UIContactsTest, AddContactAndAuthRequestNeedTheirFields)
 TEST_F(UIContactsTest, PrivacyPoliciesReadAsEveryoneOrBuddiesOnly)
 {
     SignInFully();
-    // Signed in but no profile yet: the session check passes, the numeric error follows.
+    // Signed in but no profile: the session check passes, the numeric error follows. The profile the
+    // sign-in asked for is awaited first, so it cannot arrive after the deletion.
+    ASSERT_TRUE(RunUntil([this] { return Library().GetModel().GetProfile() != nullptr; }));
     Library().GetModel().DeleteProfile();
     CJSONObject reply = Call("getPrivacyPolicies");
     int code = 0;
