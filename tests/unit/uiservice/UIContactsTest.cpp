@@ -279,6 +279,12 @@ TEST_F(UIContactsTest, ASecondVoicemailRequestWhilePendingIsRefused)
 
     reply = Call("listenToVoicemail", R"({})");
     EXPECT_EQ(Str(reply, "errorCode"), "VexlaRequiredDataMissing");
+
+    // The session ends before the number came: the held request is answered.
+    m_session->TerminateSession();
+    ASSERT_TRUE(RunUntil([&] { return !first.empty(); }));
+    EXPECT_EQ(Str(CJSONObject(first.front().c_str()), "errorCode"), "VexlaSessionNotValid");
+    EXPECT_EQ(first.size(), 1u);
 }
 
 TEST_F(UIContactsTest, AnUnknownVoicemailCannotBeRequested)
