@@ -106,6 +106,18 @@ def test_packages_hold_the_expected_files_and_dependencies(packages):
             assert re.search(rf"(^|, ){re.escape(dependency)}\b", depends), f"{name}: {depends}"
 
 
+def test_cmake_install_honours_destdir_and_prefix(packages):
+    staging = tempfile.mkdtemp(prefix="vexla-stage-", dir="/tmp")
+    try:
+        run("cmake", "--install", PACKAGE_BUILD, "--prefix", "/opt/vexla", env={**os.environ, "DESTDIR": staging})
+        installed = {os.path.relpath(os.path.join(folder, name), staging)
+                     for folder, _, names in os.walk(staging) for name in names}
+        expected = {"opt/vexla/" + path[len("usr/"):] for files in EXPECTED_FILES.values() for path in files}
+        assert installed == expected
+    finally:
+        shutil.rmtree(staging, ignore_errors=True)
+
+
 def test_lintian_reports_no_errors(packages):
     result = subprocess.run(["lintian", "--no-cfg", *packages.values()], capture_output=True, text=True)
     errors = [line for line in result.stdout.splitlines() if line.startswith("E:")]

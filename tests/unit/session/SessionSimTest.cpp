@@ -478,6 +478,30 @@ protected:
     std::unique_ptr<CIMHandler> m_handler;
 };
 
+// Every sign-in of the process shares one subscription to the power-off notice: a power-off logs out once.
+TEST_F(IMReloginSimTest, ASecondSignInOfTheProcessKeepsTheOnePowerOffSubscription)
+{
+    VexlaTest::CLogCapture::Get().Clear();
+    SignInThroughTheRecord();
+    const std::wstring id = [this] {
+        std::wstring value;
+        LoginStateRecord().GetString("_id", &value);
+        return value;
+    }();
+    const std::string record(id.begin(), id.end());
+    Call(L"nylo://com.nylo.db/merge", R"({"objects": [{"_id": ")" + record + R"(", "availability": 4}]})");
+    ASSERT_TRUE(RunUntil([this] { return RecordState() == L"offline" && !Library().IsLoggedIn(); }));
+    Call(L"nylo://com.nylo.db/merge", R"({"objects": [{"_id": ")" + record + R"(", "availability": 0}]})");
+    ASSERT_TRUE(RunUntil([this] { return LoggedIn() && RecordState() == L"online" && PowerDownRegistrations() == 1; }));
+
+    EXPECT_EQ(VexlaTest::CLogCapture::Get().Count(L"Executing client call: nylo://com.nylo.telephony/poweringOff"), 1u);
+
+    const size_t logouts = Received("CHUNK_LOGOUT");
+    SimControl("powerOff", "{}");
+    ASSERT_TRUE(RunUntil([this] { return RecordState() == L"offline"; }));
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), logouts + 1);
+}
+
 // The relogin after an address change fails for want of a network: the transport waits for the data
 // connection as after a failed login of its own, and the record no longer claims "online".
 TEST_F(IMReloginSimTest, ReloginWithoutANetworkWaitsForTheConnectionAndTakesTheRecordOffline)

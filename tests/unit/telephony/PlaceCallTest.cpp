@@ -162,6 +162,17 @@ TEST_F(PlaceCallTest, ACallerWhoLeavesFreesTheNumberRequestForTheNextCaller)
     EXPECT_EQ(L"+15552222", target);
 }
 
+TEST_F(PlaceCallTest, ACallHeldWhenTheDaemonGoesIsAnswered)
+{
+    Online({2});
+    TReplies pending = CallService("callUsingGateway", R"({"to":"carol","isPhone":false})");
+    ASSERT_TRUE(WaitForPlaceCall());
+    m_handler.reset();
+    const CJSONObject reply = Reply(pending);
+    EXPECT_FALSE(ReturnValue(reply));
+    EXPECT_EQ(L"0: Unknown reason for failure", Error(reply));
+}
+
 TEST_F(PlaceCallTest, DuringAPhoneCallRequestsAreRefused)
 {
     Online({2});
