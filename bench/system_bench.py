@@ -59,7 +59,7 @@ def figure(what, goal, measured, value, bound, higher_is_better, spread="one run
     ratio = None if value is None or not bound else round(value / bound, 3)
     met = value is not None and (value >= bound if higher_is_better else value <= bound)
     line = {"what": what, "goal": goal, "measured": measured, "ratio": ratio, "spread": spread, "met": met}
-    print(json.dumps(line), flush=True)
+    print(json.dumps(line, ensure_ascii=False), flush=True)
     return line
 
 
