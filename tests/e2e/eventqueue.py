@@ -92,6 +92,36 @@ class EventQueue:
             self.history.append(event)
             self._pending.append(event)
 
+    def seen(self, **pattern):
+        """Every event matching pattern that arrived so far, expected or not."""
+        self._drain()
+        return [event for event in self.history if matches(event, pattern)]
+
+    def forbid(self, within=0.0, **pattern):
+        """Fails if an event matching pattern arrived so far or arrives within `within` seconds."""
+        earlier = self.seen(**pattern)
+        assert not earlier, f"forbidden event {json.dumps(earlier[0])}"
+        deadline = time.monotonic() + within
+        while True:
+            try:
+                event = self._queue.get(timeout=max(0.0, deadline - time.monotonic()))
+            except queue.Empty:
+                return
+            self.history.append(event)
+            self._pending.append(event)
+            assert not matches(event, pattern), f"forbidden event {json.dumps(event)}"
+
+    expect_none = forbid
+
+    def _drain(self):
+        while True:
+            try:
+                event = self._queue.get_nowait()
+            except queue.Empty:
+                return
+            self.history.append(event)
+            self._pending.append(event)
+
     def close(self):
         for close in self._closers:
             close()

@@ -10,7 +10,7 @@ import signal
 import pytest
 
 import harness
-from test_im_login import Phone
+from system import Phone
 
 CALL = "nylo://com.vexla.call/"
 UI = "nylo://com.vexla.ui/"

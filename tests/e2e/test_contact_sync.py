@@ -10,7 +10,7 @@ import pytest
 
 import harness
 from eventqueue import matches
-from test_im_login import Phone
+from system import Phone
 
 SIM = "nylo://com.nylo.sim/"
 DB = "nylo://com.nylo.db/"

@@ -2,118 +2,9 @@
 platform-sim plays the phone, vexla-server-sim the Vexla network, and vexlad is started by D-Bus
 activation whenever an activity calls com.vexla.im (it ends after every "offline")."""
 
-import json
-import os
-import re
-import signal
-import subprocess
-
 import pytest
 
-import harness
-from eventqueue import EventQueue
-from serversim import ServerSim
-
-SIM = "nylo://com.nylo.sim/"
-DB = "nylo://com.nylo.db/"
-TEMPDB = "nylo://com.nylo.tempdb/"
-LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
-SYNC_STATE = "com.nylo.account.syncstate:1"
-BUDDY_STATUS = "com.nylo.imbuddystatus.vexla:1"
-GROUP_CHAT = "com.nylo.imgroupchat.vexla:1"
-
-
-class Phone:
-    """The simulators on a private bus with vexlad activatable on it, and one event queue over both."""
-
-    def __init__(self, workdir, scenario=None, settings=""):
-        self.workdir = workdir
-        self.server = ServerSim(workdir, scenario=scenario or {"accounts": [{"name": "alice", "password": "secret"}]})
-        extra_settings = settings
-        settings = os.path.join(workdir, "settings")
-        with open(settings, "w") as file:
-            file.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
-            file.write(extra_settings)
-        self.buses = harness.Buses(two=False, vexlad_args=f"--data-dir {workdir}/data --settings {settings} --stderr "
-                                                          "--log-level 7")
-        self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",
-                                         os.path.join(workdir, "platform.db"), "--retry-interval", "100",
-                                         "--power-down-timeout", "5000"], env=self.buses.env, name="platform-sim")
-        self.platform.wait_for_line("platform-sim: ready")
-        self.events = EventQueue()
-        self.events.follow_platform(self.buses)
-        self.events.follow_server(self.server)
-        self.record_id = None
-
-    @property
-    def daemon(self):
-        """Every activated vexlad writes here (the bus daemon's output)."""
-        return self.buses.daemon()
-
-    def call(self, uri, payload, status=0):
-        run = harness.tesk_send(self.buses, *(["--public"] if uri.startswith(SIM) else []), uri, json.dumps(payload))
-        assert run.returncode == status, run.stdout + run.stderr
-        return harness.reply_lines(run)[0]
-
-    def expect(self, **pattern):
-        return self.events.expect(**pattern)
-
-    def expect_write(self, operation, kind, **record):
-        return self.expect(source="platform", event="write", operation=operation, kind=kind, record=record)["record"]
-
-    def expect_state(self, state):
-        return self.expect_write("merge", LOGIN_STATE, state=state)
-
-    def expect_activity(self, name, state):
-        return self.expect(source="platform", event="activity", name=name, state=state)
-
-    def expect_received(self, chunk, **packet):
-        return self.expect(source="server", type="received", chunk=chunk, packet=packet)["packet"]
-
-    def expect_ended(self):
-        self.daemon.wait_for_line("Vexla service ended.")
-
-    def add_account(self, password="secret"):
-        """The account with its login-state record, as the account and messaging frameworks write them."""
-        account = self.call(SIM + "addAccount", {"username": "alice", "password": password, "enable": False})
-        self.expect_activity("Vexla loginstate", "created")
-        return account["accountId"]
-
-    def write_login_state(self, account, availability):
-        put = self.call(DB + "put", {"objects": [{"_kind": LOGIN_STATE, "accountId": account, "username": "alice",
-                                                  "serviceName": "type_vexla", "state": "logging-on",
-                                                  "availability": availability, "customMessage": ""}]})
-        self.record_id = put["results"][0]["id"]
-
-    def merge_login_state(self, **members):
-        self.call(DB + "merge", {"objects": [{"_id": self.record_id, **members}]})
-
-    def sign_in(self):
-        """A new account wanting to be online: the daemon starts, reads the password and signs in."""
-        account = self.add_account()
-        self.write_login_state(account, 0)
-        self.expect_state("logging-on")
-        self.expect_received("CHUNK_LOGIN", KEY_VEXLANAME="alice")
-        self.expect_state("online")
-        return account
-
-    def quit_daemon(self):
-        """Ends a vexlad that still runs (its output would keep the bus daemon's streams open)."""
-        owner = subprocess.run(["gdbus", "call", "--address", self.buses.private_address, "--dest",
-                                "org.freedesktop.DBus", "--object-path", "/org/freedesktop/DBus", "--method",
-                                "org.freedesktop.DBus.GetConnectionUnixProcessID", "com.vexla.im"],
-                               capture_output=True, text=True, timeout=harness.DEFAULT_TIMEOUT).stdout
-        pid = re.search(r"uint32 (\d+)", owner)
-        if pid:
-            os.kill(int(pid.group(1)), signal.SIGQUIT)
-            self.expect_ended()
-
-    def stop(self):
-        self.quit_daemon()
-        self.events.close()
-        self.platform.stop()
-        self.buses.stop()
-        self.server.stop()
+from system import BUDDY_STATUS, DB, GROUP_CHAT, LOGIN_STATE, SIM, SYNC_STATE, TEMPDB, Phone, count_lines
 
 
 @pytest.fixture
@@ -121,10 +12,6 @@ def phone(tmp_path):
     running = Phone(str(tmp_path))
     yield running
     running.stop()
-
-
-def count_lines(process, text):
-    return sum(text in line for line in process.lines)
 
 
 def test_sign_in_follow_availability_and_sign_out_with_the_offline_clean_up(phone):
@@ -180,7 +67,7 @@ def test_subscription_error_marks_the_credentials_invalid_and_signs_out(phone):
     phone.expect_state("logging-off")
     phone.expect_state("offline")
     phone.expect_ended()
-    assert count_lines(phone.daemon, "CIMHandler::updateState, state = online") == 0
+    phone.events.forbid(source="platform", event="write", kind=LOGIN_STATE, record={"state": "online"})
 
 
 def test_no_data_connection_waits_for_it_and_signs_in_once_it_is_back(phone):
@@ -219,7 +106,7 @@ def test_outside_the_home_network_waits_until_in_prl_turns_true(phone):
     phone.expect_activity("Vexla networkStatusQuery", "created")
     phone.expect_ended()
     # That process never read the login state: it ended without writing "offline".
-    assert count_lines(phone.daemon, "CIMHandler::updateState, state = offline") == 1
+    assert len(phone.events.seen(source="platform", event="write", kind=LOGIN_STATE, record={"state": "offline"})) == 1
 
     phone.call(SIM + "setNetwork", {"inPrl": True})
     phone.expect_activity("Vexla networkStatusQuery", "completed")

@@ -4,7 +4,7 @@ status written back, and commands carried out."""
 
 import pytest
 
-from test_im_login import DB, Phone, count_lines
+from system import DB, Phone, count_lines
 
 MESSAGE = "com.nylo.immessage.vexla:1"
 COMMAND = "com.nylo.imcommand.vexla:1"

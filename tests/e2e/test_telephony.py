@@ -7,7 +7,7 @@ import json
 import pytest
 
 import harness
-from test_im_login import DB, SIM, TEMPDB, Phone
+from system import DB, SIM, TEMPDB, Phone
 
 CALL = "nylo://com.vexla.call/"
 LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
