@@ -320,9 +320,11 @@ bool CContactHandler::ApplyBuddyRecord(const CPacket& record)
         m_pLib->NotifyContactAdded(*contact);
         return true;
     }
+    const bool wasVexlaOut = contact->IsVexlaOut();
     const int changes = UpdateContact(record, contact);
     if (changes == 0)
         return false;
+    list->NoteChange(*contact, changes, wasVexlaOut);
     list->InvalidateSorting();
     m_pLib->NotifyContactUpdated(*contact, changes);
     return true;
@@ -386,7 +388,9 @@ void CContactHandler::HandleContactProperties(const TPacketSPtr& packet)
     CContact* contact = list->FindContact(vexlaName);
     if (contact == nullptr)
         return;
+    const bool wasVexlaOut = contact->IsVexlaOut();
     const int changes = UpdateContact(*packet, contact);
+    list->NoteChange(*contact, changes, wasVexlaOut);
     m_pLib->NotifyContactPropsUpdated(*contact, changes);
     if (changes != 0)
         m_pLib->NotifyContactUpdated(*contact, changes);

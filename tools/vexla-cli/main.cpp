@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "CliOptions.h"
 #include "StreamLog.h"
 #include "Tesk/App/DebugSettings.h"
+#include "Network/KeyLog.h"
 #include "Public/VexlaLib.h"
 #include "Utils/Log.h"
 #include "Utils/PersistentFileStorage.h"
@@ -86,8 +88,9 @@ private:
                 m_lib.Process();
                 next = now + std::chrono::milliseconds(PROCESS_INTERVAL_MS);
             }
-            const int wait = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(next - std::chrono::steady_clock::now()).count());
+            // Rounded up: less than a millisecond left is a 1 ms sleep, not a poll that returns at once.
+            const auto left = next - std::chrono::steady_clock::now();
+            const int wait = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
             pollfd input = {STDIN_FILENO, POLLIN, 0};
             if (poll(&input, 1, wait > 0 ? wait : 0) > 0)
                 open = ReadInput();
@@ -155,6 +158,11 @@ int main(int argc, char** argv)
     }
     if (options.GetStderr())
         VexlaLib::CLog::Instance().AddStream(0x1F, new CStreamLog(stderr));
+    // VEXLA_KEYLOG_FILE set: each session's keys go to that file, for decoding captures of it.
+    if (!VexlaLib::CKeyLog::Instance().OpenFromEnvironment()) {
+        std::fprintf(stderr, "vexla-cli: cannot open the key log %s\n", std::getenv("VEXLA_KEYLOG_FILE"));
+        return 2;
+    }
     CCli cli(options);
     return cli.Run();
 }

@@ -15,12 +15,17 @@ namespace VexlaLib {
 class CVexlaLib;
 class IPersistentStorage;
 }  // namespace VexlaLib
+class CBalanceQueries;
 class CBusReply;
+class CDialOutRequests;
+class CProcessStepSource;
+class CProfileRequests;
 class CTeskService;
 
-// The one owner of the protocol library in the daemon. It runs the library's processing step every
-// 100 ms on the main loop, turns session requests from the bus services into one library login
-// shared by a use count, follows the phone's data connection and cellular network to answer the
+// The one owner of the protocol library in the daemon. It runs the library's processing step on the
+// main loop whenever there is something to do (a packet or a state change from the network threads,
+// a timer due, a deferred report, a quit request) and lets the loop sleep otherwise, turns session
+// requests from the bus services into one library login shared by a use count, follows the phone's data connection and cellular network to answer the
 // library's local-address question, logs back in when the phone's address changes, and performs the
 // orderly shutdown. Everything but RequestShutdown runs on the main-loop thread.
 class CVexlaSession : public VexlaLib::IVexlaLibListener, public VexlaLib::IConnectionListener {
@@ -29,7 +34,7 @@ public:
 
     // Subscribes to the connection manager through messagingService (not owned, must be able to call
     // out), creates and initialises the library on storage (not owned) and starts the processing
-    // timeout. A network module given here replaces the library's socket one (tests).
+    // step source. A network module given here replaces the library's socket one (tests).
     CVexlaSession(VexlaLib::IPersistentStorage* storage, GMainLoop* mainLoop, CTeskService* messagingService,
                   std::unique_ptr<VexlaLib::INetworkModule> networkModule = nullptr);
     ~CVexlaSession() override;
@@ -37,13 +42,23 @@ public:
     CVexlaSession(const CVexlaSession&) = delete;
     CVexlaSession& operator=(const CVexlaSession&) = delete;
 
+    // What became of a StartNewSession once the phone's number was known.
+    enum TStartResult {
+        START_LOGIN,    // this request's login went to the library; its outcome is this request's
+        START_SHARED,   // the running session (or the login under way) was shared: one more use
+        START_REFUSED   // another account is in use; nothing changed
+    };
+    using TStartHandler = std::function<void(TStartResult)>;
+
     // Asks for a session for this user: queries the phone's number, then logs in, shares the running
-    // session, or refuses a different account. Returns whether the query could be sent.
-    bool StartNewSession(const std::wstring& user, const std::wstring& password);
+    // session, or refuses a different account; `decided` (may be empty) hears which. Returns whether
+    // the query could be sent.
+    bool StartNewSession(const std::wstring& user, const std::wstring& password, TStartHandler decided = nullptr);
     // Releases one use; the last one logs out of a signed-in session.
     void TerminateSession();
-    // Only sets a flag (safe in a signal handler); the next processing step acts on it.
-    void RequestShutdown() { m_shutdownRequested = true; }
+    // Sets a flag and wakes the main loop (safe in a signal handler); the next processing step acts
+    // on it.
+    void RequestShutdown();
     bool IsShutdownDone() const { return m_shutdownDone; }
 
     // A logout was forced by an address change and the login with the same credentials is under way.
@@ -53,12 +68,26 @@ public:
     bool IsConnectionAvailabile() const;
 
     int GetUseCount() const { return m_useCount; }
+    // A session request awaits the phone's number, a login is requested, or a relogin is under way.
+    bool IsLoginInFlight() const
+    {
+        return m_pendingStarts > 0 || m_loginState == LOGIN_STATE_REQUESTED || m_reconnecting;
+    }
     TLoginState GetLoginState() const { return m_loginState; }
     VexlaLib::CVexlaLib* GetLibrary() const { return m_pLibrary; }
     VexlaLib::IPersistentStorage* GetStorage() const { return m_pStorage; }
 
+    // The owners of the library requests that are outstanding only once, shared by every service.
+    CDialOutRequests& DialOutRequests() const { return *m_dialOut; }
+    CBalanceQueries& BalanceQueries() const { return *m_balance; }
+    CProfileRequests& ProfileRequests() const { return *m_profile; }
+
     // One processing step: the library's Process, the idle event, a requested shutdown.
     void ProcessStep();
+    // Milliseconds until the next step has something to do unless the network threads or a quit
+    // request wake it first: 0 now (the idle event after work, a quit request, work the library
+    // deferred), the time until the library's earliest timer, or -1 when nothing is scheduled.
+    long long MsUntilNextStep() const;
 
     // IConnectionListener: 1 no usable connection, 2 outside the home network, 3 no address yet,
     // 0 with the address.
@@ -70,9 +99,8 @@ public:
     void OnLogout(VexlaLib::eLogoutReason reason) override;
 
 private:
-    static gboolean OnProcessTimeout(gpointer self);
     void DoShutdown();
-    void OnPhoneNumber(const CBusReply& reply, const std::wstring& user, const std::wstring& password);
+    TStartResult OnPhoneNumber(const CBusReply& reply, const std::wstring& user, const std::wstring& password);
     void OnConnectionStatus(const CBusReply& reply);
     void QueryNetworkStatus();
     void OnNetworkStatus(const CBusReply& reply);
@@ -85,6 +113,8 @@ private:
     std::wstring m_userName;
     std::wstring m_password;
     int m_useCount = 0;
+    // Session requests waiting for the phone's number.
+    int m_pendingStarts = 0;
     TLoginState m_loginState = LOGIN_STATE_SIGNED_OUT;
     bool m_idleReported = false;
     std::atomic<bool> m_shutdownRequested{false};
@@ -98,7 +128,10 @@ private:
     bool m_inHomeNetwork = true;
     bool m_reconnecting = false;
     CTeskService* m_pMessagingService;
-    guint m_timeoutId = 0;
+    std::unique_ptr<CProcessStepSource> m_stepSource;
+    std::unique_ptr<CDialOutRequests> m_dialOut;
+    std::unique_ptr<CBalanceQueries> m_balance;
+    std::unique_ptr<CProfileRequests> m_profile;
     // Expires with the session: bus replies that arrive later are dropped.
     std::shared_ptr<int> m_lifeToken = std::make_shared<int>(0);
 };
