@@ -123,15 +123,7 @@ void CChatHandler::ArmRetry(CChat* chat, int attempt)
 
 void CChatHandler::RetryRequests()
 {
-    CEventList* list = m_pModel->GetEventList();
-    std::vector<int> handles;
-    if (list != nullptr) {
-        for (const auto& event : list->GetList(false)) {
-            if (event->IsChat())
-                handles.push_back(event->GetHandle());
-        }
-    }
-    for (int handle : handles) {
+    for (int handle : ChatHandles()) {
         CChat* chat = m_pModel->GetChat(handle);
         if (chat == nullptr || !HasOutstandingRequest(*chat) || !chat->CountDownRequest())
             continue;
@@ -153,12 +145,10 @@ void CChatHandler::RetryRequests()
         FailAwaitingMessages(chat, true);
     }
     // Listeners told of a failure may have started requests of their own.
-    list = m_pModel->GetEventList();
-    if (list != nullptr) {
-        for (const auto& event : list->GetList(false)) {
-            if (event->IsChat() && HasOutstandingRequest(*static_cast<const CChat*>(event.get())))
-                return;
-        }
+    for (int handle : ChatHandles()) {
+        const CChat* chat = m_pModel->GetChat(handle);
+        if (chat != nullptr && HasOutstandingRequest(*chat))
+            return;
     }
     m_pRetryTimer->StopTimer();
 }
@@ -345,17 +335,21 @@ void CChatHandler::Resynchronize()
     }
 }
 
+std::vector<int> CChatHandler::ChatHandles() const
+{
+    std::vector<int> handles;
+    if (CEventList* list = m_pModel->GetEventList()) {
+        for (const auto& event : list->GetList(false)) {
+            if (event->IsChat())
+                handles.push_back(event->GetHandle());
+        }
+    }
+    return handles;
+}
+
 void CChatHandler::FailAwaitingMessages()
 {
-    CEventList* list = m_pModel->GetEventList();
-    if (list == nullptr)
-        return;
-    std::vector<int> handles;
-    for (const auto& event : list->GetList(false)) {
-        if (event->IsChat())
-            handles.push_back(event->GetHandle());
-    }
-    for (int handle : handles) {
+    for (int handle : ChatHandles()) {
         if (CChat* chat = m_pModel->GetChat(handle))
             FailAwaitingMessages(chat, false);
     }

@@ -102,6 +102,8 @@ private:
     // Sends again what the server showed it does not have.
     void ResendUnconfirmed(CChat* chat);
     void FailAwaitingMessages(CChat* chat, bool queuedOnly);
+    // The handles of the event list's chats, taken before listeners may change the list.
+    std::vector<int> ChatHandles() const;
     void CreateLocalMembersRemotely(CChat* chat);
     void SendChatMsg(CChat* chat, CChatMsg* msg);
     void SendChatTopic(CChat* chat, const std::wstring& topic);
