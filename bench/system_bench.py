@@ -59,7 +59,7 @@ def figure(what, goal, measured, value, bound, higher_is_better, spread="one run
     ratio = None if value is None or not bound else round(value / bound, 3)
     met = value is not None and (value >= bound if higher_is_better else value <= bound)
     line = {"what": what, "goal": goal, "measured": measured, "ratio": ratio, "spread": spread, "met": met}
-    print(json.dumps(line), flush=True)
+    print(json.dumps(line, ensure_ascii=False), flush=True)
     return line
 
 
@@ -305,14 +305,16 @@ def bench_idle_wakeups():
 
 
 def bench_idle_instructions():
-    """Instructions per processing step while idle, from callgrind collecting inside the step only."""
+    """Instructions per processing step while idle, from callgrind collecting inside the library's
+    Process (the step's work; the step itself may be inlined into its caller), divided by the main
+    thread's wake-ups in the same window."""
     if subprocess.run(["which", "valgrind"], capture_output=True).returncode != 0:
         return None
     system = System(contacts_scenario(100))
     out = os.path.join(system.workdir, "callgrind.out")
     try:
         vexlad = harness.Process(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}",
-                                  "--toggle-collect=CVexlaSession::ProcessStep()", harness.vexlad_path(),
+                                  "--toggle-collect=VexlaLib::CVexlaLib::Process()", harness.vexlad_path(),
                                   "--data-dir", system.data_dir, "--settings", system.settings],
                                  env=system.buses.env, name="vexlad (callgrind)")
         system.extra.append(vexlad)
@@ -332,7 +334,7 @@ def bench_idle_instructions():
                 for line in file:
                     if line.startswith("summary:") or line.startswith("totals:"):
                         instructions = int(line.split()[1])
-        if instructions is None or steps <= 0:
+        if not instructions or steps <= 0:
             return None
         return instructions / steps
     finally:

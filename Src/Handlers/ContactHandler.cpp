@@ -286,6 +286,10 @@ void CContactHandler::HandleBuddyList(const TPacketSPtr& packet)
             m_pListTimer->StartTimer(m_pollInterval, TIMER_LIST_POLL);
         if (m_pModel->GetProfile() == nullptr)
             m_pLib->RequestProfile();
+    } else if (recordCount > 0) {
+        // The server had records ready: the next part is asked for at once, so a long list arrives
+        // as fast as the server answers, one request at a time.
+        RequestContactList();
     } else {
         m_pListTimer->StartTimer(LIST_NEXT_PAGE_MS, TIMER_LIST_NEXT_PAGE);
     }

@@ -296,6 +296,35 @@ TEST_F(UIContactsTest, ASecondVoicemailRequestWhilePendingIsRefused)
     EXPECT_EQ(first.size(), 1u);
 }
 
+TEST_F(UIContactsTest, RequestsHeldWhenTheServiceGoesAreAnswered)
+{
+    Command(R"({"cmd": "call_answer", "silent": true})");
+    SignInFully();
+    ASSERT_TRUE(RunUntil([this] {
+        return Library().GetModel().GetEventList() != nullptr && Library().GetModel().GetEventList()->GetCount() > 0 &&
+               Library().GetModel().GetProfile() != nullptr;
+    }));
+    const int handle = Library().GetModel().GetEventList()->GetList(false).front()->GetHandle();
+    std::vector<std::string> voicemail, privacy;
+    Start("listenToVoicemail", R"({"handle": )" + std::to_string(handle) + "}", &voicemail);
+    ASSERT_TRUE(RunUntil([this] { return Received("CHUNK_LISTENVOICEMAIL") == 1; }));
+    // The privacy change waits behind a profile request of the library's own, which the server leaves
+    // unanswered.
+    ASSERT_NE(Command(R"({"cmd": "stall"})"), nullptr);
+    ASSERT_TRUE(Library().RequestProfile());
+    VexlaTest::CLogCapture::Get().Clear();
+    Start("setPrivacyPolicies", R"({"chat": "everyone"})", &privacy);
+    ASSERT_TRUE(RunUntil([] { return VexlaTest::CLogCapture::Get().Contains(L"CVexlaUIService::SetPrivacyPolicies"); }));
+
+    m_ui.reset();
+    ASSERT_TRUE(RunUntil([&] { return !voicemail.empty() && !privacy.empty(); }));
+    EXPECT_EQ(Str(CJSONObject(voicemail.front().c_str()), "errorCode"), "VexlaSessionNotValid");
+    int code = 0;
+    CJSONObject(privacy.front().c_str()).GetInt("errorCode", &code);
+    EXPECT_EQ(code, 1) << privacy.front();
+    EXPECT_TRUE(SentProfile().empty());
+}
+
 TEST_F(UIContactsTest, AnUnknownVoicemailCannotBeRequested)
 {
     SignInFully();
