@@ -8,18 +8,25 @@ raises AssertionError."""
 
 import json
 import os
+import signal
 
 import pytest
 
 import harness
+from eventqueue import EventQueue
+from serversim import ServerSim
 from storesim import Store, write_config
-from system import BUDDY_STATUS, DB, LOGIN_STATE, SIM, UI, System
 
 SCENARIO = os.path.join(harness.SOURCE_DIR, "sim", "server", "scenarios", "demo.json")
+SIM = "nylo://com.nylo.sim/"
+DB = "nylo://com.nylo.db/"
 MARLO = "nylo://com.nylo.marlo/"
+UI = "nylo://com.vexla.ui/"
 CALL = "nylo://com.vexla.call/"
+LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
 MESSAGE = "com.nylo.immessage.vexla:1"
 CONTACT = "com.nylo.contact.vexla:1"
+BUDDY_STATUS = "com.nylo.imbuddystatus.vexla:1"
 BUDDIES_WITH_PICTURES = ("bob", "carol")
 USERNAME = "alice"
 PASSWORD = "secret"
@@ -30,28 +37,65 @@ DEMO_GATEWAY = "+4410"  # the scenario's Vexla-in gateway number
 PLATFORM_AVAILABILITY = {0: "online", PLATFORM_AWAY: "away", PLATFORM_OFFLINE: "offline"}
 
 
-class DemoSystem(System):
-    """Everything running, the store and marloservice included; `env` names both buses. The output
-    (--stderr) of an activated vexlad or marloservice is in the lines of the bus daemon that started it
-    (`private_log`, `public_log`); `daemon_log` is where the steps look for vexlad's lines (a test that
-    starts vexlad itself sets it). Calls go to the private bus unless `public` is set."""
+class DemoSystem:
+    """Everything running; `env` names both buses. The output (--stderr) of an activated vexlad or
+    marloservice is in the lines of the bus daemon that started it (`private_log`, `public_log`);
+    `daemon_log` is where the steps look for vexlad's lines (a test that starts vexlad itself sets it)."""
 
-    def __init__(self, workdir):
-        store = Store(os.path.join(workdir, "store.control"))
+    def __init__(self, workdir, scenario_extra=None, server_state=None):
+        self.workdir = workdir
+        self.scenario_extra = scenario_extra or {}
+        self.server_state = server_state
+        self.data_dir = os.path.join(workdir, "data")
+        self._running = []
         try:
-            marlo_config = write_config(os.path.join(workdir, "marlo.conf"), store)
-            with open(SCENARIO) as scenario:
-                super().__init__(workdir, scenario=json.load(scenario), two=True, log_level=6,
-                                 marlo_args=f"--config {marlo_config}")
+            self._start()
         except BaseException:
-            store.process.stop()
+            self.stop()
             raise
-        self.store = store
-        self._running.insert(0, store.process.stop)
-        self.daemon_log = self.private_log
         self.account_id = None
         self.login_state_id = None
         self.device_token = None
+
+    def _start(self):
+        self.server = self._start_server()
+        self._running.append(lambda: self.server.stop())
+        self.store = Store(os.path.join(self.workdir, "store.control"))
+        self._running.append(self.store.process.stop)
+        self.settings = os.path.join(self.workdir, "settings")
+        with open(self.settings, "w") as settings:
+            settings.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
+        marlo_config = write_config(os.path.join(self.workdir, "marlo.conf"), self.store)
+        self.buses = harness.Buses(vexlad_args=f"--data-dir {self.data_dir} --settings {self.settings} --stderr "
+                                               "--log-level 6", marlo_args=f"--config {marlo_config}")
+        self._running.append(self.buses.stop)
+        self._running.append(self.quit_daemon)
+        self.daemon_log = self.private_log
+        self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",
+                                         os.path.join(self.workdir, "platform.db"), "--retry-interval", "100"],
+                                        env=self.buses.env, name="platform-sim")
+        self._running.append(self.platform.stop)
+        self.platform.wait_for_line("platform-sim: ready")
+        self.events = EventQueue()
+        self._running.append(self.events.close)
+        self.events.follow_platform(self.buses)
+        self.events.follow_server(self.server)
+
+    def _start_server(self, port=0):
+        with open(SCENARIO) as scenario:
+            return ServerSim(self.workdir, port=port, scenario={**json.load(scenario), **self.scenario_extra},
+                             state=self.server_state)
+
+    def restart_server(self):
+        """Kills the server simulator (SIGKILL) and starts it again on its port with its state."""
+        self.server.process.proc.kill()
+        self.server.stop()
+        self.server = self._start_server(self.server.port)
+        self.events.follow_server(self.server)
+
+    @property
+    def env(self):
+        return self.buses.env
 
     @property
     def private_log(self):
@@ -63,13 +107,47 @@ class DemoSystem(System):
 
     def call(self, uri, payload, public=False):
         """One call with tesk-send; returns its first reply, which must succeed."""
-        return super().call(uri, payload, public=public)
+        run = harness.tesk_send(self.buses, *(["--public"] if public else []), uri, json.dumps(payload))
+        replies = harness.reply_lines(run)
+        assert run.returncode == 0 and replies, f"{uri} failed: {run.stdout}{run.stderr}"
+        return replies[0]
+
+    def expect_platform(self, **pattern):
+        return self.events.expect(source="platform", **pattern)
 
     def expect_login_state(self, state):
-        return self.expect_state(state)
+        return self.expect_platform(event="write", operation="merge", kind=LOGIN_STATE, record={"state": state})
+
+    def expect_write(self, operation, kind, **record):
+        return self.expect_platform(event="write", operation=operation, kind=kind, record=record)["record"]
 
     def dump(self, kind, database="com.nylo.db"):
         return self.call(SIM + "dump", {"database": database, "kind": kind}, public=True)["results"]
+
+    def expect_received(self, chunk, **packet):
+        return self.events.expect(source="server", type="received", chunk=chunk, packet=packet)["packet"]
+
+    def daemon_pid(self):
+        return harness.owner_pid(self.buses.private_address, "com.vexla.im")
+
+    def quit_daemon(self):
+        """Orderly end of a vexlad that still runs (SIGQUIT)."""
+        pid = self.daemon_pid()
+        if pid:
+            os.kill(pid, signal.SIGQUIT)
+            harness.wait_gone(pid)
+
+    def stop(self):
+        """Stops everything that was started, last first; the first failure (e.g. a sanitizer report) is
+        raised once all are stopped."""
+        failure = None
+        while self._running:
+            try:
+                self._running.pop()()
+            except Exception as error:  # noqa: BLE001 - every part is stopped before reporting
+                failure = failure or error
+        if failure:
+            raise failure
 
 
 @pytest.fixture

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Public/VexlaLib.h"
-#include "Tesk/App/Meridex/BalanceQueries.h"
+#include "Tesk/App/BalanceQueries.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/BusMessage.h"
 #include "Tesk/Core/BusReply.h"
