@@ -54,6 +54,8 @@ public:
     // The connection calls are made on: another object may AttachClientToService to it.
     const TBusConnectionSPtr& PublicConnection() const { return m_handle; }
     GMainLoop* MainLoop() const { return m_mainLoop; }
+    // The method tables of the registered service (null before Register), for in-process callers.
+    const IBusDispatcher* Dispatcher() const { return m_service ? &m_service->Dispatcher() : nullptr; }
 
     // A call that may be answered more than once (subscriptions and watches).
     bool ExecuteClientCall(const std::wstring& uri, const std::wstring& payload, TBusReplyHandler callback);

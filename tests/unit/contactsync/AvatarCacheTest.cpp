@@ -157,6 +157,21 @@ TEST_F(CAvatarCacheTest, WritesThePictureWithoutALeadingZeroByteAndNotifies)
     EXPECT_EQ(std::string("\x01\x02"), m_dir.Read("AVATAR_0x0012abcd_bob.jpg"));
 }
 
+TEST_F(CAvatarCacheTest, APictureForChecksumZeroIsFoundAgainAtTheNextStart)
+{
+    // A picture the server sends while the contact's checksum is 0 still gets a cache file name that
+    // the next start reads back, instead of a file no start recognises.
+    StartCache();
+    SignInWithList({Buddy(1, L"bob", 0)});
+    ReceiveAvatar(1, {0xff, 0xd8});
+    EXPECT_EQ((std::set<std::string>{"AVATAR_0x00000000_bob.jpg"}), m_dir.Files());
+    std::wstring name;
+    int crc = -1;
+    EXPECT_TRUE(CAvatarCache::InitAvatarFromFileName(L"AVATAR_0x00000000_bob.jpg", &name, &crc));
+    EXPECT_EQ(L"bob", name);
+    EXPECT_EQ(0, crc);
+}
+
 TEST_F(CAvatarCacheTest, ANewChecksumReplacesTheFile)
 {
     m_dir.Touch("AVATAR_0x00000001_bob.jpg");

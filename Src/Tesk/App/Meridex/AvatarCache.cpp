@@ -31,7 +31,8 @@ std::string ToPath(const std::wstring& fileName)
 std::wstring FormatCrc(int crc)
 {
     wchar_t text[16];
-    std::swprintf(text, sizeof(text) / sizeof(text[0]), L"%#010x", static_cast<unsigned int>(crc));
+    // "0x" spelled out: the "#" flag leaves it off for 0, which no listing would read back.
+    std::swprintf(text, sizeof(text) / sizeof(text[0]), L"0x%08x", static_cast<unsigned int>(crc));
     return text;
 }
 
