@@ -1,21 +1,36 @@
 # Installs the D-Bus activation files of one bus (the *.service.in templates of the calling folder)
 # into share/vexla/dbus-1/<bus>-services, and a configuration that starts such a bus:
 #   dbus-daemon --config-file=<prefix>/share/vexla/dbus-1/<bus>-bus.conf --print-address
-# scripts/write-bus-services writes the same files for a build tree.
+# The installed configuration lets only VEXLAD_USER own vexlad's names and MARLOSERVICE_USER
+# marloservice's, and only the names this bus starts. scripts/write-bus-services writes the same
+# activation files for a build tree.
 include(GNUInstallDirs)
+set(VEXLAD_USER root CACHE STRING "User that vexlad runs as: the only one who may own its bus names")
+set(MARLOSERVICE_USER root CACHE STRING "User that marloservice runs as: the only one who may own com.nylo.marlo")
 
 function(vexla_bus_services bus)
   set(VEXLAD_EXEC "${CMAKE_INSTALL_FULL_SBINDIR}/vexlad")
   set(MARLOSERVICE_EXEC "${CMAKE_INSTALL_FULL_SBINDIR}/marloservice")
   set(destination ${CMAKE_INSTALL_DATADIR}/vexla/dbus-1)
+  set(OWNERS "")
   file(GLOB templates CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.service.in)
   foreach(template IN LISTS templates)
-    get_filename_component(name ${template} NAME_WLE)
-    configure_file(${template} ${CMAKE_CURRENT_BINARY_DIR}/${name} @ONLY)
-    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${name} DESTINATION ${destination}/${bus}-services)
+    get_filename_component(file ${template} NAME_WLE)
+    get_filename_component(name ${file} NAME_WLE)
+    file(READ ${template} text)
+    if(text MATCHES "@MARLOSERVICE_EXEC@")
+      set(program marloservice)
+      set(user ${MARLOSERVICE_USER})
+    else()
+      set(program vexlad)
+      set(user ${VEXLAD_USER})
+    endif()
+    string(APPEND OWNERS "  <policy user=\"${user}\">\n    <allow own=\"${name}\"/>\n  </policy>\n")
+    configure_file(${template} ${CMAKE_CURRENT_BINARY_DIR}/${file} @ONLY)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${file} DESTINATION ${destination}/${bus}-services COMPONENT ${program})
   endforeach()
   set(LISTEN "unix:tmpdir=/tmp")
   set(SERVICEDIR "${CMAKE_INSTALL_FULL_DATADIR}/vexla/dbus-1/${bus}-services")
-  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/bus.conf.in ${CMAKE_CURRENT_BINARY_DIR}/${bus}-bus.conf @ONLY)
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${bus}-bus.conf DESTINATION ${destination})
+  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/installed-bus.conf.in ${CMAKE_CURRENT_BINARY_DIR}/${bus}-bus.conf @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${bus}-bus.conf DESTINATION ${destination} COMPONENT vexlad)
 endfunction()
