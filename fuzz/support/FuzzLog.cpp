@@ -10,12 +10,14 @@ namespace FuzzSupport {
 
 namespace {
 
+// Library threads log too, so each message is encoded into a buffer of its own.
 class CDiscardingLog : public VexlaLib::ILog {
 public:
-    void log(const std::wstring& text) override { VexlaLib::CUtils::ConvertWideToChar(text, &m_utf8); }
-
-private:
-    std::string m_utf8;
+    void log(const std::wstring& text) override
+    {
+        std::string utf8;
+        VexlaLib::CUtils::ConvertWideToChar(text, &utf8);
+    }
 };
 
 }  // namespace
