@@ -28,11 +28,8 @@ void CValueBinary::Serialize(IOutputStream* out) const
 
 void CValueBinary::Dump(CLogStream& stream) const
 {
-    stream << "[" << GetLength() << "]{" << std::hex;
-    for (size_t i = 0; i < m_data.size(); ++i) {
-        stream << (i == 0 ? "0x" : ", 0x") << static_cast<unsigned int>(m_data[i]);
-    }
-    stream << std::dec;
+    stream << "[" << GetLength() << "]{";
+    stream.WriteHexBytes(m_data.data(), m_data.size(), DUMP_ELEMENT_LIMIT);
 }
 
 std::unique_ptr<CValueBinary> CValueBinary::Deserialize(IInputStream* in)

@@ -21,6 +21,8 @@ using VexlaLib::TPacketSPtr;
 
 namespace {
 
+const int64_t kMaxRepeatedBytes = 64 * 1024 * 1024;
+
 std::string Hex(const unsigned char* data, int length)
 {
     static const char kDigits[] = "0123456789abcdef";
@@ -266,6 +268,19 @@ bool CPacketJson::AppendValue(int key, json_object* value, CPacket& packet, std:
             if (!ParseHex(json_object_get_string(binary), bytes) || bytes.empty()) {
                 error = "binary must be a non-empty even-length hex string";
                 return false;
+            }
+            // "repeat": N sends the bytes N times, so a test can ask for a large value in a short line.
+            const int64_t repeat = json_object_get_int64(CJson::Get(value, "repeat"));
+            if (repeat > 1) {
+                if (repeat > kMaxRepeatedBytes / static_cast<int64_t>(bytes.size())) {
+                    error = "repeat makes the value longer than 64 MiB";
+                    return false;
+                }
+                const std::vector<unsigned char> unit = bytes;
+                bytes.reserve(unit.size() * static_cast<size_t>(repeat));
+                for (int64_t n = 1; n < repeat; ++n) {
+                    bytes.insert(bytes.end(), unit.begin(), unit.end());
+                }
             }
             packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_BINARY, bytes.data(), static_cast<int>(bytes.size())));
             return true;

@@ -122,7 +122,11 @@ bool CTeskService::ExecuteClientCallPrivate(const std::wstring& uri, const std::
 bool CTeskService::Call(const TBusConnectionSPtr& connection, const char* logText, const std::wstring& uri,
                         const std::wstring& payload, TBusReplies replies, TBusReplyHandler callback)
 {
-    VexlaLib::LogInfo() << logText << uri << L" " << CLoggedPayload::Redact(payload) << std::endl;
+    VexlaLib::CLogStream log = VexlaLib::LogInfo();
+    if (log.IsEnabled())
+    {
+        log << logText << uri << L" " << CLoggedPayload::Redact(payload) << std::endl;
+    }
     if (!connection)
     {
         LogBusError("No connection to call on");
