@@ -157,7 +157,7 @@ std::string CControlCommands::Identity(json_object* command)
 {
     TIdentityKey key;
     if (!CScenario::ParseIdentityKey(CJson::GetString(command, "key", ""), key)) {
-        return ErrorLine("key must be primary, backup or corrupt");
+        return ErrorLine("key must be primary, backup, corrupt or wrong_digest");
     }
     m_context.scenario.SetIdentityKey(key);
     return OkLine();

@@ -181,6 +181,35 @@ TEST(HandshakeTest, CorruptIdentityMovesToTheNextServer) {
     }));
 }
 
+// The TEST environment checks the digest beside the modulus by default.
+TEST(HandshakeTest, IdentityWithAWrongDigestMovesToTheNextServer) {
+    TwoServers servers;
+    ASSERT_TRUE(servers.harness.Start());
+    EXPECT_TRUE(LogIn(servers.harness, [&servers] {
+        CFakeServer* refused = servers.AcceptFirst();
+        ASSERT_TRUE(refused);
+        ASSERT_TRUE(refused->ReadConnect());
+        refused->SendIdentity(CFakeServer::IDENTITY_WRONG_DIGEST);
+        EXPECT_TRUE(refused->PeerClosed());
+        CFakeServer* next = servers.Other(refused);
+        ASSERT_TRUE(next->Accept());
+        ASSERT_TRUE(next->Handshake());
+        AnswerLogin(*next);
+    }));
+}
+
+TEST(HandshakeTest, IdentityWithAWrongDigestPassesWhenTheCheckIsOff) {
+    CFakeServer server;
+    CNetHarness harness{server.Address()};
+    harness.properties.SetString(L"CHECK_IDENTITY_DIGEST", L"NO");
+    ASSERT_TRUE(harness.Start());
+    EXPECT_TRUE(LogIn(harness, [&server] {
+        ASSERT_TRUE(server.Accept());
+        ASSERT_TRUE(server.Handshake(TPacketSPtr(), CFakeServer::IDENTITY_WRONG_DIGEST));
+        AnswerLogin(server);
+    }));
+}
+
 TEST_F(OneServerTest, AnswerOutOfTurnFailsTheAttempt) {
     EXPECT_TRUE(LogIn(harness, [this] {
         ASSERT_TRUE(server.Accept());
