@@ -88,6 +88,16 @@ void CTeskService::Shutdown()
     }
 }
 
+bool CTeskService::RestrictToPrivateBus(const char* category, const char* method)
+{
+    if (!m_service)
+    {
+        return false;
+    }
+    m_service->RestrictToPrivateBus(category, method);
+    return true;
+}
+
 bool CTeskService::RegisterCategory(const char* category, const std::vector<CBusMethod>& methods)
 {
     std::string error;
