@@ -103,11 +103,10 @@ void CLogStream::WriteNarrow(const char* text)
 
 void CLogStream::WriteNarrow(const char* text, size_t length)
 {
-    std::wstring wide;
-    wide.reserve(length);
+    // Straight into the buffer: no wide copy of the text.
+    std::wostringstream& buffer = Buffer();
     for (size_t i = 0; i < length; ++i)
-        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(text[i])));
-    Buffer() << wide;
+        buffer.put(static_cast<wchar_t>(static_cast<unsigned char>(text[i])));
 }
 
 }  // namespace VexlaLib

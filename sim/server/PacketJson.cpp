@@ -22,6 +22,7 @@ using VexlaLib::TPacketSPtr;
 namespace {
 
 const int64_t kMaxRepeatedBytes = 64 * 1024 * 1024;
+const int kMaxShownBytes = 1024 * 1024;
 
 std::string Hex(const unsigned char* data, int length)
 {
@@ -130,7 +131,10 @@ json_object* CPacketJson::ValueToJson(const CAttribute& attribute)
         return ContainerToJson(*container, false).release();
     }
     tagged = json_object_new_object();
-    if (attribute.GetBinary(&bytes, &length)) {
+    if (attribute.GetBinary(&bytes, &length) && length > kMaxShownBytes) {
+        // Events stay lines a test can read quickly: a value this large is shown by its size.
+        json_object_object_add(tagged, "binary_length", json_object_new_int(length));
+    } else if (attribute.GetBinary(&bytes, &length)) {
         json_object_object_add(tagged, "binary", json_object_new_string(Hex(bytes, length).c_str()));
     } else if (attribute.GetAddress(&bytes)) {
         char address[32];
