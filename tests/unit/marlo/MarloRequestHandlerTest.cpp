@@ -112,7 +112,7 @@ TEST_F(MarloRequestHandlerTest, ValuesXmlCannotCarryFailWithoutTransfer)
     EXPECT_EQ(m_handler.device_token_get(R"({"email":"e","password":"p","deviceid":"IMEI\u0001"})"), FAILURE_REPLY);
     EXPECT_EQ(m_handler.purchase(R"({"msin":"B\u001b1","devicetoken":"DT"})"), FAILURE_REPLY);
     EXPECT_EQ(m_handler.purchase(R"({"msin":"B1","devicetoken":"DT\uffff"})"), FAILURE_REPLY);
-    EXPECT_EQ(m_handler.purchase(R"({"msin":"B1","devicetoken":"DT","associatetag":"\ud800"})"), FAILURE_REPLY);
+    EXPECT_EQ(m_handler.purchase(R"({"msin":"B1","devicetoken":"DT","associatetag":"tag\u001f"})"), FAILURE_REPLY);
     EXPECT_EQ(m_messages.str(), "ERROR: deviceid holds a character that XML 1.0 cannot carry\nERROR! returning false reply\n"
                                 "ERROR: msin holds a character that XML 1.0 cannot carry\nERROR! returning false reply\n"
                                 "ERROR: devicetoken holds a character that XML 1.0 cannot carry\nERROR! returning false reply\n"

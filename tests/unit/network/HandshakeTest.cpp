@@ -165,14 +165,15 @@ TEST_F(OneServerTest, BackupRootKeyIdentityIsAccepted) {
     }));
 }
 
-TEST(HandshakeTest, CorruptIdentityMovesToTheNextServer) {
+// The first server sends an identity that is refused; the client logs in through the other one.
+static void ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::TIdentity identity) {
     TwoServers servers;
     ASSERT_TRUE(servers.harness.Start());
-    EXPECT_TRUE(LogIn(servers.harness, [&servers] {
+    EXPECT_TRUE(LogIn(servers.harness, [&servers, identity] {
         CFakeServer* refused = servers.AcceptFirst();
         ASSERT_TRUE(refused);
         ASSERT_TRUE(refused->ReadConnect());
-        refused->SendIdentity(CFakeServer::IDENTITY_CORRUPT);
+        refused->SendIdentity(identity);
         EXPECT_TRUE(refused->PeerClosed());
         CFakeServer* next = servers.Other(refused);
         ASSERT_TRUE(next->Accept());
@@ -181,21 +182,13 @@ TEST(HandshakeTest, CorruptIdentityMovesToTheNextServer) {
     }));
 }
 
+TEST(HandshakeTest, CorruptIdentityMovesToTheNextServer) {
+    ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::IDENTITY_CORRUPT);
+}
+
 // The TEST environment checks the digest beside the modulus by default.
 TEST(HandshakeTest, IdentityWithAWrongDigestMovesToTheNextServer) {
-    TwoServers servers;
-    ASSERT_TRUE(servers.harness.Start());
-    EXPECT_TRUE(LogIn(servers.harness, [&servers] {
-        CFakeServer* refused = servers.AcceptFirst();
-        ASSERT_TRUE(refused);
-        ASSERT_TRUE(refused->ReadConnect());
-        refused->SendIdentity(CFakeServer::IDENTITY_WRONG_DIGEST);
-        EXPECT_TRUE(refused->PeerClosed());
-        CFakeServer* next = servers.Other(refused);
-        ASSERT_TRUE(next->Accept());
-        ASSERT_TRUE(next->Handshake());
-        AnswerLogin(*next);
-    }));
+    ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::IDENTITY_WRONG_DIGEST);
 }
 
 TEST(HandshakeTest, IdentityWithAWrongDigestPassesWhenTheCheckIsOff) {
