@@ -448,8 +448,11 @@ void CAccountHandler::HandleBalance(const TPacketSPtr& packet)
         return;
     std::wstring currency;
     int amount = 0;
-    if (!packet->GetAttrString(KEY_BALANCE_CURRENCY, &currency) || !packet->GetAttrInt32(KEY_BALANCE_AMOUNT, &amount))
+    // The request is over either way: an answer without both members is a failure, not silence.
+    if (!packet->GetAttrString(KEY_BALANCE_CURRENCY, &currency) || !packet->GetAttrInt32(KEY_BALANCE_AMOUNT, &amount)) {
+        m_pLib->NotifyGetBalanceFailed(false);
         return;
+    }
     CCredit* credit = m_pModel->GetOrCreateCredit();
     credit->SetBalanceCurrency(currency);
     credit->SetBalanceAmount(amount);

@@ -12,6 +12,7 @@
 #include "Network/ByteArrayOutputStream.h"
 #include "Network/ChunkKind.h"
 #include "Network/ConnectionSettings.h"
+#include "Network/KeyLog.h"
 #include "Network/NetModule.h"
 #include "Network/PacketReceiver.h"
 #include "Network/PacketSender.h"
@@ -393,12 +394,16 @@ CSession::THandshakeResult CSession::PerformHandshake(const TSocketSPtr& socket)
                     return HANDSHAKE_RETRY;
                 }
                 // From here on every byte in both directions is encrypted.
-                socket->SetInputEncryption(std::make_shared<CARC4>(GenerateKey(m_settings->GetConstServer())));
-                socket->SetOutputEncryption(std::make_shared<CARC4>(GenerateKey(m_settings->GetConstClient())));
+                const TByteArray serverKey = GenerateKey(m_settings->GetConstServer());
+                const TByteArray clientKey = GenerateKey(m_settings->GetConstClient());
+                const TByteArray checksumKey = GenerateKey(m_settings->GetConstHashKey());
+                socket->SetInputEncryption(std::make_shared<CARC4>(serverKey));
+                socket->SetOutputEncryption(std::make_shared<CARC4>(clientKey));
                 {
                     CSynchronize stateGuard(&m_stateLock);
-                    m_macKey = std::make_shared<TByteArray>(GenerateKey(m_settings->GetConstHashKey()));
+                    m_macKey = std::make_shared<TByteArray>(checksumKey);
                 }
+                CKeyLog::Instance().Record(m_clientRandom, m_serverRandom, clientKey, serverKey, checksumKey);
                 m_sessionState = STATE_WAIT_CONNECTED;
                 break;
             }

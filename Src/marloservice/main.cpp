@@ -21,7 +21,9 @@ void PrintUsage(FILE* stream)
                  "Usage: marloservice [--config FILE] [--version] [--help]\n"
                  "  --config FILE  key = value settings over the compiled-in ones: store_host, cert_path,\n"
                  "                 priv_key_path, pub_key_path, ca_file, partner_m, partner_pp,\n"
-                 "                 connect_timeout, transfer_timeout\n");
+                 "                 connect_timeout, transfer_timeout\n"
+                 "  --version      print the version and exit\n"
+                 "  --help         print this help and exit\n");
 }
 }  // namespace
 

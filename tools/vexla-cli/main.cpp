@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "CliOptions.h"
 #include "StreamLog.h"
 #include "Tesk/App/DebugSettings.h"
+#include "Network/KeyLog.h"
 #include "Public/VexlaLib.h"
 #include "Utils/Log.h"
 #include "Utils/PersistentFileStorage.h"
@@ -155,6 +157,11 @@ int main(int argc, char** argv)
     }
     if (options.GetStderr())
         VexlaLib::CLog::Instance().AddStream(0x1F, new CStreamLog(stderr));
+    // VEXLA_KEYLOG_FILE set: each session's keys go to that file, for decoding captures of it.
+    if (!VexlaLib::CKeyLog::Instance().OpenFromEnvironment()) {
+        std::fprintf(stderr, "vexla-cli: cannot open the key log %s\n", std::getenv("VEXLA_KEYLOG_FILE"));
+        return 2;
+    }
     CCli cli(options);
     return cli.Run();
 }

@@ -18,4 +18,6 @@ public:
     VexlaLib::TByteArraySPtr key;  // checksum key of the frames; empty for the plain CRC-32
     VexlaLib::TByteArray rc4Key;  // when set, the input is decrypted with it first
     std::string inputPath;  // empty or "-": standard input
+    std::string pcapPath;  // when set, a packet capture to decode instead of the input
+    std::string keyLogPath;  // the key log of the captured sessions
 };

@@ -5,9 +5,14 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "DumpOptions.h"
 #include "HexText.h"
+#include "KeyLogFile.h"
+#include "PacketDump.h"
+#include "PcapDump.h"
+#include "PcapReader.h"
 #include "Network/ByteArrayInputStream.h"
 #include "Network/Frame.h"
 #include "Network/Packet.h"
@@ -52,18 +57,6 @@ bool ReadInput(const CDumpOptions& options, TByteArray* bytes, std::string* erro
     return true;
 }
 
-// Decodes one packet body and prints its dump; false (the decoder has said why) when malformed.
-bool DumpBody(const TByteArraySPtr& body)
-{
-    CByteArrayInputStream in(body);
-    TPacketSPtr packet = CPacket::Deserialize(&in);
-    if (!packet)
-        return false;
-    CLogStream stream(CLog::LOG_DEBUG, CLogStream::TIMESTAMP_NONE);
-    packet->dump(stream);
-    return true;
-}
-
 int DumpFrames(const TByteArraySPtr& input, const TByteArraySPtr& key)
 {
     CByteArrayInputStream in(input);
@@ -81,7 +74,7 @@ int DumpFrames(const TByteArraySPtr& input, const TByteArraySPtr& key)
         std::printf("Frame %d: %zu bytes, %s\n", number, body->size(),
             result == CFrame::FRAME_OK ? "checksum ok" : "checksum mismatch");
         std::fflush(stdout);
-        if (!DumpBody(body)) {
+        if (!DumpPacketBody(body)) {
             std::fprintf(stderr, "vexla-dump: the body of frame %d is malformed\n", number);
             return kExitMalformed;
         }
@@ -91,6 +84,32 @@ int DumpFrames(const TByteArraySPtr& input, const TByteArraySPtr& key)
         return kExitMalformed;
     }
     return mismatch ? kExitChecksumMismatch : 0;
+}
+
+// The dumps go to standard output, the decoder's messages to standard error.
+void RouteLog()
+{
+    CLog::Instance().AddStream(CLog::LOG_DEBUG, new CStreamLog(stdout));
+    CLog::Instance().AddStream(CLog::LOG_ERROR | CLog::LOG_WARNING | CLog::LOG_INFO, new CStreamLog(stderr));
+}
+
+int DumpCapture(const CDumpOptions& options)
+{
+    std::vector<STcpSegment> segments;
+    CKeyLogFile keyLog;
+    std::string problem;
+    if (!CPcapReader::Read(options.pcapPath, &segments, &problem) ||
+        (!options.keyLogPath.empty() && !keyLog.Load(options.keyLogPath, &problem))) {
+        std::fprintf(stderr, "vexla-dump: %s\n", problem.c_str());
+        return kExitUsage;
+    }
+    RouteLog();
+    const int status = CPcapDump::Run(segments, keyLog);
+    if (problem.empty())
+        return status;
+    // What was read is decoded; the session is not whole.
+    std::fprintf(stderr, "vexla-dump: %s\n", problem.c_str());
+    return status == CPcapDump::EXIT_MALFORMED ? status : CPcapDump::EXIT_INCOMPLETE;
 }
 
 }  // namespace
@@ -107,6 +126,8 @@ int main(int argc, char** argv)
         std::fputs(CDumpOptions::Usage(), stdout);
         return 0;
     }
+    if (!options.pcapPath.empty())
+        return DumpCapture(options);
     TByteArraySPtr input = std::make_shared<TByteArray>();
     if (!ReadInput(options, input.get(), &error)) {
         std::fprintf(stderr, "vexla-dump: %s\n", error.c_str());
@@ -117,12 +138,10 @@ int main(int argc, char** argv)
         cipher.DecryptBytes(input->data(), 0, static_cast<int>(input->size()));
     }
 
-    CLog::Instance().AddStream(CLog::LOG_DEBUG, new CStreamLog(stdout));
-    CLog::Instance().AddStream(CLog::LOG_ERROR | CLog::LOG_WARNING | CLog::LOG_INFO, new CStreamLog(stderr));
-
+    RouteLog();
     if (options.frames)
         return DumpFrames(input, options.key);
-    if (!DumpBody(input)) {
+    if (!DumpPacketBody(input)) {
         std::fprintf(stderr, "vexla-dump: the packet body is malformed\n");
         return kExitMalformed;
     }

@@ -2,18 +2,17 @@
 
 #include "Tesk/Core/ISubscriptionCancellation.h"
 
-namespace VexlaLib {
-class CVexlaLib;
-}
+class CContactSearches;
 
-// Ends the running contact search when the "searchContacts" subscriber goes away.
+// Tells the contact searches that a "searchContacts" subscriber went away, which ends the library's
+// search when it is still that subscriber's.
 class CSearchCancellation : public ISubscriptionCancellation {
 public:
-    // The library is not owned and outlives every subscription of the UI service.
-    explicit CSearchCancellation(VexlaLib::CVexlaLib* library) : m_pLibrary(library) {}
+    // The searches are not owned and outlive every subscription of the UI service.
+    explicit CSearchCancellation(CContactSearches* searches) : m_pSearches(searches) {}
 
     void OnCancelSubscription(const TBusMessageSPtr& message) override;
 
 private:
-    VexlaLib::CVexlaLib* m_pLibrary;
+    CContactSearches* m_pSearches;
 };

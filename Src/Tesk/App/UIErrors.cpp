@@ -30,6 +30,9 @@ const CUIErrors::TError CUIErrors::UNSUPPORTED_CAPABILITY = {
 const CUIErrors::TError CUIErrors::CREDENTIALS_IN_PROGRESS = {
     "VexlaFunctionAlreadyInUse", "Another credential or registration request is in progress."};
 
+const CUIErrors::TError CUIErrors::LOGIN_IN_PROGRESS = {
+    "VexlaFunctionAlreadyInUse", "Another sign-in is in progress, try again once it has ended."};
+
 const char CUIErrors::DIALOUT_ERROR_TEXT[] = "Unable to resolve dialout gateway number";
 
 namespace {

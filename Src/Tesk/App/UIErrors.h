@@ -26,6 +26,8 @@ public:
     static const TError UNSUPPORTED_CAPABILITY;
     // A credential check or registration while another credential or registration request is served.
     static const TError CREDENTIALS_IN_PROGRESS;
+    // A credential check or registration while a login of another requester is under way.
+    static const TError LOGIN_IN_PROGRESS;
 
     // The text sent with a dial-out error value as the code.
     static const char DIALOUT_ERROR_TEXT[];

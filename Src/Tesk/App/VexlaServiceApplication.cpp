@@ -7,6 +7,7 @@
 
 #include <mutex>
 
+#include "Network/KeyLog.h"
 #include "Tesk/App/DaemonAssembly.h"
 #include "Tesk/App/PlatformLog.h"
 #include "Tesk/App/SyslogLogger.h"
@@ -25,6 +26,10 @@ GMainLoop* CVexlaServiceApplication::pMainLoop = nullptr;
 int CVexlaServiceApplication::Execute()
 {
     StartLogging(m_options.GetLogLevel(), m_options.GetLogToStderr());
+#if VEXLA_KEYLOG
+    // Only in builds made for debugging: release builds never write session keys.
+    VexlaLib::CKeyLog::Instance().OpenFromEnvironment();
+#endif
 
     const std::wstring dataDir = CUtils::ConvertCharToWide(m_options.GetDataDir());
     CreatePath(dataDir + L"/avatars/cache");

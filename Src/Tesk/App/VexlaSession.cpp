@@ -2,6 +2,9 @@
 
 #include "Network/INetListener.h"
 #include "Public/VexlaLib.h"
+#include "Tesk/App/DialOutRequests.h"
+#include "Tesk/App/Meridex/BalanceQueries.h"
+#include "Tesk/App/ProfileRequests.h"
 #include "Tesk/Core/BusReply.h"
 #include "Tesk/Core/JSONObject.h"
 #include "Tesk/Core/SystemRequest.h"
@@ -55,6 +58,11 @@ CVexlaSession::CVexlaSession(VexlaLib::IPersistentStorage* storage, GMainLoop* m
         m_pLibrary->Initialize(m_pStorage);
     m_pLibrary->SetProperty(VexlaLib::CProperties::ASK_FOR_REQUIRED_LOCAL_ADDRESS, L"1");
 
+    // Listening before the services do, the owners have settled a request before its callers hear
+    // of the same event.
+    m_dialOut.reset(new CDialOutRequests(m_pLibrary));
+    m_balance.reset(new CBalanceQueries(m_pLibrary));
+    m_profile.reset(new CProfileRequests(m_pLibrary));
     m_pLibrary->AddListener(this);
     m_pLibrary->SetConnectionListener(this);
 
@@ -71,6 +79,9 @@ CVexlaSession::~CVexlaSession()
     if (m_pLibrary != nullptr) {
         m_pLibrary->SetConnectionListener(nullptr);
         m_pLibrary->RemoveListener(this);
+        m_profile.reset();
+        m_balance.reset();
+        m_dialOut.reset();
         m_pLibrary->Terminate();
         delete m_pLibrary;
         m_pLibrary = nullptr;
@@ -107,17 +118,25 @@ void CVexlaSession::DoShutdown()
     m_shutdownDone = true;
 }
 
-bool CVexlaSession::StartNewSession(const std::wstring& user, const std::wstring& password)
+bool CVexlaSession::StartNewSession(const std::wstring& user, const std::wstring& password, TStartHandler decided)
 {
     // Each request keeps its own credentials until its reply, so requests made before an earlier one
     // was answered do not overwrite each other.
     const CPlatformRequest query = CSystemRequest::PhoneNumberQuery();
-    return m_pMessagingService->ExecuteClientCallOneReply(
-        query.uri, query.Payload(),
-        WhileAlive([this, user, password](const CBusReply& reply) { OnPhoneNumber(reply, user, password); }));
+    const bool sent = m_pMessagingService->ExecuteClientCallOneReply(
+        query.uri, query.Payload(), WhileAlive([this, user, password, decided](const CBusReply& reply) {
+            --m_pendingStarts;
+            const TStartResult result = OnPhoneNumber(reply, user, password);
+            if (decided)
+                decided(result);
+        }));
+    if (sent)
+        ++m_pendingStarts;
+    return sent;
 }
 
-void CVexlaSession::OnPhoneNumber(const CBusReply& reply, const std::wstring& user, const std::wstring& password)
+CVexlaSession::TStartResult CVexlaSession::OnPhoneNumber(const CBusReply& reply, const std::wstring& user,
+                                                         const std::wstring& password)
 {
     std::wstring pstn;
     if (!m_pLibrary->GetProperty(VexlaLib::CProperties::PSTN, &pstn)) {
@@ -134,11 +153,13 @@ void CVexlaSession::OnPhoneNumber(const CBusReply& reply, const std::wstring& us
         m_useCount = 1;
         m_pLibrary->SetUseSavedCredentials(false);
         m_pLibrary->Login(LoginName(m_userName), m_password);
-        return;
+        return START_LOGIN;
     }
     const bool sameAccount = user == m_userName && password == m_password;
-    if (sameAccount || (user.empty() && password.empty()))
-        ++m_useCount;
+    if (!sameAccount && !(user.empty() && password.empty()))
+        return START_REFUSED;
+    ++m_useCount;
+    return START_SHARED;
 }
 
 void CVexlaSession::TerminateSession()
@@ -220,6 +241,11 @@ void CVexlaSession::OnLoginSuccess()
     VexlaLib::LogNotice() << "CVexlaSession::OnLoginSuccess - Logged in to vexla as user " << m_userName << std::endl;
     m_loginState = LOGIN_STATE_LOGGED_IN;
     m_reconnecting = false;
+    // Every requester went away while the login was under way: nobody wants the session.
+    if (m_useCount == 0) {
+        VexlaLib::LogNotice() << "CVexlaSession::OnLoginSuccess - no user left, logging out." << std::endl;
+        m_pLibrary->Logout();
+    }
 }
 
 void CVexlaSession::OnLoginFailed(VexlaLib::eLoginError error)

@@ -15,7 +15,10 @@ namespace VexlaLib {
 class CVexlaLib;
 class IPersistentStorage;
 }  // namespace VexlaLib
+class CBalanceQueries;
 class CBusReply;
+class CDialOutRequests;
+class CProfileRequests;
 class CTeskService;
 
 // The one owner of the protocol library in the daemon. It runs the library's processing step every
@@ -37,9 +40,18 @@ public:
     CVexlaSession(const CVexlaSession&) = delete;
     CVexlaSession& operator=(const CVexlaSession&) = delete;
 
+    // What became of a StartNewSession once the phone's number was known.
+    enum TStartResult {
+        START_LOGIN,    // this request's login went to the library; its outcome is this request's
+        START_SHARED,   // the running session (or the login under way) was shared: one more use
+        START_REFUSED   // another account is in use; nothing changed
+    };
+    using TStartHandler = std::function<void(TStartResult)>;
+
     // Asks for a session for this user: queries the phone's number, then logs in, shares the running
-    // session, or refuses a different account. Returns whether the query could be sent.
-    bool StartNewSession(const std::wstring& user, const std::wstring& password);
+    // session, or refuses a different account; `decided` (may be empty) hears which. Returns whether
+    // the query could be sent.
+    bool StartNewSession(const std::wstring& user, const std::wstring& password, TStartHandler decided = nullptr);
     // Releases one use; the last one logs out of a signed-in session.
     void TerminateSession();
     // Only sets a flag (safe in a signal handler); the next processing step acts on it.
@@ -53,9 +65,19 @@ public:
     bool IsConnectionAvailabile() const;
 
     int GetUseCount() const { return m_useCount; }
+    // A session request awaits the phone's number, a login is requested, or a relogin is under way.
+    bool IsLoginInFlight() const
+    {
+        return m_pendingStarts > 0 || m_loginState == LOGIN_STATE_REQUESTED || m_reconnecting;
+    }
     TLoginState GetLoginState() const { return m_loginState; }
     VexlaLib::CVexlaLib* GetLibrary() const { return m_pLibrary; }
     VexlaLib::IPersistentStorage* GetStorage() const { return m_pStorage; }
+
+    // The owners of the library requests that are outstanding only once, shared by every service.
+    CDialOutRequests& DialOutRequests() const { return *m_dialOut; }
+    CBalanceQueries& BalanceQueries() const { return *m_balance; }
+    CProfileRequests& ProfileRequests() const { return *m_profile; }
 
     // One processing step: the library's Process, the idle event, a requested shutdown.
     void ProcessStep();
@@ -72,7 +94,7 @@ public:
 private:
     static gboolean OnProcessTimeout(gpointer self);
     void DoShutdown();
-    void OnPhoneNumber(const CBusReply& reply, const std::wstring& user, const std::wstring& password);
+    TStartResult OnPhoneNumber(const CBusReply& reply, const std::wstring& user, const std::wstring& password);
     void OnConnectionStatus(const CBusReply& reply);
     void QueryNetworkStatus();
     void OnNetworkStatus(const CBusReply& reply);
@@ -85,6 +107,8 @@ private:
     std::wstring m_userName;
     std::wstring m_password;
     int m_useCount = 0;
+    // Session requests waiting for the phone's number.
+    int m_pendingStarts = 0;
     TLoginState m_loginState = LOGIN_STATE_SIGNED_OUT;
     bool m_idleReported = false;
     std::atomic<bool> m_shutdownRequested{false};
@@ -99,6 +123,9 @@ private:
     bool m_reconnecting = false;
     CTeskService* m_pMessagingService;
     guint m_timeoutId = 0;
+    std::unique_ptr<CDialOutRequests> m_dialOut;
+    std::unique_ptr<CBalanceQueries> m_balance;
+    std::unique_ptr<CProfileRequests> m_profile;
     // Expires with the session: bus replies that arrive later are dropped.
     std::shared_ptr<int> m_lifeToken = std::make_shared<int>(0);
 };

@@ -8,10 +8,10 @@
 #include "Model/Search.h"
 #include "Model/Voicemail.h"
 #include "Public/VexlaLib.h"
+#include "Tesk/App/Meridex/BalanceQueries.h"
 #include "Tesk/App/Meridex/IMMarkers.h"
 #include "Tesk/App/Meridex/IMRequests.h"
 #include "Tesk/App/NyloSystemServices.h"
-#include "Tesk/App/SearchCancellation.h"
 #include "Tesk/App/UIRequests.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/BusMessage.h"
@@ -30,7 +30,6 @@ using VexlaLib::LogWarning;
 
 namespace {
 
-const char kSearchKey[] = "searchContacts";
 const wchar_t kEveryone[] = L"everyone";
 const wchar_t kBuddiesOnly[] = L"buddies-only";
 const wchar_t kSyncBusAddress[] = L"com.vexla.im";
@@ -56,24 +55,35 @@ CJSONArray Results(const CBusReply& reply)
     return results;
 }
 
+CJSONObject SuccessReply()
+{
+    CJSONObject reply;
+    reply.SetBool("returnValue", true);
+    return reply;
+}
+
+// {"returnValue": false, "errorCode", "errorText"} ("errorText" only when the error has one).
+CJSONObject ErrorReply(const CUIErrors::TError& error)
+{
+    CJSONObject reply;
+    reply.SetBool("returnValue", false);
+    reply.SetString("errorCode", error.code);
+    if (error.text[0] != '\0')
+        reply.SetString("errorText", error.text);
+    return reply;
+}
+
 const wchar_t* PolicyName(int policy)
 {
     return policy == 0 ? kEveryone : kBuddiesOnly;
 }
 
-// {"extendedSearchPossible", "searchFinished": true}, the results added by the caller.
-CJSONObject SearchOutcome(bool extendable)
-{
-    CJSONObject reply;
-    reply.SetBool("extendedSearchPossible", extendable);
-    reply.SetBool("searchFinished", true);
-    return reply;
-}
-
 }  // namespace
 
 CVexlaUIService::CVexlaUIService(CVexlaSession* session, TLoginHandover loginHandover)
-    : m_pSession(session), m_loginHandover(std::move(loginHandover)), m_balanceQueries(this)
+    : m_pSession(session),
+      m_loginHandover(std::move(loginHandover)),
+      m_searches(this, session != nullptr ? session->GetLibrary() : nullptr)
 {
     if (VexlaLib::CVexlaLib* library = Library())
         library->AddListener(this);
@@ -83,6 +93,21 @@ CVexlaUIService::~CVexlaUIService()
 {
     if (VexlaLib::CVexlaLib* library = Library())
         library->RemoveListener(this);
+    // The daemon is going: whatever is held is answered as its session ending would answer it.
+    if (m_pendingVoicemail)
+        AnswerVoicemail(ErrorReply(CUIErrors::SESSION_NOT_VALID));
+    for (const auto& change : m_pendingPrivacy) {
+        m_pSession->ProfileRequests().Withdraw(change.first);
+        StopWatchingCaller(change.second);
+        AnswerPrivacy(change.second, CProfileRequests::PROFILE_SESSION_ENDED);
+    }
+    m_pendingPrivacy.clear();
+    if (m_pendingCheck)
+        AnswerError(m_pendingCheck, CUIErrors::CheckLoginError(VexlaLib::LOGIN_ERROR_CANCELLED));
+    if (m_pendingUpdate)
+        AnswerError(m_pendingUpdate, CUIErrors::UpdateLoginError(VexlaLib::LOGIN_ERROR_CANCELLED));
+    if (m_pendingRegistration)
+        AnswerError(m_pendingRegistration, CUIErrors::RegisterError(VexlaLib::REGISTER_ERROR_CANCELLED));
 }
 
 bool CVexlaUIService::Register(const char* serviceName, bool usePublicBus)
@@ -170,8 +195,14 @@ void CVexlaUIService::CheckCredentials(const TBusMessageSPtr& message)
         SendError(message, CUIErrors::CREDENTIALS_IN_PROGRESS);
         return;
     }
+    if (m_pSession->IsLoginInFlight()) {
+        SendError(message, CUIErrors::LOGIN_IN_PROGRESS);
+        return;
+    }
     TakeCredentials(Payload(message->Payload()), "username");
     m_pendingCheck = message;
+    m_ownsLogin = false;
+    WatchCaller(message, [this]() { OnCheckCallerGone(); });
     Send(CUIRequests::ListAccounts(), [this](const CBusReply& reply) { CheckCredentials_accounts(reply); });
 }
 
@@ -185,12 +216,51 @@ void CVexlaUIService::CheckCredentials_accounts(const CBusReply& reply)
             QuitMainLoop();
         return;
     }
+    // Another requester's login: its outcome is not this check's.
+    if (m_pSession->IsLoginInFlight()) {
+        AnswerError(m_pendingCheck, CUIErrors::LOGIN_IN_PROGRESS);
+        return;
+    }
     // A session already in use would be shared without a login of its own, so this check would never
     // hear an outcome.
-    if (m_pSession->GetUseCount() > 0 || !m_pSession->StartNewSession(m_userName, m_password)) {
+    if (m_pSession->GetUseCount() > 0 ||
+        !m_pSession->StartNewSession(m_userName, m_password,
+                                     [this, alive = std::weak_ptr<int>(m_lifeToken)](CVexlaSession::TStartResult result) {
+                                         if (!alive.expired())
+                                             OnCheckSessionDecided(result);
+                                     })) {
         AnswerError(m_pendingCheck, CUIErrors::CheckLoginError(VexlaLib::LOGIN_ERROR_NOT_LOGGED_OUT));
         if (!IsSignedIn())
             QuitMainLoop();
+    }
+}
+
+void CVexlaUIService::OnCheckSessionDecided(CVexlaSession::TStartResult result)
+{
+    if (!m_pendingCheck) {
+        // The caller went away meanwhile: the use it was given goes with it.
+        if (result != CVexlaSession::START_REFUSED)
+            m_pSession->TerminateSession();
+        return;
+    }
+    if (result == CVexlaSession::START_LOGIN) {
+        m_ownsLogin = true;
+        return;
+    }
+    // Another request's login got there first: its outcome is not this check's.
+    if (result == CVexlaSession::START_SHARED)
+        m_pSession->TerminateSession();
+    AnswerError(m_pendingCheck, CUIErrors::LOGIN_IN_PROGRESS);
+}
+
+void CVexlaUIService::OnCheckCallerGone()
+{
+    LogInfo() << "CVexlaUIService: the caller of checkCredentials went away" << std::endl;
+    m_pendingCheck.reset();
+    m_password.clear();
+    if (m_ownsLogin) {
+        m_ownsLogin = false;
+        m_pSession->TerminateSession();  // a login under way is logged out once it completes
     }
 }
 
@@ -199,7 +269,7 @@ void CVexlaUIService::UpdateCredentials(const TBusMessageSPtr& message)
     if (!ValidateSession(message, true))
         return;
     // Signed in, or a login of the session or of another update under way.
-    if (IsSignedIn() || CredentialFlowPending() || m_pSession->GetUseCount() > 0) {
+    if (IsSignedIn() || CredentialFlowPending() || m_pSession->GetUseCount() > 0 || m_pSession->IsLoginInFlight()) {
         SendError(message, CUIErrors::UPDATE_WHILE_SIGNED_IN);
         return;
     }
@@ -207,10 +277,27 @@ void CVexlaUIService::UpdateCredentials(const TBusMessageSPtr& message)
     TakeCredentials(payload, "username");
     payload.GetString("accountId", &m_accountId);
     m_pendingUpdate = message;
-    if (!m_pSession->StartNewSession(m_userName, m_password)) {
+    m_ownsLogin = false;
+    if (!m_pSession->StartNewSession(m_userName, m_password,
+                                     [this, alive = std::weak_ptr<int>(m_lifeToken)](CVexlaSession::TStartResult result) {
+                                         if (!alive.expired())
+                                             OnUpdateSessionDecided(result);
+                                     })) {
         AnswerError(m_pendingUpdate, CUIErrors::UpdateLoginError(VexlaLib::LOGIN_ERROR_UNKNOWN));
         QuitMainLoop();
     }
+}
+
+void CVexlaUIService::OnUpdateSessionDecided(CVexlaSession::TStartResult result)
+{
+    if (result == CVexlaSession::START_LOGIN) {
+        m_ownsLogin = true;
+        return;
+    }
+    if (result == CVexlaSession::START_SHARED)
+        m_pSession->TerminateSession();
+    if (m_pendingUpdate)
+        AnswerError(m_pendingUpdate, CUIErrors::UPDATE_WHILE_SIGNED_IN);
 }
 
 void CVexlaUIService::UpdateCredentials_loginStates(const CBusReply& reply)
@@ -278,6 +365,10 @@ void CVexlaUIService::OnCredentialsChanged_syncStates(const CBusReply& reply)
 
 void CVexlaUIService::OnLoginSuccess()
 {
+    // Only a login started for the held request answers it.
+    if (!m_ownsLogin)
+        return;
+    m_ownsLogin = false;
     if (m_pendingCheck) {
         AnswerCredentials(m_pendingCheck);
         // The check only proves the credentials.
@@ -289,6 +380,9 @@ void CVexlaUIService::OnLoginSuccess()
 
 void CVexlaUIService::OnLoginFailed(VexlaLib::eLoginError error)
 {
+    if (!m_ownsLogin)
+        return;
+    m_ownsLogin = false;
     if (!m_pendingCheck && !m_pendingUpdate)
         return;
     if (m_pendingCheck)
@@ -301,8 +395,9 @@ void CVexlaUIService::OnLoginFailed(VexlaLib::eLoginError error)
 void CVexlaUIService::OnSubscriptionError(const std::wstring& /*message*/, const std::wstring& /*url*/)
 {
     TBusMessageSPtr& pending = m_pendingCheck ? m_pendingCheck : m_pendingUpdate;
-    if (!pending)
+    if (!pending || !m_ownsLogin)
         return;
+    m_ownsLogin = false;
     AnswerError(pending, CUIErrors::UNSUPPORTED_CAPABILITY);
     QuitMainLoop();
 }
@@ -319,6 +414,10 @@ void CVexlaUIService::RegisterUser(const TBusMessageSPtr& message)
     }
     if (CredentialFlowPending()) {
         SendError(message, CUIErrors::CREDENTIALS_IN_PROGRESS);
+        return;
+    }
+    if (m_pSession->IsLoginInFlight() || m_pSession->GetUseCount() > 0) {
+        SendError(message, CUIErrors::LOGIN_IN_PROGRESS);
         return;
     }
     const CJSONObject payload = Payload(message->Payload());
@@ -357,6 +456,11 @@ void CVexlaUIService::RegisterUser_phoneNumber(const CBusReply& reply, const CJS
     payload.GetString("fullName", &fullName);
     payload.GetString("email", &email);
     payload.GetBool("allowSpam", &allowSpam);
+    // A login asked for meanwhile has the library: registering now would end it.
+    if (m_pSession->IsLoginInFlight() || m_pSession->GetUseCount() > 0 || IsSignedIn()) {
+        AnswerError(m_pendingRegistration, CUIErrors::LOGIN_IN_PROGRESS);
+        return;
+    }
     if (!library->RegisterUser(m_userName, m_password, fullName, email, allowSpam)) {
         AnswerError(m_pendingRegistration, CUIErrors::RegisterError(VexlaLib::REGISTER_ERROR_UNKNOWN));
         QuitMainLoop();
@@ -410,21 +514,12 @@ void CVexlaUIService::SearchContacts(const TBusMessageSPtr& message)
         SendError(message, CUIErrors::SEARCH_WITHOUT_SUBSCRIPTION);
         return;
     }
-    StartSubscription(message);
-    AddSubscriptionCancellationHandler(message, std::make_shared<CSearchCancellation>(Library()));
-    const bool started = Library()->SearchContacts(searchString);
-    SendSuccessResponse(message);
-    if (!started) {
-        // Nothing will report on this search: the subscriber hears at once that it is over.
-        LogWarning() << "CVexlaUIService::SearchContacts the library refused the search" << std::endl;
-        const CJSONObject outcome = SearchOutcome(false);
-        SendReply(message, &outcome);
-    }
+    m_searches.Start(message, searchString);
 }
 
 void CVexlaUIService::OnSearchFinished(const VexlaLib::CSearch& search, bool extendable)
 {
-    CJSONObject reply = SearchOutcome(extendable);
+    CJSONObject reply = CContactSearches::Outcome(extendable);
     if (search.GetResultCount() > 0) {
         CJSONArray results;
         for (const auto& result : search.GetResults()) {
@@ -436,13 +531,12 @@ void CVexlaUIService::OnSearchFinished(const VexlaLib::CSearch& search, bool ext
         }
         reply.SetArray("resultList", results);
     }
-    SubscriptionReply(kSearchKey, &reply);
+    m_searches.Report(reply);
 }
 
 void CVexlaUIService::OnSearchFailed(const VexlaLib::CSearch& /*search*/)
 {
-    const CJSONObject reply = SearchOutcome(false);
-    SubscriptionReply(kSearchKey, &reply);
+    m_searches.Report(CContactSearches::Outcome(false));
 }
 
 void CVexlaUIService::ExtendContactSearch(const TBusMessageSPtr& message)
@@ -525,9 +619,12 @@ void CVexlaUIService::ListenToVoicemail(const TBusMessageSPtr& message)
     }
     // Kept first: the number, or the failure, may be reported while the library is being asked.
     m_pendingVoicemail = message;
-    const bool requested = Library()->RequestListenVoicemail(handle);
-    if (!requested && m_pendingVoicemail)
-        AnswerError(m_pendingVoicemail, CUIErrors::VOICEMAIL_NOT_REQUESTED);
+    WatchCaller(message, [this]() { OnVoicemailCallerGone(); });
+    const int ticket = m_pSession->DialOutRequests().Request(
+        [handle](VexlaLib::CVexlaLib& library) { return library.RequestListenVoicemail(handle); },
+        [this](const CDialOutRequests::TAnswer& answer) { OnVoicemailNumber(answer); });
+    if (m_pendingVoicemail)
+        m_voicemailTicket = ticket;
 }
 
 int CVexlaUIService::FindVoicemailHandle(const std::wstring& target) const
@@ -548,21 +645,50 @@ int CVexlaUIService::FindVoicemailHandle(const std::wstring& target) const
     return 0;
 }
 
-void CVexlaUIService::OnUseDialOutNumber(const std::wstring& number)
+void CVexlaUIService::OnVoicemailNumber(const CDialOutRequests::TAnswer& answer)
 {
-    if (!m_pendingVoicemail)
-        return;
-    CNyloSystemServices(*this).MakeCall(number);
-    SendSuccessResponse(m_pendingVoicemail);
-    m_pendingVoicemail.reset();
+    m_voicemailTicket = 0;
+    switch (answer.outcome) {
+    case CDialOutRequests::DIALOUT_NUMBER:
+        CNyloSystemServices(*this).MakeCall(answer.number);
+        AnswerVoicemail(SuccessReply());
+        break;
+    case CDialOutRequests::DIALOUT_FAILED: {
+        CJSONObject reply;
+        reply.SetBool("returnValue", false);
+        reply.SetString("errorCode", std::to_wstring(answer.error));
+        reply.SetString("errorText", CUIErrors::DIALOUT_ERROR_TEXT);
+        AnswerVoicemail(reply);
+        break;
+    }
+    case CDialOutRequests::DIALOUT_REFUSED:
+        AnswerVoicemail(ErrorReply(CUIErrors::VOICEMAIL_NOT_REQUESTED));
+        break;
+    case CDialOutRequests::DIALOUT_SESSION_ENDED:
+        AnswerVoicemail(ErrorReply(CUIErrors::SESSION_NOT_VALID));
+        break;
+    }
 }
 
-void CVexlaUIService::OnDialOutFailed(eDialoutError error)
+void CVexlaUIService::AnswerVoicemail(const CJSONObject& reply)
 {
     if (!m_pendingVoicemail)
         return;
-    SendErrorResponse(m_pendingVoicemail, std::to_wstring(static_cast<int>(error)),
-                      VexlaLib::CUtils::ConvertCharToWide(CUIErrors::DIALOUT_ERROR_TEXT));
+    const TBusMessageSPtr message = std::move(m_pendingVoicemail);
+    m_pendingVoicemail.reset();
+    if (m_voicemailTicket != 0)
+        m_pSession->DialOutRequests().Withdraw(m_voicemailTicket);
+    m_voicemailTicket = 0;
+    StopWatchingCaller(message);
+    SendReply(message, &reply);
+}
+
+void CVexlaUIService::OnVoicemailCallerGone()
+{
+    LogInfo() << "CVexlaUIService: the caller of listenToVoicemail went away" << std::endl;
+    if (m_voicemailTicket != 0)
+        m_pSession->DialOutRequests().Withdraw(m_voicemailTicket);
+    m_voicemailTicket = 0;
     m_pendingVoicemail.reset();
 }
 
@@ -570,29 +696,9 @@ void CVexlaUIService::OnDialOutFailed(eDialoutError error)
 
 void CVexlaUIService::BalanceQuery(const TBusMessageSPtr& message)
 {
-    if (m_balanceQueries.Query(message, Library()) == CBalanceQueries::QUERY_NOT_LOGGED_IN)
+    if (ValidateSession(message, true) &&
+        m_pSession->BalanceQueries().Query(message) == CBalanceQueries::QUERY_NOT_LOGGED_IN)
         QuitMainLoop();
-}
-
-void CVexlaUIService::OnGetBalanceSuccess(const std::wstring& currency, int amount)
-{
-    m_balanceQueries.OnGetBalanceSuccess(currency, amount);
-}
-
-void CVexlaUIService::OnGetBalanceFailed(bool /*timedOut*/)
-{
-    m_balanceQueries.OnGetBalanceFailed();
-}
-
-void CVexlaUIService::OnNewSession(bool /*resumed*/)
-{
-    m_balanceQueries.OnNewSession();
-}
-
-void CVexlaUIService::OnLogout(VexlaLib::eLogoutReason /*reason*/)
-{
-    // The library forgets a running balance request with its session.
-    m_balanceQueries.OnGetBalanceFailed();
 }
 
 // --- Privacy ---------------------------------------------------------------------------------------
@@ -619,31 +725,61 @@ void CVexlaUIService::SetPrivacyPolicies(const TBusMessageSPtr& message)
     LogInfo() << "CVexlaUIService::SetPrivacyPolicies" << std::endl;
     if (!ValidateSession(message, false))
         return;
-    const VexlaLib::CProfile* profile = PrivacyProfile(message);
-    if (profile == nullptr)
+    if (PrivacyProfile(message) == nullptr)
         return;
     const CJSONObject payload = Payload(message->Payload());
-    VexlaLib::CProfile changed = *profile;
     std::wstring chat;
     std::wstring call;
     const bool hasChat = payload.GetString("chat", &chat);
     const bool hasCall = payload.GetString("call", &call);
-    if (hasChat)
-        changed.SetChatPolicy(chat == kEveryone ? 0 : 1);
-    if (hasCall) {
-        const bool everyone = call == kEveryone;
-        changed.SetCallPolicy(everyone ? 0 : 1);
-        changed.SetPstnPolicy(everyone ? 0 : 2);
-    }
-    // The library takes one profile request at a time: a save it refuses must not be reported as done.
-    if ((hasChat || hasCall) && !Library()->SaveProfile(changed)) {
-        SendErrorResponse(message, 3, L"Profile request in progress");
+    if (!hasChat && !hasCall) {
+        AnswerPrivacy(message, CProfileRequests::PROFILE_SAVED);
         return;
     }
-    CJSONObject reply;
-    reply.SetBool("returnValue", true);
-    reply.SetInt("errorCode", 0);
-    SendReply(message, &reply);
+    // Saved in turn with every other profile change, on the profile as it then stands, and answered
+    // with that save's own outcome.
+    auto ticket = std::make_shared<int>(0);
+    *ticket = m_pSession->ProfileRequests().Save(
+        [hasChat, chat, hasCall, call](VexlaLib::CProfile& profile) {
+            if (hasChat)
+                profile.SetChatPolicy(chat == kEveryone ? 0 : 1);
+            if (hasCall) {
+                const bool everyone = call == kEveryone;
+                profile.SetCallPolicy(everyone ? 0 : 1);
+                profile.SetPstnPolicy(everyone ? 0 : 2);
+            }
+        },
+        [this, message, ticket](CProfileRequests::TOutcome outcome) {
+            m_pendingPrivacy.erase(*ticket);
+            StopWatchingCaller(message);
+            AnswerPrivacy(message, outcome);
+        });
+    if (message->IsAnswered())
+        return;  // answered while the library was asked
+    m_pendingPrivacy[*ticket] = message;
+    WatchCaller(message, [this, ticket]() {
+        m_pSession->ProfileRequests().Withdraw(*ticket);
+        m_pendingPrivacy.erase(*ticket);
+    });
+}
+
+void CVexlaUIService::AnswerPrivacy(const TBusMessageSPtr& message, CProfileRequests::TOutcome outcome)
+{
+    switch (outcome) {
+    case CProfileRequests::PROFILE_SAVED: {
+        CJSONObject reply;
+        reply.SetBool("returnValue", true);
+        reply.SetInt("errorCode", 0);
+        SendReply(message, &reply);
+        break;
+    }
+    case CProfileRequests::PROFILE_NOT_SAVED:
+        SendErrorResponse(message, 3, L"Profile not saved");
+        break;
+    case CProfileRequests::PROFILE_SESSION_ENDED:
+        SendErrorResponse(message, 1, L"Not logged in");
+        break;
+    }
 }
 
 const VexlaLib::CProfile* CVexlaUIService::PrivacyProfile(const TBusMessageSPtr& message)
@@ -696,6 +832,7 @@ void CVexlaUIService::AnswerCredentials(TBusMessageSPtr& pending)
     CJSONObject reply;
     reply.SetBool("returnValue", true);
     reply.SetObject("credentials", common);
+    StopWatchingCaller(pending);
     SendReply(pending, &reply);
     pending.reset();
     m_password.clear();
@@ -703,6 +840,7 @@ void CVexlaUIService::AnswerCredentials(TBusMessageSPtr& pending)
 
 void CVexlaUIService::AnswerError(TBusMessageSPtr& pending, const CUIErrors::TError& error)
 {
+    StopWatchingCaller(pending);
     SendError(pending, error);
     pending.reset();
     m_password.clear();
@@ -710,11 +848,7 @@ void CVexlaUIService::AnswerError(TBusMessageSPtr& pending, const CUIErrors::TEr
 
 void CVexlaUIService::SendError(const TBusMessageSPtr& message, const CUIErrors::TError& error)
 {
-    CJSONObject reply;
-    reply.SetBool("returnValue", false);
-    reply.SetString("errorCode", error.code);
-    if (error.text[0] != '\0')
-        reply.SetString("errorText", error.text);
+    const CJSONObject reply = ErrorReply(error);
     SendReply(message, &reply);
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "Public/IVexlaLibListener.h"
-#include "Tesk/App/Meridex/BalanceQueries.h"
+#include "Tesk/App/ContactSearches.h"
+#include "Tesk/App/DialOutRequests.h"
+#include "Tesk/App/ProfileRequests.h"
+#include "Tesk/App/VexlaSession.h"
 #include "Tesk/App/UIErrors.h"
 #include "Tesk/Core/TeskService.h"
 
@@ -32,6 +36,7 @@ public:
 
     // Listens to the session's library; neither is owned.
     CVexlaUIService(CVexlaSession* session, TLoginHandover loginHandover);
+    // Answers every request still held: the daemon is going.
     ~CVexlaUIService() override;
 
     CVexlaUIService(const CVexlaUIService&) = delete;
@@ -52,12 +57,6 @@ public:
     void OnRegisterUserFailed(VexlaLib::eRegisterError error, std::vector<std::wstring>* suggestions) override;
     void OnSearchFinished(const VexlaLib::CSearch& search, bool extendable) override;
     void OnSearchFailed(const VexlaLib::CSearch& search) override;
-    void OnUseDialOutNumber(const std::wstring& number) override;
-    void OnDialOutFailed(eDialoutError error) override;
-    void OnGetBalanceSuccess(const std::wstring& currency, int amount) override;
-    void OnGetBalanceFailed(bool timedOut) override;
-    void OnNewSession(bool resumed) override;
-    void OnLogout(VexlaLib::eLogoutReason reason) override;
 
 private:
     // The bus methods.
@@ -94,6 +93,19 @@ private:
     // Answers the error and releases the request.
     void AnswerError(TBusMessageSPtr& pending, const CUIErrors::TError& error);
     void SendError(const TBusMessageSPtr& message, const CUIErrors::TError& error);
+    // The number owner's answer to the held voicemail request.
+    void OnVoicemailNumber(const CDialOutRequests::TAnswer& answer);
+    // Answers the held voicemail request and forgets it.
+    void AnswerVoicemail(const CJSONObject& reply);
+    void OnVoicemailCallerGone();
+    // Answers a privacy change with the outcome of its save.
+    void AnswerPrivacy(const TBusMessageSPtr& message, CProfileRequests::TOutcome outcome);
+    // What the session made of the login the held check (or update) asked for: only a login started
+    // for it is its own; a shared or refused one is answered at once.
+    void OnCheckSessionDecided(CVexlaSession::TStartResult result);
+    void OnUpdateSessionDecided(CVexlaSession::TStartResult result);
+    // The caller of the held check went away: its use of the session goes too.
+    void OnCheckCallerGone();
     // The voicemail whose id is `target`, or 0; voicemails without a server timestamp have no id.
     int FindVoicemailHandle(const std::wstring& target) const;
     // The profile for the privacy methods; null after answering the numeric error (1 not signed in,
@@ -101,6 +113,8 @@ private:
     const VexlaLib::CProfile* PrivacyProfile(const TBusMessageSPtr& message);
     // The check, update and registration flows share the user name and password: one at a time.
     bool CredentialFlowPending() const;
+    // A login of another requester is under way or signed in: its outcome is not this request's.
+    bool SessionInUse() const;
     // The user name (from `nameMember`) and password a credential flow works with; absent members read as empty.
     void TakeCredentials(const CJSONObject& payload, const char* nameMember);
     bool IsSignedIn() const;
@@ -114,7 +128,13 @@ private:
     TBusMessageSPtr m_pendingRegistration;
     TBusMessageSPtr m_pendingCheck;
     TBusMessageSPtr m_pendingUpdate;
-    CBalanceQueries m_balanceQueries;
+    // The held voicemail request's turn with the number owner; 0 when it has none.
+    int m_voicemailTicket = 0;
+    // The session started the login of the held check or update for it.
+    bool m_ownsLogin = false;
+    // The privacy changes waiting for their save, by their ticket with the profile owner.
+    std::map<int, TBusMessageSPtr> m_pendingPrivacy;
+    CContactSearches m_searches;
     std::wstring m_userName;
     std::wstring m_password;
     std::wstring m_accountId;

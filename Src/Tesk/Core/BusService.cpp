@@ -121,6 +121,26 @@ void CBusService::Unsubscribe(const TBusMessageSPtr& message)
     }
 }
 
+void CBusService::UnsubscribeCaller(const std::string& key, const std::string& sender,
+                                    const TBusConnectionSPtr& connection)
+{
+    auto it = m_subscriptions.find(key);
+    if (it == m_subscriptions.end())
+    {
+        return;
+    }
+    std::vector<TBusMessageSPtr>& subscribers = it->second;
+    subscribers.erase(std::remove_if(subscribers.begin(), subscribers.end(),
+                                     [&](const TBusMessageSPtr& message) {
+                                         return message->Sender() == sender && message->Connection() == connection;
+                                     }),
+                      subscribers.end());
+    if (subscribers.empty())
+    {
+        m_subscriptions.erase(it);
+    }
+}
+
 void CBusService::RemoveSubscribers(const std::string& key)
 {
     m_subscriptions.erase(key);

@@ -60,6 +60,8 @@ public:
     void Subscribe(const std::string& key, const TBusMessageSPtr& message);
     bool ReplyToSubscribers(const std::string& key, const std::string& payload, std::string* error);
     void Unsubscribe(const TBusMessageSPtr& message);
+    // Drops the subscribers of `key` that `sender` called on `connection` (unique names are per bus).
+    void UnsubscribeCaller(const std::string& key, const std::string& sender, const TBusConnectionSPtr& connection);
     void RemoveSubscribers(const std::string& key);
     size_t SubscriberCount(const std::string& key) const;
 

@@ -12,6 +12,17 @@ using VexlaLib::CUtils;
 
 namespace
 {
+// A cancellation handler made of a function.
+class CCallerGone : public ISubscriptionCancellation
+{
+public:
+    explicit CCallerGone(std::function<void()> gone) : m_gone(std::move(gone)) {}
+    void OnCancelSubscription(const TBusMessageSPtr& /*message*/) override { m_gone(); }
+
+private:
+    std::function<void()> m_gone;
+};
+
 std::string Serialise(const CJSONObject* payload)
 {
     std::string text;
@@ -256,6 +267,24 @@ void CTeskService::SubscriptionCancelled(const TBusMessageSPtr& message)
     TSubscriptionCancellationSPtr handler = it->second;
     handler->OnCancelSubscription(message);
     m_cancellationHandlers.erase(message->Token());
+}
+
+void CTeskService::WatchCaller(const TBusMessageSPtr& message, std::function<void()> gone)
+{
+    AddSubscriptionCancellationHandler(message, std::make_shared<CCallerGone>(std::move(gone)));
+}
+
+void CTeskService::StopWatchingCaller(const TBusMessageSPtr& message)
+{
+    m_cancellationHandlers.erase(message->Token());
+}
+
+void CTeskService::EndCallerSubscriptions(const char* key, const TBusMessageSPtr& message)
+{
+    if (m_service)
+    {
+        m_service->UnsubscribeCaller(key, message->Sender(), message->Connection());
+    }
 }
 
 void CTeskService::LogBusError(const std::string& error)

@@ -22,6 +22,8 @@
 
 #include <glib.h>
 
+#include <functional>
+
 #include <map>
 #include <memory>
 #include <set>
@@ -84,6 +86,12 @@ public:
     void AddSubscriptionCancellationHandler(const TBusMessageSPtr& message, TSubscriptionCancellationSPtr handler);
     // Runs and drops the cancellation handler of `message`, if it has one.
     void SubscriptionCancelled(const TBusMessageSPtr& message);
+    // `gone` runs when the caller of the held `message` cancels it or leaves the bus (replaces an
+    // earlier handler); StopWatchingCaller once the message is answered.
+    void WatchCaller(const TBusMessageSPtr& message, std::function<void()> gone);
+    void StopWatchingCaller(const TBusMessageSPtr& message);
+    // Ends the subscriptions to `key` that the caller of `message` made on the bus it came from.
+    void EndCallerSubscriptions(const char* key, const TBusMessageSPtr& message);
 
 protected:
     // Adds a method table under `category` ("/" for the root); logs "Failed to register root category."

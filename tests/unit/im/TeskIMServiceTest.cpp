@@ -113,7 +113,7 @@ TEST_F(TeskIMServiceTest, DeleteIsAnsweredOnlyByTheHandler)
 TEST_F(TeskIMServiceTest, DeleteThatNamesNoAccountIsRefusedAndDeletesNothing)
 {
     for (const char* payload : {"not json", "{}", R"({"accountId":""})", R"({"accountId":5})"})
-        EXPECT_EQ(CallOnce("onDelete", payload), R"({"returnValue":false,"errorCode":-1,"errorText":"accountId missing"})")
+        EXPECT_EQ(CallOnce("onDelete", payload), R"({"returnValue":false,"errorCode":"VexlaRequiredDataMissing","errorText":"The function requires that accountId is set."})")
             << payload;
     EXPECT_TRUE(m_handler.calls.empty());
     EXPECT_EQ(m_handler.pendingDelete, nullptr);

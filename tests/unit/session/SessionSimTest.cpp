@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Public/VexlaLib.h"
 #include "Tesk/App/DisplayEventHandler.h"
@@ -195,6 +196,33 @@ TEST_F(SessionSimTest, TwoAccountsRequestedBeforeAnyReplyLogInTheFirstAndRefuseT
     ASSERT_TRUE(RunUntil([this] { return LoggedIn() && m_session->GetUseCount() == 2; }));
     EXPECT_EQ(Events({"\"chunk\":\"CHUNK_LOGIN\"", "\"KEY_VEXLANAME\":\"alice\""}).size(), 1u);
     EXPECT_EQ(Received("CHUNK_LOGIN"), 1u);
+}
+
+// Each requester learns whether the login is its own: only the first one's is.
+TEST_F(SessionSimTest, EachRequestHearsWhetherItStartedTheLoginSharedItOrWasRefused)
+{
+    std::vector<CVexlaSession::TStartResult> results;
+    auto record = [&](CVexlaSession::TStartResult result) { results.push_back(result); };
+    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret", record));
+    EXPECT_TRUE(m_session->IsLoginInFlight());
+    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret", record));
+    ASSERT_TRUE(m_session->StartNewSession(L"bob", L"pw", record));
+    ASSERT_TRUE(RunUntil([&] { return results.size() == 3; }));
+    EXPECT_EQ(results, (std::vector<CVexlaSession::TStartResult>{
+                           CVexlaSession::START_LOGIN, CVexlaSession::START_SHARED, CVexlaSession::START_REFUSED}));
+    ASSERT_TRUE(RunUntil([this] { return LoggedIn(); }));
+    EXPECT_FALSE(m_session->IsLoginInFlight());
+}
+
+TEST_F(SessionSimTest, ALoginWhoseLastRequesterWentAwayLogsOutOnceItCompletes)
+{
+    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));
+    ASSERT_TRUE(RunUntil([this] { return m_session->GetLoginState() == CVexlaSession::LOGIN_STATE_REQUESTED; }));
+    m_session->TerminateSession();
+    EXPECT_EQ(m_session->GetUseCount(), 0);
+    ASSERT_TRUE(RunUntil([this] { return Received("CHUNK_LOGOUT") == 1; }));
+    ASSERT_TRUE(RunUntil([this] { return m_session->GetLoginState() == CVexlaSession::LOGIN_STATE_SIGNED_OUT; }));
+    EXPECT_FALSE(Library().IsLoggedIn());
 }
 
 TEST_F(SessionSimTest, AddressChangeForcesOneReloginWithTheNameBeforeTheAtBoundToTheNewAddress)
@@ -449,6 +477,30 @@ protected:
 
     std::unique_ptr<CIMHandler> m_handler;
 };
+
+// Every sign-in of the process shares one subscription to the power-off notice: a power-off logs out once.
+TEST_F(IMReloginSimTest, ASecondSignInOfTheProcessKeepsTheOnePowerOffSubscription)
+{
+    VexlaTest::CLogCapture::Get().Clear();
+    SignInThroughTheRecord();
+    const std::wstring id = [this] {
+        std::wstring value;
+        LoginStateRecord().GetString("_id", &value);
+        return value;
+    }();
+    const std::string record(id.begin(), id.end());
+    Call(L"nylo://com.nylo.db/merge", R"({"objects": [{"_id": ")" + record + R"(", "availability": 4}]})");
+    ASSERT_TRUE(RunUntil([this] { return RecordState() == L"offline" && !Library().IsLoggedIn(); }));
+    Call(L"nylo://com.nylo.db/merge", R"({"objects": [{"_id": ")" + record + R"(", "availability": 0}]})");
+    ASSERT_TRUE(RunUntil([this] { return LoggedIn() && RecordState() == L"online" && PowerDownRegistrations() == 1; }));
+
+    EXPECT_EQ(VexlaTest::CLogCapture::Get().Count(L"Executing client call: nylo://com.nylo.telephony/poweringOff"), 1u);
+
+    const size_t logouts = Received("CHUNK_LOGOUT");
+    SimControl("powerOff", "{}");
+    ASSERT_TRUE(RunUntil([this] { return RecordState() == L"offline"; }));
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), logouts + 1);
+}
 
 // The relogin after an address change fails for want of a network: the transport waits for the data
 // connection as after a failed login of its own, and the record no longer claims "online".

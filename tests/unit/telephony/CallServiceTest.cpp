@@ -120,20 +120,43 @@ TEST_F(CallServiceTest, BalanceIsAnsweredInUnitsToEveryHeldQueryOnce)
     EXPECT_EQ(1u, timedOut->size());
 }
 
-TEST_F(CallServiceTest, BalanceRefusedByTheLibraryOrCutByANewSessionFails)
+TEST_F(CallServiceTest, BalanceBeforeTheBuddyListWaitsForItAndANewSessionFailsIt)
 {
-    // No complete buddy list yet: the library refuses the request.
+    // No complete buddy list yet: the query is asked once it is.
     SignIn();
-    EXPECT_EQ(L"ERROR_BALANCE_FAILED", Text(Reply(CallService("balanceQuery")), "errorCode"));
-
+    TReplies early = CallService("balanceQuery");
     DeliverBuddyList();
-    TReplies held = CallService("balanceQuery");
     ASSERT_TRUE(TestSupport::RunUntil([this] { return !m_net->SentOfChunk(VexlaLib::CHUNK_GETBALANCE).empty(); }));
+    EXPECT_TRUE(early->empty());
+    Deliver(Balance(1234));
+    EXPECT_DOUBLE_EQ(12.34, BalanceOf(Reply(early)));
+
+    TReplies held = CallService("balanceQuery");
+    ASSERT_TRUE(TestSupport::RunUntil([this] { return m_net->SentOfChunk(VexlaLib::CHUNK_GETBALANCE).size() == 2; }));
     // The server starts a new session: the library forgets the request.
     Deliver(CTestPacket(VexlaLib::CHUNK_LOGGEDIN));
     EXPECT_EQ(L"ERROR_BALANCE_FAILED", Text(Reply(held), "errorCode"));
     Deliver(Balance(1));
     EXPECT_EQ(1u, held->size());
+}
+
+TEST_F(CallServiceTest, UnsubscribingFromTheGatewayEndsOnlyThatCallersSubscription)
+{
+    SignInWithList();
+    std::string error;
+    TBusConnectionSPtr other = CBusConnection::Open(m_bus.Address(), &error);
+    ASSERT_TRUE(other) << error;
+    TReplies theirs = std::make_shared<std::vector<CJSONObject>>();
+    other->Call("nylo://com.vexla.call/incomingGatewayQuery", R"({"accountId":"acc1","subscribe":true})",
+                BUS_MANY_REPLIES, [theirs](const CBusReply& reply) { theirs->push_back(CJSONObject(reply.Payload().c_str())); },
+                &error);
+    TReplies mine = CallService("incomingGatewayQuery", R"({"accountId":"acc1","subscribe":true})", BUS_MANY_REPLIES);
+    ASSERT_TRUE(ReturnValue(Reply(mine)) && ReturnValue(Reply(theirs)));
+
+    EXPECT_TRUE(ReturnValue(Reply(CallService("incomingGatewayQuery", R"({"accountId":"acc1","subscribe":false})"))));
+    Deliver(CallSetup({2}).Str(VexlaLib::KEY_VI_GATEWAY_NUMBER, L"+15551230"));
+    EXPECT_EQ(L"+15551230", Element(Reply(theirs, 2), "gateways", 0));
+    EXPECT_EQ(1u, mine->size());
 }
 
 TEST_F(CallServiceTest, BalanceWhileSignedOutFailsAndTheDaemonEnds)

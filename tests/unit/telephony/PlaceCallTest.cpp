@@ -113,6 +113,66 @@ TEST_F(PlaceCallTest, LogoutWhileTheNumberIsAwaitedAnswersTheCall)
     EXPECT_EQ(0, Int(reply, "errorCode"));
 }
 
+TEST_F(PlaceCallTest, ACallWaitsForTheNumberRequestOfAnotherServiceAndGetsItsOwnNumber)
+{
+    Online({2});
+    // The voicemail screens' request is at the library first.
+    std::vector<std::wstring> other;
+    m_session->DialOutRequests().Request(
+        [](VexlaLib::CVexlaLib& library) { return library.RequestVexlaOutCall(L"+4431"); },
+        [&other](const CDialOutRequests::TAnswer& answer) { other.push_back(answer.number); });
+    ASSERT_TRUE(WaitForPlaceCall(1));
+    TReplies call = CallService("callUsingGateway", R"({"to":"+15551234567","isPhone":true})");
+    EXPECT_FALSE(WaitForPlaceCall(2));  // held behind the other request
+
+    AnswerPlaceCall(L"+4431000");
+    EXPECT_EQ(other, (std::vector<std::wstring>{L"+4431000"}));
+    ASSERT_TRUE(WaitForPlaceCall(2));
+    std::wstring target;
+    PlaceCallRequestId(&target);
+    EXPECT_EQ(L"+15551234567", target);
+    EXPECT_TRUE(call->empty());
+    AnswerPlaceCall(L"+15550100");
+    EXPECT_EQ(L"+15550100", Text(Reply(call), "gatewayNumber"));
+    EXPECT_EQ(1u, call->size());
+}
+
+TEST_F(PlaceCallTest, ACallerWhoLeavesFreesTheNumberRequestForTheNextCaller)
+{
+    Online({2});
+    std::string error;
+    TBusConnectionSPtr leaving = CBusConnection::Open(m_bus.Address(), &error);
+    ASSERT_TRUE(leaving) << error;
+    leaving->Call("nylo://com.vexla.call/callUsingGateway", R"({"to":"+15551111","isPhone":true})", BUS_ONE_REPLY,
+                  [](const CBusReply&) {}, &error);
+    ASSERT_TRUE(WaitForPlaceCall(1));
+    leaving.reset();
+
+    // The next call is taken, not refused as a second call set-up. The departure reaches the service
+    // on its own time: a call that arrives before it is refused, and made again.
+    TReplies next;
+    ASSERT_TRUE(TestSupport::RunUntil([&] {
+        if (!next || !next->empty())
+            next = CallService("callUsingGateway", R"({"to":"+15552222","isPhone":true})");
+        return m_net->SentOfChunk(VexlaLib::CHUNK_PLACECALL).size() == 2;
+    }));
+    ASSERT_TRUE(WaitForPlaceCall(2));
+    std::wstring target;
+    PlaceCallRequestId(&target);
+    EXPECT_EQ(L"+15552222", target);
+}
+
+TEST_F(PlaceCallTest, ACallHeldWhenTheDaemonGoesIsAnswered)
+{
+    Online({2});
+    TReplies pending = CallService("callUsingGateway", R"({"to":"carol","isPhone":false})");
+    ASSERT_TRUE(WaitForPlaceCall());
+    m_handler.reset();
+    const CJSONObject reply = Reply(pending);
+    EXPECT_FALSE(ReturnValue(reply));
+    EXPECT_EQ(L"0: Unknown reason for failure", Error(reply));
+}
+
 TEST_F(PlaceCallTest, DuringAPhoneCallRequestsAreRefused)
 {
     Online({2});

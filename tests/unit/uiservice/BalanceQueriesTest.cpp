@@ -20,33 +20,21 @@ namespace {
 
 using TestSupport::RunUntil;
 
-// A service whose one method hands its message to the queries, and the library's answers too.
-class CBalanceService : public CTeskService, public VexlaLib::IVexlaLibListener {
+// A service whose one method hands its message to the queries, which hear the library themselves.
+class CBalanceService : public CTeskService {
 public:
-    explicit CBalanceService(VexlaLib::CVexlaLib* library) : m_queries(this), m_pLibrary(library)
-    {
-        m_pLibrary->AddListener(this);
-    }
-    ~CBalanceService() override { m_pLibrary->RemoveListener(this); }
-
-    void OnGetBalanceSuccess(const std::wstring& currency, int amount) override
-    {
-        m_queries.OnGetBalanceSuccess(currency, amount);
-    }
+    explicit CBalanceService(VexlaLib::CVexlaLib* library) : m_queries(library) {}
 
     bool Register(const char* name, bool usePublicBus) override
     {
         return CTeskService::Register(name, usePublicBus) &&
                RegisterCategory("/", {{"balanceQuery", [this](const TBusMessageSPtr& message) {
-                                           results.push_back(m_queries.Query(message, m_pLibrary));
+                                           results.push_back(m_queries.Query(message));
                                        }}});
     }
 
     CBalanceQueries m_queries;
     std::vector<CBalanceQueries::TQueryResult> results;
-
-private:
-    VexlaLib::CVexlaLib* m_pLibrary;
 };
 
 class BalanceQueriesTest : public VexlaTest::CLibraryFixture {
@@ -93,15 +81,64 @@ TEST_F(BalanceQueriesTest, SignedOutIsRefusedForTheCallerToEndTheDaemon)
     EXPECT_EQ(m_service.results.back(), CBalanceQueries::QUERY_NOT_LOGGED_IN);
 }
 
-TEST_F(BalanceQueriesTest, ARequestTheLibraryRefusesIsAnsweredAtOnce)
+TEST_F(BalanceQueriesTest, QueriesBeforeTheBuddyListIsCompleteAreAskedOnceItIs)
 {
-    SignIn();  // no contact list yet: the library refuses
+    SignIn();  // no contact list yet: the library would refuse
+    std::vector<std::string> first, second;
+    Query(&first);
+    Query(&second);
+    EXPECT_EQ(Requests(), 0u);
+    EXPECT_TRUE(first.empty());
+
+    Receive(BuddyList(0, {BuddyRecord(3, L"bob")}));
+    Drain();
+    EXPECT_EQ(Requests(), 1u);
+    Receive(VexlaTest::CTestPacket(VexlaLib::CHUNK_BALANCE)
+                .Str(VexlaLib::KEY_BALANCE_CURRENCY, L"EUR")
+                .Int(VexlaLib::KEY_BALANCE_AMOUNT, 50));
+    Drain();
+    ASSERT_TRUE(RunUntil([&] { return !first.empty() && !second.empty(); }));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first.front(), R"({"balance":0.5,"currency":"EUR","returnValue":true})");
+}
+
+TEST_F(BalanceQueriesTest, AnEmptyBuddyListIsNoticedAndAListThatNeverCompletesFailsTheQueries)
+{
+    SignIn();
     std::vector<std::string> replies;
     Query(&replies);
+    Receive(BuddyList(0, {}));  // complete, but unchanged: nobody hears of it
+    Drain();
+    Advance(CBalanceQueries::LIST_POLL_MS);
+    EXPECT_EQ(Requests(), 1u);
+    Receive(VexlaTest::CTestPacket(VexlaLib::CHUNK_LOGGEDOUT));
+    Drain();
+    ASSERT_TRUE(RunUntil([&] { return !replies.empty(); }));
+
+    SignIn();
+    std::vector<std::string> waiting;
+    Query(&waiting);
+    for (int waited = 0; waited < CBalanceQueries::LIST_WAIT_MS; waited += CBalanceQueries::LIST_POLL_MS)
+        Advance(CBalanceQueries::LIST_POLL_MS);
+    ASSERT_TRUE(RunUntil([&] { return !waiting.empty(); }));
+    EXPECT_EQ(Code(waiting), "ERROR_BALANCE_FAILED");
+    EXPECT_EQ(Requests(), 1u);
+}
+
+TEST_F(BalanceQueriesTest, AnAnswerWithoutTheAmountFailsTheQueriesInsteadOfLeavingThemWaiting)
+{
+    SignInWithList({});
+    std::vector<std::string> replies;
+    Query(&replies);
+    Receive(VexlaTest::CTestPacket(VexlaLib::CHUNK_BALANCE).Str(VexlaLib::KEY_BALANCE_CURRENCY, L"EUR"));
+    Drain();
     ASSERT_TRUE(RunUntil([&] { return !replies.empty(); }));
     EXPECT_EQ(Code(replies), "ERROR_BALANCE_FAILED");
-    EXPECT_EQ(m_service.results.back(), CBalanceQueries::QUERY_ANSWERED);
-    EXPECT_FALSE(m_service.m_queries.IsPending());
+
+    // The next query is a request of its own.
+    std::vector<std::string> next;
+    Query(&next);
+    EXPECT_EQ(Requests(), 2u);
 }
 
 TEST_F(BalanceQueriesTest, QueriesWhileOneIsHeldShareItsAnswer)
@@ -122,16 +159,26 @@ TEST_F(BalanceQueriesTest, QueriesWhileOneIsHeldShareItsAnswer)
         EXPECT_EQ(reply, R"({"balance":12.34,"currency":"EUR","returnValue":true})");
 }
 
-TEST_F(BalanceQueriesTest, ANewSessionAnswersTheHeldQueriesWithTheFailure)
+TEST_F(BalanceQueriesTest, ANewServerSessionOrALogoutAnswersTheHeldQueriesWithTheFailure)
 {
     SignInWithList({});
-    std::vector<std::string> replies;
-    Query(&replies);
-    ASSERT_TRUE(m_service.m_queries.IsPending());
-    m_service.m_queries.OnNewSession();
-    ASSERT_TRUE(RunUntil([&] { return !replies.empty(); }));
-    EXPECT_EQ(Code(replies), "ERROR_BALANCE_FAILED");
+    std::vector<std::string> beforeNewSession;
+    Query(&beforeNewSession);
+    Receive(VexlaTest::CTestPacket(VexlaLib::CHUNK_LOGGEDIN));  // the server replaced the session
+    Drain();
+    ASSERT_TRUE(RunUntil([&] { return !beforeNewSession.empty(); }));
+    EXPECT_EQ(Code(beforeNewSession), "ERROR_BALANCE_FAILED");
     EXPECT_FALSE(m_service.m_queries.IsPending());
+
+    Receive(BuddyList(0, {}));
+    Drain();
+    std::vector<std::string> beforeLogout;
+    Query(&beforeLogout);
+    EXPECT_EQ(Requests(), 2u);
+    Receive(VexlaTest::CTestPacket(VexlaLib::CHUNK_LOGGEDOUT));
+    Drain();
+    ASSERT_TRUE(RunUntil([&] { return !beforeLogout.empty(); }));
+    EXPECT_EQ(Code(beforeLogout), "ERROR_BALANCE_FAILED");
 }
 
 }  // namespace

@@ -155,6 +155,38 @@ TEST_F(UICredentialsTest, ARegistrationWhileAnUpdateIsServedIsRefusedAndTheUpdat
     EXPECT_EQ(m_handovers[0].user, L"alice");
 }
 
+TEST_F(UICredentialsTest, ACheckAndARegistrationWhileAnotherLoginIsUnderWayAreRefusedAndLeaveItAlone)
+{
+    ASSERT_TRUE(m_session->StartNewSession(L"alice", L"secret"));  // the messaging transport's login
+    for (const char* method : {"checkCredentials", "registerUser"}) {
+        const CJSONObject reply = Call(method, R"({"username": "alice", "vexlaName": "x", "password": "secret"})");
+        EXPECT_EQ(Str(reply, "errorCode"), "VexlaFunctionAlreadyInUse") << method;
+        EXPECT_EQ(Str(reply, "errorText"), "Another sign-in is in progress, try again once it has ended.") << method;
+    }
+    ASSERT_TRUE(RunUntil([this] { return LoggedIn(); }));
+    EXPECT_EQ(m_session->GetUseCount(), 1);
+    EXPECT_EQ(Received("CHUNK_LOGOUT"), 0u);
+    EXPECT_EQ(Received("CHUNK_REGISTERUSER"), 0u);
+    EXPECT_EQ(Quits(), 0u);
+}
+
+TEST_F(UICredentialsTest, ACheckWhoseCallerLeavesDuringTheLoginLogsOutOnceTheLoginCompletes)
+{
+    std::string error;
+    TBusConnectionSPtr screen = CBusConnection::Open(m_bus.Address(), &error);
+    ASSERT_TRUE(screen) << error;
+    std::vector<std::string> replies;
+    screen->Call("nylo://com.vexla.ui/checkCredentials", R"({"username": "alice", "password": "secret"})",
+                 BUS_ONE_REPLY, [&](const CBusReply& reply) { replies.push_back(reply.Payload()); }, &error);
+    ASSERT_TRUE(RunUntil([this] { return m_session->GetLoginState() == CVexlaSession::LOGIN_STATE_REQUESTED; }));
+    screen.reset();  // the screen leaves the bus
+
+    ASSERT_TRUE(RunUntil([this] { return Received("CHUNK_LOGOUT") == 1; }));
+    ASSERT_TRUE(RunUntil([this] { return m_session->GetLoginState() == CVexlaSession::LOGIN_STATE_SIGNED_OUT; }));
+    EXPECT_EQ(m_session->GetUseCount(), 0);
+    EXPECT_TRUE(replies.empty());
+}
+
 TEST_F(UICredentialsTest, EnablingWithoutALoginStateCreatesOneForTheAccount)
 {
     const std::wstring id = AddAccount("alice");

@@ -6,6 +6,7 @@
 #include "Public/VexlaLib.h"
 #include "Tesk/App/Meridex/CallErrors.h"
 #include "Tesk/App/Meridex/AvailabilityMapping.h"
+#include "Tesk/App/Meridex/BalanceQueries.h"
 #include "Tesk/App/Meridex/GatewayRecord.h"
 #include "Tesk/App/Meridex/IMDatabaseKinds.h"
 #include "Tesk/App/Meridex/TeskCallService.h"
@@ -43,7 +44,6 @@ CJSONObject Failure(int code, const std::wstring& text)
 CCallHandler::CCallHandler(CVexlaSession* session, CTeskCallService* service)
     : m_pSession(session),
       m_pService(service),
-      m_balanceQueries(service),
       m_pSignInTimer(session->GetLibrary()->CreateTimer(this))
 {
     Library().AddListener(this);
@@ -52,6 +52,8 @@ CCallHandler::CCallHandler(CVexlaSession* session, CTeskCallService* service)
 
 CCallHandler::~CCallHandler()
 {
+    // The daemon is going: the call is answered as a logout answers it.
+    FailCall(DIALOUT_NO_METHOD, CCallErrors::DialOutErrorText(DIALOUT_NO_METHOD));
     m_pSignInTimer->StopTimer();
     Library().RemoveListener(this);
     if (!m_pService->PublicConnection())
@@ -91,6 +93,7 @@ void CCallHandler::CallUsingGateway(const TBusMessageSPtr& message, const std::w
     m_callTarget = to;
     m_isPhone = isPhone;
     m_callRequested = false;
+    m_pService->WatchCaller(message, [this]() { OnCallerGone(); });
 
     const CPlatformRequest find = CDbRequest::Find(DB_PERSISTENT, CDbQuery(KIND_IMLOGINSTATE));
     std::weak_ptr<int> alive = m_lifeToken;
@@ -170,28 +173,64 @@ void CCallHandler::OnTimer(int /*id*/)
 
 void CCallHandler::MakeCall()
 {
-    VexlaLib::CVexlaLib& library = Library();
-    const VexlaLib::CCallSetup* setup = library.GetModel().GetCallSetup();
+    const VexlaLib::CCallSetup* setup = Library().GetModel().GetCallSetup();
     if (setup == nullptr || !setup->IsCallEnabled()) {
         FailCall(CCallErrors::NO_CALL_SETUP);
         return;
     }
     m_callRequested = true;
-    bool requested = false;
-    if (const VexlaLib::CContact* contact = library.FindContact(m_callTarget)) {
-        VexlaLib::LogInfo() << "--- making Vexla-to-Vexla call to " << m_callTarget << " (in buddylist)" << std::endl;
-        requested = library.RequestContactCall(contact->GetHandle());
-    } else if (!m_isPhone) {
-        VexlaLib::LogInfo() << "--- making Vexla-to-Vexla call to " << m_callTarget << " (outside buddylist)"
-                            << std::endl;
-        requested = library.RequestVexlaCall(m_callTarget);
-    } else {
-        VexlaLib::LogInfo() << "--- making VexlaOut call to " << m_callTarget << std::endl;
-        requested = library.RequestVexlaOutCall(m_callTarget);
+    const std::wstring target = m_callTarget;
+    const bool isPhone = m_isPhone;
+    // Asked when its turn comes; the answer may come while asking.
+    m_numberTicket = m_pSession->DialOutRequests().Request(
+        [target, isPhone](VexlaLib::CVexlaLib& library) {
+            if (const VexlaLib::CContact* contact = library.FindContact(target)) {
+                VexlaLib::LogInfo() << "--- making Vexla-to-Vexla call to " << target << " (in buddylist)" << std::endl;
+                return library.RequestContactCall(contact->GetHandle());
+            }
+            if (!isPhone) {
+                VexlaLib::LogInfo() << "--- making Vexla-to-Vexla call to " << target << " (outside buddylist)"
+                                    << std::endl;
+                return library.RequestVexlaCall(target);
+            }
+            VexlaLib::LogInfo() << "--- making VexlaOut call to " << target << std::endl;
+            return library.RequestVexlaOutCall(target);
+        },
+        [this](const CDialOutRequests::TAnswer& answer) { OnNumber(answer); });
+}
+
+void CCallHandler::OnNumber(const CDialOutRequests::TAnswer& answer)
+{
+    m_numberTicket = 0;
+    switch (answer.outcome) {
+    case CDialOutRequests::DIALOUT_NUMBER: {
+        CJSONObject reply = Success();
+        reply.SetString("gatewayNumber", answer.number);
+        AnswerCall(reply);
+        break;
     }
-    // The library refuses only while signed out; the answer may also have come already.
-    if (!requested)
+    case CDialOutRequests::DIALOUT_FAILED:
+        FailCall(answer.error, CCallErrors::DialOutErrorText(answer.error));
+        break;
+    case CDialOutRequests::DIALOUT_REFUSED:
+        // The library refuses only while signed out.
         FailCall(CCallErrors::NO_CALL_SETUP);
+        break;
+    case CDialOutRequests::DIALOUT_SESSION_ENDED:
+        OnSessionEnded();
+        break;
+    }
+}
+
+void CCallHandler::OnCallerGone()
+{
+    VexlaLib::LogInfo() << "-- the caller of the held call to " << m_callTarget << " went away" << std::endl;
+    if (m_numberTicket != 0)
+        m_pSession->DialOutRequests().Withdraw(m_numberTicket);
+    m_numberTicket = 0;
+    m_pendingCall.reset();
+    m_callRequested = false;
+    m_pSignInTimer->StopTimer();
 }
 
 void CCallHandler::AnswerCall(const CJSONObject& reply)
@@ -202,6 +241,10 @@ void CCallHandler::AnswerCall(const CJSONObject& reply)
     m_pendingCall.reset();
     m_callRequested = false;
     m_pSignInTimer->StopTimer();
+    if (m_numberTicket != 0)
+        m_pSession->DialOutRequests().Withdraw(m_numberTicket);
+    m_numberTicket = 0;
+    m_pService->StopWatchingCaller(message);
     m_pService->SendReply(message, &reply);
 }
 
@@ -224,22 +267,6 @@ void CCallHandler::OnContactListUpdated()
         MakeCall();
 }
 
-void CCallHandler::OnUseDialOutNumber(const std::wstring& number)
-{
-    if (!m_pendingCall) {
-        VexlaLib::LogWarning() << "Unhandled OnUseDialOutNumber for " << number << std::endl;
-        return;
-    }
-    CJSONObject reply = Success();
-    reply.SetString("gatewayNumber", number);
-    AnswerCall(reply);
-}
-
-void CCallHandler::OnDialOutFailed(eDialoutError error)
-{
-    FailCall(error, CCallErrors::DialOutErrorText(error));
-}
-
 void CCallHandler::OnLoginFailed(VexlaLib::eLoginError /*error*/)
 {
     if (!m_pendingCall)
@@ -250,8 +277,13 @@ void CCallHandler::OnLoginFailed(VexlaLib::eLoginError /*error*/)
 
 void CCallHandler::OnLogout(VexlaLib::eLogoutReason /*reason*/)
 {
-    // The library forgets its outstanding number request and balance request with the session.
-    m_balanceQueries.OnGetBalanceFailed();
+    // A call with a number request was answered by the number owner; this one waited for a sign-in.
+    if (m_pendingCall && m_numberTicket == 0)
+        OnSessionEnded();
+}
+
+void CCallHandler::OnSessionEnded()
+{
     if (m_pSession->IsReconnecting()) {
         m_callRequested = false;  // asked again once the buddy list is back
         if (m_pendingCall)
@@ -303,6 +335,8 @@ void CCallHandler::IncomingGatewayQueryStart(const TBusMessageSPtr& message, con
 
 void CCallHandler::IncomingGatewayQueryStop(const TBusMessageSPtr& message, const std::wstring& /*accountId*/)
 {
+    // Only this caller's subscriptions end; the other applications keep theirs.
+    m_pService->EndCallerSubscriptions(kGatewaySubscription, message);
     m_pService->SendSuccessResponse(message);
 }
 
@@ -310,24 +344,8 @@ void CCallHandler::IncomingGatewayQueryStop(const TBusMessageSPtr& message, cons
 
 void CCallHandler::BalanceQuery(const TBusMessageSPtr& message)
 {
-    if (m_balanceQueries.Query(message, &Library()) == CBalanceQueries::QUERY_NOT_LOGGED_IN)
+    if (m_pSession->BalanceQueries().Query(message) == CBalanceQueries::QUERY_NOT_LOGGED_IN)
         QuitMainLoop();
-}
-
-void CCallHandler::OnGetBalanceSuccess(const std::wstring& currency, int amount)
-{
-    m_balanceQueries.OnGetBalanceSuccess(currency, amount);
-}
-
-void CCallHandler::OnGetBalanceFailed(bool /*timedOut*/)
-{
-    m_balanceQueries.OnGetBalanceFailed();
-}
-
-void CCallHandler::OnNewSession(bool /*resumed*/)
-{
-    // A query held across the change of session would never be answered otherwise.
-    m_balanceQueries.OnNewSession();
 }
 
 void CCallHandler::BalanceQueryStart(const TBusMessageSPtr& message, const std::wstring& /*accountId*/)

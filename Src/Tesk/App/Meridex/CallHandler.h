@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Public/IVexlaLibListener.h"
-#include "Tesk/App/Meridex/BalanceQueries.h"
+#include "Tesk/App/DialOutRequests.h"
 #include "Tesk/App/Meridex/ICallHandler.h"
 #include "Utils/ITimer.h"
 
@@ -21,8 +21,9 @@ class CVexlaSession;
 // The phone side of Vexla calls (not the library's VexlaLib::CCallHandler, which it drives through
 // the facade). A call request is held until the library hands out the number to dial or fails; when
 // the account is not signed in, the request first brings it online through its login-state record,
-// and when it cannot be served while signed out it is answered and the daemon ends. Balance queries
-// are held until the library's one answer, which all of them get. Main-loop thread only.
+// and when it cannot be served while signed out it is answered and the daemon ends. The number itself
+// comes through the daemon's one owner of number requests, in turn with the voicemail screens; balance
+// queries join the daemon's one balance request. Main-loop thread only.
 class CCallHandler : public ICallHandler, public VexlaLib::IVexlaLibListener, public VexlaLib::ITimer {
 public:
     // How long a held call waits for a sign-in to end. A login the session has under way is bounded
@@ -32,7 +33,7 @@ public:
 
     // Registers with the session's library and with the service.
     CCallHandler(CVexlaSession* session, CTeskCallService* service);
-    // Deletes the gateway records; requests still held are released (the bus fails them).
+    // Answers a call still held as a logout does and deletes the gateway records.
     ~CCallHandler() override;
 
     CCallHandler(const CCallHandler&) = delete;
@@ -48,17 +49,12 @@ public:
     void BalanceQueryStop(const TBusMessageSPtr& message, const std::wstring& accountId) override;
 
     // IVexlaLibListener.
-    void OnNewSession(bool resumed) override;
     void OnLoginFailed(VexlaLib::eLoginError error) override;
     void OnLogout(VexlaLib::eLogoutReason reason) override;
-    void OnGetBalanceSuccess(const std::wstring& currency, int amount) override;
-    void OnGetBalanceFailed(bool timedOut) override;
     void OnContactListUpdated() override;
     void OnGatewayNumberUpdated(const std::wstring& number, const std::wstring& name) override;
     void OnCallingContact(int localTime, const std::wstring& callTarget, const std::wstring& vexlaName,
                           const std::wstring& displayName) override;
-    void OnUseDialOutNumber(const std::wstring& number) override;
-    void OnDialOutFailed(eDialoutError error) override;
 
     // ITimer: the wait for a sign-in has run out.
     void OnTimer(int id) override;
@@ -68,8 +64,14 @@ private:
     void OnLoginStateFetched(const CBusReply& reply, int callToken);
     // Holds the call until the buddy list, a login failure or the end of the sign-in wait.
     void WaitForSignIn();
-    // Asks the library for the number of the held call, once per call.
+    // Asks for the number of the held call, once per call (again after a relogin).
     void MakeCall();
+    void OnNumber(const CDialOutRequests::TAnswer& answer);
+    // The caller of the held call went away: its number request goes too.
+    void OnCallerGone();
+    // The held call lost its session: answered, unless a relogin is under way, after which it is
+    // asked for again once the buddy list is back.
+    void OnSessionEnded();
     // Answers the held call and forgets it; nothing when none is held.
     void AnswerCall(const CJSONObject& reply);
     void FailCall(int code, const std::wstring& text);
@@ -80,7 +82,8 @@ private:
     CVexlaSession* m_pSession;
     CTeskCallService* m_pService;
     TBusMessageSPtr m_pendingCall;
-    CBalanceQueries m_balanceQueries;
+    // The held call's turn with the number owner; 0 when it has none.
+    int m_numberTicket = 0;
     std::wstring m_callingContact;
     std::wstring m_callTarget;
     bool m_isPhone = false;

@@ -14,6 +14,7 @@
 #include "Tesk/App/Meridex/IMDatabaseKinds.h"
 #include "Tesk/App/Meridex/IMRequests.h"
 #include "Tesk/App/Meridex/TeskIMService.h"
+#include "Tesk/App/ProfileRequests.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/BusMessage.h"
 #include "Tesk/Core/BusReply.h"
@@ -77,6 +78,20 @@ CIMHandler::CIMHandler(CVexlaSession* session, CTeskIMService* service)
 CIMHandler::~CIMHandler()
 {
     Library()->RemoveListener(this);
+    answerDeletes(false);
+}
+
+void CIMHandler::answerDeletes(bool done)
+{
+    std::vector<TBusMessageSPtr> deletes;
+    deletes.swap(m_pendingDeletes);
+    for (const TBusMessageSPtr& message : deletes) {
+        if (done)
+            m_pService->SendSuccessResponse(message);
+        else
+            m_pService->SendErrorResponse(message, std::wstring(L"VexlaGeneric"),
+                                          L"The service stopped before the account was deleted.");
+    }
 }
 
 VexlaLib::CVexlaLib* CIMHandler::Library() const
@@ -232,14 +247,11 @@ void CIMHandler::customMessage_parseObject(const CBusReply& reply)
 
 void CIMHandler::applyMoodMessage()
 {
-    if (!IsLoggedIn())
+    if (!IsLoggedIn() || Library()->GetModel().GetProfile() == nullptr)
         return;
-    const VexlaLib::CProfile* profile = Library()->GetModel().GetProfile();
-    if (profile == nullptr)
-        return;
-    VexlaLib::CProfile changed = *profile;
-    changed.SetMoodText(m_moodMessage);
-    Library()->SaveProfile(changed);
+    // In turn with the other profile changes, so that none undoes another.
+    const std::wstring mood = m_moodMessage;
+    m_pSession->ProfileRequests().Save([mood](VexlaLib::CProfile& profile) { profile.SetMoodText(mood); }, nullptr);
 }
 
 // --- Messages and commands -------------------------------------------------------------------------
@@ -299,10 +311,7 @@ void CIMHandler::offline_resetBuddyStatus(const CBusReply& reply)
 
 void CIMHandler::exitService()
 {
-    if (m_pendingDelete) {
-        m_pService->SendSuccessResponse(m_pendingDelete);
-        m_pendingDelete.reset();
-    }
+    answerDeletes(true);
     if (IsLoggedIn())
         Library()->Logout();
     else
@@ -354,9 +363,12 @@ void CIMHandler::signedIn()
     m_activities.Create(CIMActivities::IMMessage());
     m_activities.Create(CIMActivities::IMCommand());
 
-    const CPlatformRequest poweringOff = CIMRequests::SubscribePoweringOff();
-    m_pService->ExecuteClientCall(poweringOff.uri, poweringOff.Payload(),
-                                  [this](const CBusReply& reply) { poweringOff_update(reply); });
+    // One subscription serves every sign-in of the process.
+    if (!m_poweringOffSubscribed) {
+        const CPlatformRequest poweringOff = CIMRequests::SubscribePoweringOff();
+        m_poweringOffSubscribed = m_pService->ExecuteClientCall(
+            poweringOff.uri, poweringOff.Payload(), [this](const CBusReply& reply) { poweringOff_update(reply); });
+    }
     Send(CIMRequests::RegisterPowerDown(true),
          [this](const CBusReply& reply) { Parsed(reply).GetInt("clientId", &m_powerDownClientId); });
     Send(CIMRequests::FindSyncState(), &CIMHandler::resetSyncState);
@@ -518,7 +530,16 @@ void CIMHandler::keepAlive(const TBusMessageSPtr& /*message*/)
 
 void CIMHandler::onDelete(const TBusMessageSPtr& message, const std::wstring& accountId)
 {
-    m_pendingDelete = message;
+    // A deletion under way removes every record but the sync state of another account: the later
+    // caller waits for it and gets the same answer.
+    const bool underWay = !m_pendingDeletes.empty();
+    m_pendingDeletes.push_back(message);
+    if (underWay) {
+        if (accountId != m_deletedAccountId)
+            Send(CIMRequests::DeleteSyncState(accountId));
+        return;
+    }
+    m_deletedAccountId = accountId;
     m_imLoginStateId.clear();
     Send(CIMRequests::DeleteAll(KIND_IMLOGINSTATE, false));
     Send(CIMRequests::DeleteAll(KIND_IMBUDDYSTATUS, true));

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Public/IVexlaLibListener.h"
 #include "Tesk/App/Meridex/ActivityCycle.h"
@@ -77,6 +78,8 @@ private:
     // Every write of "offline" and its clean-up lead here.
     void offline_resetBuddyStatus(const CBusReply& reply);
     void exitService();
+    // Answers every "onDelete" caller: done, or not (the daemon is going first).
+    void answerDeletes(bool done);
     void quitMainLoop();
 
     // Signed in at the user's wish.
@@ -107,12 +110,15 @@ private:
     CVexlaSession* m_pSession;
     CTeskIMService* m_pService;
     CActivityCycle m_activities;
-    TBusMessageSPtr m_pendingDelete;
+    // Every caller of "onDelete" while the deletion is under way, and the account it was asked for.
+    std::vector<TBusMessageSPtr> m_pendingDeletes;
+    std::wstring m_deletedAccountId;
     bool m_loginRequested = false;
     // The signed-in session is this transport's: it asked for it or took over the UI service's. Set
     // until the session's sign-out or its failed relogin after an address change.
     bool m_sessionOwned = false;
     bool m_inPrl = false;
+    bool m_poweringOffSubscribed = false;
     int m_powerDownClientId = 0;
     bool m_loggingOutForPowerDown = false;
     // The message-carrying half: chat messages, group chats, the outbox and the commands.

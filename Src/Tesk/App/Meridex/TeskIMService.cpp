@@ -54,7 +54,8 @@ void CTeskIMService::OnDelete(const TBusMessageSPtr& message)
     if (!CJSONObject(message->Payload().c_str()).GetString("accountId", &accountId) || accountId.empty()) {
         VexlaLib::LogWarning() << "CTeskIMService::onDelete without an accountId, refused: " << message->Payload()
                                << std::endl;
-        SendErrorResponse(message, -1, L"accountId missing");
+        SendErrorResponse(message, std::wstring(L"VexlaRequiredDataMissing"),
+                          L"The function requires that accountId is set.");
         return;
     }
     if (IIMHandler* handler = Handler())
