@@ -42,10 +42,8 @@ std::unique_ptr<CValueBinary> CValueBinary::Deserialize(IInputStream* in)
         return nullptr;
     }
     std::vector<unsigned char> data(static_cast<size_t>(length));
-    for (unsigned char& byte : data) {
-        if (!in->ReadByte(&byte)) {
-            return nullptr;
-        }
+    if (!in->ReadBytes(data.data(), data.size())) {
+        return nullptr;
     }
     return std::unique_ptr<CValueBinary>(new CValueBinary(std::move(data)));
 }

@@ -14,7 +14,7 @@ FRAME = 16 * 1024 * 1024
 # value's type, key and length in front of its bytes.
 VALUE = FRAME - 64
 # Moving and decoding 16 MiB takes a while in a sanitizer build on a busy machine.
-HANDLING_TIMEOUT = 120
+HANDLING_TIMEOUT = 300
 
 
 def peak_memory(pid):
@@ -65,6 +65,7 @@ def test_a_frame_of_the_largest_size_costs_at_most_three_times_its_size(system):
         send()
         frames_handled(system)
         rises[what] = peak_memory(pid) - before
+        print(f"{what}: peak memory rose by {rises[what]} bytes")
 
     # In a session: a decodable packet carrying one large value, and a body that does not decode (logged as
     # an error, with only its first bytes).
@@ -81,6 +82,5 @@ def test_a_frame_of_the_largest_size_costs_at_most_three_times_its_size(system):
                              packet={"KEY_VEXLANAME": tour.USERNAME})
     measure("handshake", reconnect_through_large_handshake)
 
-    print("peak memory rises (bytes):", rises)
     assert system.daemon_pid() == pid
     assert {what: rise for what, rise in rises.items() if rise > 3 * FRAME} == {}, rises
