@@ -1,5 +1,6 @@
 #include "PacketJson.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -280,10 +281,12 @@ bool CPacketJson::AppendValue(int key, json_object* value, CPacket& packet, std:
                     error = "repeat makes the value longer than 64 MiB";
                     return false;
                 }
-                const std::vector<unsigned char> unit = bytes;
-                bytes.reserve(unit.size() * static_cast<size_t>(repeat));
-                for (int64_t n = 1; n < repeat; ++n) {
-                    bytes.insert(bytes.end(), unit.begin(), unit.end());
+                // Doubling: a few copies however many repetitions.
+                const size_t total = bytes.size() * static_cast<size_t>(repeat);
+                bytes.reserve(total);
+                while (bytes.size() < total) {
+                    const size_t more = std::min(bytes.size(), total - bytes.size());
+                    bytes.insert(bytes.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(more));
                 }
             }
             packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_BINARY, bytes.data(), static_cast<int>(bytes.size())));
