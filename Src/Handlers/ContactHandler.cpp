@@ -286,6 +286,10 @@ void CContactHandler::HandleBuddyList(const TPacketSPtr& packet)
             m_pListTimer->StartTimer(m_pollInterval, TIMER_LIST_POLL);
         if (m_pModel->GetProfile() == nullptr)
             m_pLib->RequestProfile();
+    } else if (recordCount > 0) {
+        // The server had records ready: the next part is asked for at once, so a long list arrives
+        // as fast as the server answers, one request at a time.
+        RequestContactList();
     } else {
         m_pListTimer->StartTimer(LIST_NEXT_PAGE_MS, TIMER_LIST_NEXT_PAGE);
     }
@@ -320,9 +324,11 @@ bool CContactHandler::ApplyBuddyRecord(const CPacket& record)
         m_pLib->NotifyContactAdded(*contact);
         return true;
     }
+    const bool wasVexlaOut = contact->IsVexlaOut();
     const int changes = UpdateContact(record, contact);
     if (changes == 0)
         return false;
+    list->NoteChange(*contact, changes, wasVexlaOut);
     list->InvalidateSorting();
     m_pLib->NotifyContactUpdated(*contact, changes);
     return true;
@@ -386,7 +392,9 @@ void CContactHandler::HandleContactProperties(const TPacketSPtr& packet)
     CContact* contact = list->FindContact(vexlaName);
     if (contact == nullptr)
         return;
+    const bool wasVexlaOut = contact->IsVexlaOut();
     const int changes = UpdateContact(*packet, contact);
+    list->NoteChange(*contact, changes, wasVexlaOut);
     m_pLib->NotifyContactPropsUpdated(*contact, changes);
     if (changes != 0)
         m_pLib->NotifyContactUpdated(*contact, changes);

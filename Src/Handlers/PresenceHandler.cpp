@@ -65,8 +65,10 @@ void CPresenceHandler::HandlePresenceUpdate(const TPacketSPtr& packet)
             continue;
         const int availability =
             CContactHandler::EffectiveAvailability(static_cast<int>(entry & 0xFF), contact->GetVexlaName());
+        const bool wasVexlaOut = contact->IsVexlaOut();
         if (!contact->SetAvailability(availability))
             continue;
+        list->NoteChange(*contact, CHANGE_AVAILABILITY, wasVexlaOut);
         list->InvalidateSorting();
         m_pLib->NotifyContactUpdated(*contact, CHANGE_AVAILABILITY);
         anyChanged = true;

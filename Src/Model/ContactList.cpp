@@ -1,5 +1,6 @@
 #include "Model/ContactList.h"
 
+#include "Model/ContactChange.h"
 #include "Utils/Utils.h"
 
 #include <algorithm>
@@ -16,6 +17,8 @@ CContact* CContactList::CreateContact(int handle, int index, int availability, c
         return nullptr;
     slot = std::make_unique<CContact>(handle, index, availability, vexlaName, callTarget);
     m_sortState = SORT_STALE;
+    if (!m_lookupStale)
+        IndexContact(*slot);
     return slot.get();
 }
 
@@ -29,6 +32,7 @@ void CContactList::DeleteContact(CContact* pContact)
     m_deletedContacts.push_back(std::move(it->second));
     m_contacts.erase(it);
     m_sortState = SORT_STALE;
+    m_lookupStale = true;
 }
 
 void CContactList::ReleaseDeletedContacts()
@@ -47,17 +51,40 @@ CContact* CContactList::FindContact(const std::wstring& text) const
     // Empty text names nobody (a contact's unset phone fields are empty too).
     if (text.empty())
         return nullptr;
-    for (const auto& entry : m_contacts) {
-        CContact* pContact = entry.second.get();
-        if (pContact->IsVexlaOut()) {
-            if (pContact->GetCallTarget() == text)
-                return pContact;
-        } else if (text == pContact->GetVexlaName() || text == pContact->GetPhoneHome()
-                   || text == pContact->GetPhoneMobile() || text == pContact->GetPhoneOffice()) {
-            return pContact;
-        }
+    if (m_lookupStale) {
+        m_lookup.clear();
+        for (const auto& entry : m_contacts)
+            IndexContact(*entry.second);
+        m_lookupStale = false;
     }
-    return nullptr;
+    auto found = m_lookup.find(text);
+    return found == m_lookup.end() ? nullptr : FindContact(found->second);
+}
+
+void CContactList::IndexContact(const CContact& contact) const
+{
+    auto enter = [this, &contact](const std::wstring& text) {
+        if (text.empty())
+            return;
+        auto slot = m_lookup.emplace(text, contact.GetIndex());
+        if (!slot.second && contact.GetIndex() < slot.first->second)
+            slot.first->second = contact.GetIndex();
+    };
+    if (contact.IsVexlaOut()) {
+        enter(contact.GetCallTarget());
+        return;
+    }
+    enter(contact.GetVexlaName());
+    enter(contact.GetPhoneHome());
+    enter(contact.GetPhoneMobile());
+    enter(contact.GetPhoneOffice());
+}
+
+void CContactList::NoteChange(const CContact& contact, int changes, bool wasVexlaOut)
+{
+    const int lookedUp = CHANGE_PHONE_HOME | CHANGE_PHONE_OFFICE | CHANGE_PHONE_MOBILE;
+    if ((changes & lookedUp) != 0 || contact.IsVexlaOut() != wasVexlaOut)
+        m_lookupStale = true;
 }
 
 const std::vector<CContact*>& CContactList::GetList(bool sorted)

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace VexlaLib {
@@ -37,8 +38,11 @@ public:
 
     CContact* FindContact(int index) const;
     // A Vexla-out contact by its telephone number; any other contact by user name or by its home,
-    // mobile or office number. Exact comparison; the lowest index wins.
+    // mobile or office number. Exact comparison; the lowest index wins. Looked up in an index.
     CContact* FindContact(const std::wstring& text) const;
+    // Call after changing a listed contact (the change mask, and whether it was a Vexla-out contact
+    // before), so that FindContact follows changed numbers and availabilities.
+    void NoteChange(const CContact& contact, int changes, bool wasVexlaOut);
 
     // The cached contacts; sorted by CompareFunc, equal ones in index order, when sorted is true.
     // Unsorted, the vector is in index order unless it was sorted before and only
@@ -61,6 +65,8 @@ public:
 private:
     // Three-way form of CompareFunc: negative, 0 or positive.
     static int Compare(const CContact& a, const CContact& b);
+    // Enters the texts FindContact finds the contact by into the index, unless a lower index has them.
+    void IndexContact(const CContact& contact) const;
 
     enum eSortState
     {
@@ -76,6 +82,9 @@ private:
     eSortState m_sortState = SORT_STALE;
     std::vector<CContact*> m_list;
     std::vector<std::unique_ptr<CContact>> m_deletedContacts;
+    // Text → index of the contact FindContact names by it; rebuilt by the next lookup once stale.
+    mutable std::unordered_map<std::wstring, int> m_lookup;
+    mutable bool m_lookupStale = true;
 };
 
 }  // namespace VexlaLib

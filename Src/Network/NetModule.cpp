@@ -56,6 +56,7 @@ bool CNetModule::Initialize(INetListener* listener, IPersistentStorage* storage,
     if (m_reconnectWait) {
         m_sender->SetReconnectWait(m_reconnectWait);
     }
+    SetWakeup(m_wakeup);
     const bool receiverStarted = m_receiver->Initialize();
     const bool senderStarted = m_sender->Initialize();
     return receiverStarted && senderStarted;
@@ -90,6 +91,16 @@ void CNetModule::Terminate() {
     if (m_settings) {
         LogInfo() << "CNetModule::Terminate - Detroying connection settings." << std::endl;
         m_settings.reset();
+    }
+}
+
+void CNetModule::SetWakeup(IWakeup* wakeup) {
+    m_wakeup = wakeup;
+    if (m_receiver) {
+        m_receiver->SetWakeup(wakeup);
+    }
+    if (m_sender) {
+        m_sender->SetWakeup(wakeup);
     }
 }
 

@@ -47,6 +47,9 @@ public:
     bool ReceivePacket(TPacketSPtr* packet);
     std::wstring GetLocalConnectionAddress();
     void SignalWaitWithPostingChats();
+    // Told from the network threads whenever Process has something new to hand over: a received or
+    // sent packet, a local event, a change of the connecting state. Not owned; outlives the module.
+    void SetWakeup(IWakeup* wakeup);
 
     TPacketSPtr GetSavedCredentials();
     void SetSavedCredentials(TPacketSPtr credentials);
@@ -76,6 +79,7 @@ private:
     IPersistentStorage* m_storage;
     std::unique_ptr<CConnectionSettings> m_settings;
     CPacketSender::TReconnectWait m_reconnectWait;
+    IWakeup* m_wakeup = nullptr;
 };
 
 }  // namespace VexlaLib

@@ -20,6 +20,7 @@ void CPacketQueue::Push(const TPacketSPtr& packet)
         m_packets.push_back(packet);
     }
     m_signal.notify_all();
+    NotifyPushed();
 }
 
 void CPacketQueue::PushFront(const TPacketSPtr& packet)
@@ -29,6 +30,13 @@ void CPacketQueue::PushFront(const TPacketSPtr& packet)
         m_packets.push_front(packet);
     }
     m_signal.notify_all();
+    NotifyPushed();
+}
+
+void CPacketQueue::NotifyPushed()
+{
+    if (IWakeup* wakeup = m_wakeup.load())
+        wakeup->Wakeup();
 }
 
 TPacketSPtr CPacketQueue::Pop(bool wait)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <vector>
 
 #include "Network/Packet.h"
+#include "Utils/IWakeup.h"
 
 namespace VexlaLib {
 
@@ -35,16 +37,20 @@ public:
     size_t Size() const;
     // Ends the current wait, or the next one when nobody is waiting.
     void SignalStopWait();
+    // Told after every push, so the thread that drains the queue without waiting learns of it at once.
+    void SetWakeup(IWakeup* wakeup) { m_wakeup = wakeup; }
 
 private:
     // Both expect m_lock to be held.
     TPacketSPtr TakeFirstOf(const std::vector<int>& chunks);
     bool TakeStopRequest();
+    void NotifyPushed();
 
     mutable std::mutex m_lock;
     std::condition_variable m_signal;
     std::deque<TPacketSPtr> m_packets;
     bool m_stopWaitRequested;
+    std::atomic<IWakeup*> m_wakeup{nullptr};
 };
 
 }  // namespace VexlaLib

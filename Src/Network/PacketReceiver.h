@@ -29,6 +29,8 @@ public:
     TPacketSPtr ReceivePacket();
     void PutPacketOnQueue(const TPacketSPtr& packet);
     bool HavePackets() const;
+    // Told of every packet put on the receive queue.
+    void SetWakeup(IWakeup* wakeup) { m_receiveQueue->SetWakeup(wakeup); }
     void ClearQueue();
     // The next login answer starts a new session.
     void ResetSession();

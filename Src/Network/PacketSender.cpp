@@ -124,6 +124,20 @@ void CPacketSender::Stop() {
     Signal();
 }
 
+void CPacketSender::SetWakeup(IWakeup* wakeup) {
+    m_wakeup = wakeup;
+    m_sentQueue->SetWakeup(wakeup);
+}
+
+void CPacketSender::SetConnecting(bool connecting) {
+    if (m_connecting.exchange(connecting) == connecting) {
+        return;
+    }
+    if (IWakeup* wakeup = m_wakeup.load()) {
+        wakeup->Wakeup();
+    }
+}
+
 void CPacketSender::SetReconnectWait(const TReconnectWait& wait) {
     m_reconnectWait = wait;
 }
@@ -152,7 +166,7 @@ bool CPacketSender::RunConnectionPhase() {
             const TPacketSPtr report = MakePacket(CPacket::INTERNAL, CHUNK_FORCED_DISCONNECT);
             report->AddAttr(std::make_shared<CAttribute>(KEY_WAITING_REQUEST_CHUNK, TYPE_INT32, m_lastRequestChunk));
             m_sentQueue->Push(report);
-            m_connecting = false;
+            SetConnecting(false);
             m_sendQueue->Clear();
             m_session->SetForceDisconnect(false);
         }
@@ -186,13 +200,13 @@ bool CPacketSender::RunConnectionPhase() {
             }
             continue;
         }
-        m_connecting = true;
+        SetConnecting(true);
         if (m_settings->GetAskForRequiredLocalAddress() && !AskForInterface(request)) {
             continue;
         }
         loggedIn = ConnectAndLogIn(request);
     }
-    m_connecting = false;
+    SetConnecting(false);
     return loggedIn;
 }
 
@@ -202,13 +216,13 @@ bool CPacketSender::AskForInterface(const TPacketSPtr& request) {
     const TPacketSPtr answer = m_sendQueue->WaitForSpecificPacket({CHUNK_NETWORK_IFACE_REQUEST});
     if (!answer) {
         LogDebug() << "CPacketSender::OnExecute - Stopped waiting for specific network interface." << std::endl;
-        m_connecting = false;
+        SetConnecting(false);
         return false;
     }
     std::wstring address;
     if (!answer->GetAttrString(KEY_LOCAL_INTERFACE_ADDRESS, &address)) {
         LogDebug() << "CPacketSender::OnExecute - Got interafce packet without address." << std::endl;
-        m_connecting = false;
+        SetConnecting(false);
         return false;
     }
     if (address == INTERFACE_NOT_READY) {
@@ -259,24 +273,24 @@ bool CPacketSender::ConnectAndLogIn(TPacketSPtr request) {
                 CLogStream log(CLog::LOG_ERROR, CLogStream::TIMESTAMP_AT_START);
                 log << "CPacketSender::OnExecute - Missing mandatory information in packet. ";
                 request->dump(log);
-                m_connecting = false;
+                SetConnecting(false);
                 return false;
             }
             case CSession::CONNECT_STOP:
                 LogDebug() << "CPacketSender::OnExecute - Disconnecting." << std::endl;
                 m_session->Disconnect(true);
-                m_connecting = false;
+                SetConnecting(false);
                 return false;
             case CSession::CONNECT_PAUSED:
                 LogDebug() << "CPacketSender::OnExecute - Paused connection, waiting for client response." << std::endl;
                 return false;
             default:
                 // A network verdict before any connection ever worked: the request is dropped.
-                m_connecting = false;
+                SetConnecting(false);
                 return false;
         }
     }
-    m_connecting = false;
+    SetConnecting(false);
     return false;
 }
 

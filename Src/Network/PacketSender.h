@@ -32,6 +32,8 @@ public:
     void SendPacket(const TPacketSPtr& packet);
     CPacketQueue* GetSentQueue() { return m_sentQueue.get(); }
     bool GetConnectingState() const { return m_connecting; }
+    // Told of every packet put on the sent queue and of every change of the connecting state.
+    void SetWakeup(IWakeup* wakeup);
     // Drops every queued packet and ends any wait on the send queue.
     void DiscardQueue();
 
@@ -56,6 +58,7 @@ private:
     void RunNormalLoop();
     void WaitBeforeReconnect();
     void ReportInternal(int chunk);
+    void SetConnecting(bool connecting);
 
     CSession* const m_session;
     std::unique_ptr<CPacketQueue> m_sendQueue;
@@ -67,6 +70,7 @@ private:
     std::atomic<bool> m_friendlyNetworkError;
     std::atomic<int> m_reconnectAttempts;
     std::atomic<bool> m_waitWithPostingChats;
+    std::atomic<IWakeup*> m_wakeup{nullptr};
     int m_lastRequestChunk;  // sender thread only
     TReconnectWait m_reconnectWait;
 };

@@ -9,6 +9,7 @@ namespace VexlaLib {
 
 class CProperties;
 class IPersistentStorage;
+class IWakeup;
 
 // What the library uses of its network side. CNetModuleLink puts the real network module behind
 // it; tests put a scripted one there to drive the library without sockets.
@@ -31,6 +32,8 @@ public:
     virtual void SetSavedCredentials(TPacketSPtr credentials) = 0;
     virtual void EraseSavedCredentials() = 0;
     virtual void RestoreLocallySavedCredentials() = 0;
+    // Whom to tell, from any thread, when Process has something new; a side without threads needs none.
+    virtual void SetWakeup(IWakeup* /*wakeup*/) {}
 };
 
 }  // namespace VexlaLib

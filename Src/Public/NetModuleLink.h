@@ -25,6 +25,7 @@ public:
     void SetSavedCredentials(TPacketSPtr credentials) override { m_module.SetSavedCredentials(credentials); }
     void EraseSavedCredentials() override { m_module.EraseSavedCredentials(); }
     void RestoreLocallySavedCredentials() override { m_module.RestoreLocallySavedCredentials(); }
+    void SetWakeup(IWakeup* wakeup) override { m_module.SetWakeup(wakeup); }
 
 private:
     CNetModule m_module;

@@ -160,6 +160,22 @@ void CVexlaLib::InterruptProcess()
     m_interrupt = true;
 }
 
+void CVexlaLib::SetWakeup(IWakeup* wakeup)
+{
+    if (m_pNetModule)
+        m_pNetModule->SetWakeup(wakeup);
+}
+
+long long CVexlaLib::MsUntilDue() const
+{
+    if (m_reconnectRequested || (IsLoggedIn() && (m_contactListChanged || m_eventListChanged)))
+        return 0;
+    long long due = 0;
+    if (!m_pTimerManager || !m_pTimerManager->NextDue(&due))
+        return -1;
+    return std::max(0LL, due - CUtils::CurrentTimeInMs());
+}
+
 bool CVexlaLib::AddListener(IVexlaLibListener* listener)
 {
     if (listener == nullptr || m_notifying)

@@ -25,6 +25,7 @@ class IConnectionListener;
 class INetworkModule;
 class IPersistentStorage;
 class ITimer;
+class IWakeup;
 
 // Foreground or background, as the platform tells the library; it picks the presence poll interval.
 enum eClientState
@@ -55,6 +56,13 @@ public:
     // Bit 0: network work was done; bit 1: a timer fired.
     int Process();
     void InterruptProcess();
+    // Whom the network threads tell, from their own threads, when Process has something new to hand
+    // over; not owned, must outlive the library's Terminate.
+    void SetWakeup(IWakeup* wakeup);
+    // How long Process may wait before it next has something to do unless it is woken: 0 when work
+    // is waiting already (a requested reconnect, deferred list reports), the milliseconds until the
+    // earliest running timer is due, or -1 when nothing is scheduled.
+    long long MsUntilDue() const;
     bool AddListener(IVexlaLibListener* listener);
     bool RemoveListener(IVexlaLibListener* listener);
     void SetConnectionListener(IConnectionListener* listener);

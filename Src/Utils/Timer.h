@@ -18,6 +18,8 @@ public:
     // Disarms the timer; returns whether it was running.
     bool StopTimer();
     bool IsRunning() const { return m_running; }
+    // When it fires next, in milliseconds of CUtils::CurrentTimeInMs; meaningful while running.
+    long long Due() const { return m_due; }
 
     // A repeating timer re-arms itself one period after its previous due time when it fires.
     void SetRepeating(bool repeating) { m_repeating = repeating; }

@@ -24,6 +24,18 @@ bool CTimerManager::Process()
     return fired;
 }
 
+bool CTimerManager::NextDue(long long* due) const
+{
+    bool any = false;
+    for (const CTimer* timer : m_timers) {
+        if (timer->IsRunning() && (!any || timer->Due() < *due)) {
+            *due = timer->Due();
+            any = true;
+        }
+    }
+    return any;
+}
+
 void CTimerManager::DeleteAll()
 {
     for (CTimer* timer : m_timers)

@@ -22,6 +22,8 @@ public:
     // Reads the clock once and lets every timer, in creation order, fire if it is due.
     // Returns true if any fired.
     bool Process();
+    // The earliest due time of the running timers; false when none runs.
+    bool NextDue(long long* due) const;
     void DeleteAll();
 
 private:

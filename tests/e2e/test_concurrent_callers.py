@@ -80,6 +80,12 @@ def launched_number(phone):
     return phone.expect(source="platform", event="launch", request={"id": "com.nylo.app.phone"})["request"]["params"]["number"]
 
 
+def wait_for_voicemail_requests(phone, count):
+    """Until the daemon has taken `count` listenToVoicemail calls in all (each is logged on arrival)."""
+    harness.wait_until(lambda: sum("CVexlaUIService::ListenToVoicemail" in line for line in phone.daemon.lines) >= count,
+                       f"{count} listenToVoicemail calls reach the daemon")
+
+
 def voicemail_link(phone):
     """bob leaves a voicemail: it arrives as a message whose vexlavm:// link names it."""
     phone.server.command("voicemail", account="alice", subject="call me", duration=12, **{"from": "bob"})
@@ -98,9 +104,10 @@ def test_every_caller_gets_its_own_answer_exactly_once(phone):
     call = phone.caller(CALL + "callUsingGateway", {"to": "+15551234567", "isPhone": True})
     phone.expect_received("CHUNK_PLACECALL", KEY_CALLTARGET="+15551234567")
     listen = phone.caller(UI + "listenToVoicemail", {"target": target})
-    phone.daemon.wait_for_line("CVexlaUIService::ListenToVoicemail")
+    wait_for_voicemail_requests(phone, 1)
     second_call = phone.caller(CALL + "callUsingGateway", {"to": "carol", "isPhone": False})
     second_listen = phone.caller(UI + "listenToVoicemail", {"target": target})
+    wait_for_voicemail_requests(phone, 2)
     assert second_call.answer() == IN_PROGRESS
     assert second_listen.answer() == VOICEMAIL_IN_USE
     assert call.answer() == {"gatewayNumber": "+15550100", "returnValue": True}
@@ -140,7 +147,7 @@ def test_every_caller_gets_its_own_answer_exactly_once(phone):
     leaving_call = phone.caller(CALL + "callUsingGateway", {"to": "+15557654321", "isPhone": True})
     phone.expect_received("CHUNK_PLACECALL", KEY_CALLTARGET="+15557654321")
     leaving_listen = phone.caller(UI + "listenToVoicemail", {"target": target})
-    phone.daemon.wait_for_line("CVexlaUIService::ListenToVoicemail")
+    wait_for_voicemail_requests(phone, 3)
     leaving_call.leave()
     leaving_listen.leave()
     phone.daemon.wait_for_line("the caller of the held call to +15557654321 went away")

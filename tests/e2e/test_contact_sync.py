@@ -1,6 +1,7 @@
 """The buddy list mirrored into the phone's contacts: vexlad signs in through platform-sim against
-vexla-server-sim, then writes one contact record per buddy, one presence record per network buddy and
-the buddies' pictures as cache files, at most 5 buddies and 2 pictures every 5 seconds."""
+vexla-server-sim, then writes one contact record per buddy and one presence record per network buddy
+in batches as fast as the database answers (or 5 buddies every 5 seconds when so set), and the
+buddies' pictures as cache files, 2 every 5 seconds."""
 
 import os
 import time
@@ -15,7 +16,8 @@ SIM = "nylo://com.nylo.sim/"
 DB = "nylo://com.nylo.db/"
 CONTACT = "com.nylo.contact.vexla:1"
 BUDDY_STATUS = "com.nylo.imbuddystatus.vexla:1"
-# The queues' period; measured gaps get a second of slack for the bus round trips before the first mark.
+# The picture queue's period, and the paced setting's; measured gaps get a second of slack for the bus
+# round trips before the first mark.
 TICK = 5.0
 
 PICTURES = {"bob": "00ffd8ffe0", "carol": "ffd8aa", "dave": "ffd8bb"}
@@ -44,8 +46,8 @@ def scenario(extra_buddies=()):
 def make_phone(tmp_path):
     phones = []
 
-    def make(**kwargs):
-        phones.append(Phone(str(tmp_path), scenario=scenario(**kwargs)))
+    def make(settings="", **kwargs):
+        phones.append(Phone(str(tmp_path), scenario=scenario(**kwargs), settings=settings))
         return phones[-1]
     yield make
     for phone in phones:
@@ -137,8 +139,19 @@ def test_presence_pictures_and_deletions_follow_the_network(make_phone):
     assert {r["displayName"] for r in records(phone, CONTACT)} == {"carol", "dave"}
 
 
-def test_no_more_than_five_buddies_every_five_seconds(make_phone):
+def test_buddies_are_written_in_one_batch_without_waiting_for_a_tick(make_phone):
     phone = make_phone(extra_buddies=["erin", "frank", "gina"])
+    phone.sign_in()
+    first = expect_contact(phone, "put")
+    started = time.monotonic()
+    puts = [first] + [expect_contact(phone, "put") for _ in range(6)]
+    assert time.monotonic() - started < TICK - 1.0
+    assert len({record["displayName"] for record in puts}) == 7
+
+
+def test_the_paced_setting_writes_no_more_than_five_buddies_every_five_seconds(make_phone):
+    phone = make_phone(settings="CONTACT_SYNC_BATCH 5\nCONTACT_SYNC_PAUSE_MS 5000\n",
+                       extra_buddies=["erin", "frank", "gina"])
     phone.sign_in()
     puts = [expect_contact(phone, "put") for _ in range(5)]
     fifth = time.monotonic()

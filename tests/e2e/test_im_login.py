@@ -26,12 +26,14 @@ GROUP_CHAT = "com.nylo.imgroupchat.vexla:1"
 class Phone:
     """The simulators on a private bus with vexlad activatable on it, and one event queue over both."""
 
-    def __init__(self, workdir, scenario=None):
+    def __init__(self, workdir, scenario=None, settings=""):
         self.workdir = workdir
         self.server = ServerSim(workdir, scenario=scenario or {"accounts": [{"name": "alice", "password": "secret"}]})
+        extra_settings = settings
         settings = os.path.join(workdir, "settings")
         with open(settings, "w") as file:
             file.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
+            file.write(extra_settings)
         self.buses = harness.Buses(two=False, vexlad_args=f"--data-dir {workdir}/data --settings {settings} --stderr "
                                                           "--log-level 7")
         self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",

@@ -78,6 +78,19 @@ def test_watch_fires_at_once_on_a_match_later_on_a_new_one_and_not_for_other_kin
     assert watch.wait_exit() == 0
 
 
+def test_watch_fires_when_a_merge_makes_a_record_match_and_not_on_deletes(sim):
+    put = sim.call(DB + "put", {"objects": [{"_kind": "cmd:1", "handler": "app"}, {"_kind": "cmd:1", "handler": "ui"}]})
+    app, ui = (result["id"] for result in put["results"])
+    watch = sim.stream(DB + "watch", {"query": {"from": "cmd:1", "where": [{"prop": "handler", "op": "=", "val": "transport"}]}}, count=1)
+    sim.call(DB + "del", {"ids": [ui]})
+    sim.call(DB + "merge", {"objects": [{"_id": app, "note": "still the app's"}]})
+    sim.barrier()
+    assert watch.lines == []
+    sim.call(DB + "merge", {"objects": [{"_id": app, "handler": "transport"}]})
+    assert json.loads(watch.wait_for_line("fired")) == {"returnValue": True, "fired": True}
+    assert watch.wait_exit() == 0
+
+
 def test_activity_fires_calls_back_is_adopted_and_completed(sim):
     callee = start_echo(sim.buses, "com.test.callee")
     try:

@@ -88,8 +88,9 @@ private:
                 m_lib.Process();
                 next = now + std::chrono::milliseconds(PROCESS_INTERVAL_MS);
             }
-            const int wait = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(next - std::chrono::steady_clock::now()).count());
+            // Rounded up: less than a millisecond left is a 1 ms sleep, not a poll that returns at once.
+            const auto left = next - std::chrono::steady_clock::now();
+            const int wait = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
             pollfd input = {STDIN_FILENO, POLLIN, 0};
             if (poll(&input, 1, wait > 0 ? wait : 0) > 0)
                 open = ReadInput();

@@ -130,9 +130,10 @@ void CDaemonAssembly::TearDown()
     m_callService = nullptr;
     delete m_imService;
     m_imService = nullptr;
+    // The quit handler must not reach the session while it is being destroyed.
+    CVexlaServiceApplication::pVexlaSession = nullptr;
     delete m_session;
     m_session = nullptr;
-    CVexlaServiceApplication::pVexlaSession = nullptr;
     delete m_displayClient;
     m_displayClient = nullptr;
 

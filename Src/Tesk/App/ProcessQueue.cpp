@@ -43,12 +43,25 @@ void CProcessQueue::OnTimer(int)
     }
 }
 
+std::vector<std::wstring> CProcessQueue::Take(size_t max)
+{
+    std::vector<std::wstring> taken;
+    while (taken.size() < max && !m_items.empty()) {
+        taken.push_back(m_items.front());
+        m_queuedKeys.erase(m_items.front());
+        m_items.pop_front();
+    }
+    return taken;
+}
+
 void CProcessQueue::EraseAll()
 {
     // Emptied first, so a worker that adds a key from ItemRemoved does not disturb the walk.
     std::deque<std::wstring> removed;
     removed.swap(m_items);
     m_queuedKeys.clear();
+    if (m_pWorker == nullptr)
+        return;
     for (const std::wstring& key : removed)
         m_pWorker->ItemRemoved(key);
 }

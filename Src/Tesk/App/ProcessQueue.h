@@ -3,6 +3,7 @@
 #include <deque>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "Utils/ITimer.h"
 
@@ -17,6 +18,7 @@ class IProcessQueueWorker;
 // and erasures all happen on the main-loop thread; nothing is locked.
 class CProcessQueue : public VexlaLib::ITimer {
 public:
+    // A queue that its owner only empties with Take needs no worker (null) and no timer.
     CProcessQueue(IProcessQueueWorker* worker, int itemsPerTick);
     // Stops the tick timer (the library's timer manager keeps the timer object, which must never call
     // a deleted queue), then reports every remaining key as removed.
@@ -32,6 +34,9 @@ public:
     void Add(const std::wstring& key);
     // Hands out up to items-per-tick of the oldest keys; the id is ignored.
     void OnTimer(int id) override;
+    // Removes up to `max` of the oldest keys and returns them, for an owner that works on keys in
+    // batches of its own instead of on the tick.
+    std::vector<std::wstring> Take(size_t max);
     // Reports every queued key, oldest first, as removed, and empties the queue.
     void EraseAll();
 

@@ -4,6 +4,7 @@
 #include "Public/VexlaLib.h"
 #include "Tesk/App/DialOutRequests.h"
 #include "Tesk/App/Meridex/BalanceQueries.h"
+#include "Tesk/App/ProcessStepSource.h"
 #include "Tesk/App/ProfileRequests.h"
 #include "Tesk/Core/BusReply.h"
 #include "Tesk/Core/JSONObject.h"
@@ -16,7 +17,6 @@ using VexlaLib::CVexlaLib;
 
 namespace {
 
-const guint kProcessIntervalMs = 100;
 const int kProcessNetworkWork = 1;
 const int kIdleCustomEvent = 1;
 
@@ -66,12 +66,13 @@ CVexlaSession::CVexlaSession(VexlaLib::IPersistentStorage* storage, GMainLoop* m
     m_pLibrary->AddListener(this);
     m_pLibrary->SetConnectionListener(this);
 
-    m_timeoutId = g_timeout_add(kProcessIntervalMs, &CVexlaSession::OnProcessTimeout, this);
+    m_stepSource.reset(new CProcessStepSource(
+        g_main_loop_get_context(m_pMainLoop), [this] { return MsUntilNextStep(); }, [this] { ProcessStep(); }));
+    m_pLibrary->SetWakeup(m_stepSource.get());
 }
 
 CVexlaSession::~CVexlaSession()
 {
-    g_source_remove(m_timeoutId);
     if (m_useCount != 0) {
         VexlaLib::LogError() << "CVexlaSession::~CVexlaSession Destroying session while it still has users attached."
                              << std::endl;
@@ -86,12 +87,23 @@ CVexlaSession::~CVexlaSession()
         delete m_pLibrary;
         m_pLibrary = nullptr;
     }
+    // After the library: its network threads, now stopped, woke the source.
+    m_stepSource.reset();
 }
 
-gboolean CVexlaSession::OnProcessTimeout(gpointer self)
+void CVexlaSession::RequestShutdown()
 {
-    static_cast<CVexlaSession*>(self)->ProcessStep();
-    return TRUE;
+    m_shutdownRequested = true;
+    m_stepSource->Wakeup();
+}
+
+long long CVexlaSession::MsUntilNextStep() const
+{
+    if (m_shutdownDone)
+        return -1;
+    if (m_shutdownRequested || !m_idleReported)
+        return 0;
+    return m_pLibrary->MsUntilDue();
 }
 
 void CVexlaSession::ProcessStep()

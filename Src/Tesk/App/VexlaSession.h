@@ -18,12 +18,14 @@ class IPersistentStorage;
 class CBalanceQueries;
 class CBusReply;
 class CDialOutRequests;
+class CProcessStepSource;
 class CProfileRequests;
 class CTeskService;
 
-// The one owner of the protocol library in the daemon. It runs the library's processing step every
-// 100 ms on the main loop, turns session requests from the bus services into one library login
-// shared by a use count, follows the phone's data connection and cellular network to answer the
+// The one owner of the protocol library in the daemon. It runs the library's processing step on the
+// main loop whenever there is something to do (a packet or a state change from the network threads,
+// a timer due, a deferred report, a quit request) and lets the loop sleep otherwise, turns session
+// requests from the bus services into one library login shared by a use count, follows the phone's data connection and cellular network to answer the
 // library's local-address question, logs back in when the phone's address changes, and performs the
 // orderly shutdown. Everything but RequestShutdown runs on the main-loop thread.
 class CVexlaSession : public VexlaLib::IVexlaLibListener, public VexlaLib::IConnectionListener {
@@ -32,7 +34,7 @@ public:
 
     // Subscribes to the connection manager through messagingService (not owned, must be able to call
     // out), creates and initialises the library on storage (not owned) and starts the processing
-    // timeout. A network module given here replaces the library's socket one (tests).
+    // step source. A network module given here replaces the library's socket one (tests).
     CVexlaSession(VexlaLib::IPersistentStorage* storage, GMainLoop* mainLoop, CTeskService* messagingService,
                   std::unique_ptr<VexlaLib::INetworkModule> networkModule = nullptr);
     ~CVexlaSession() override;
@@ -54,8 +56,9 @@ public:
     bool StartNewSession(const std::wstring& user, const std::wstring& password, TStartHandler decided = nullptr);
     // Releases one use; the last one logs out of a signed-in session.
     void TerminateSession();
-    // Only sets a flag (safe in a signal handler); the next processing step acts on it.
-    void RequestShutdown() { m_shutdownRequested = true; }
+    // Sets a flag and wakes the main loop (safe in a signal handler); the next processing step acts
+    // on it.
+    void RequestShutdown();
     bool IsShutdownDone() const { return m_shutdownDone; }
 
     // A logout was forced by an address change and the login with the same credentials is under way.
@@ -81,6 +84,10 @@ public:
 
     // One processing step: the library's Process, the idle event, a requested shutdown.
     void ProcessStep();
+    // Milliseconds until the next step has something to do unless the network threads or a quit
+    // request wake it first: 0 now (the idle event after work, a quit request, work the library
+    // deferred), the time until the library's earliest timer, or -1 when nothing is scheduled.
+    long long MsUntilNextStep() const;
 
     // IConnectionListener: 1 no usable connection, 2 outside the home network, 3 no address yet,
     // 0 with the address.
@@ -92,7 +99,6 @@ public:
     void OnLogout(VexlaLib::eLogoutReason reason) override;
 
 private:
-    static gboolean OnProcessTimeout(gpointer self);
     void DoShutdown();
     TStartResult OnPhoneNumber(const CBusReply& reply, const std::wstring& user, const std::wstring& password);
     void OnConnectionStatus(const CBusReply& reply);
@@ -122,7 +128,7 @@ private:
     bool m_inHomeNetwork = true;
     bool m_reconnecting = false;
     CTeskService* m_pMessagingService;
-    guint m_timeoutId = 0;
+    std::unique_ptr<CProcessStepSource> m_stepSource;
     std::unique_ptr<CDialOutRequests> m_dialOut;
     std::unique_ptr<CBalanceQueries> m_balance;
     std::unique_ptr<CProfileRequests> m_profile;

@@ -2,7 +2,6 @@
 
 #include "Tesk/Core/BusMessage.h"
 
-#include <set>
 
 namespace PlatformSim
 {
@@ -161,17 +160,22 @@ void CDatabaseService::Watch(const TBusMessageSPtr& message)
         CPlatformBus::Respond(message, R"({"returnValue":true,"fired":true})");
         return;
     }
-    m_watches.push_back({message, std::move(query)});
+    const std::string kind = query.Kind();
+    m_watches[kind].push_back({message, std::move(query)});
 }
 
 void CDatabaseService::OnCancelled(const TBusMessageSPtr& message)
 {
-    for (auto it = m_watches.begin(); it != m_watches.end(); ++it)
+    for (auto& entry : m_watches)
     {
-        if (it->message == message)
+        std::vector<CWatch>& watches = entry.second;
+        for (auto it = watches.begin(); it != watches.end(); ++it)
         {
-            m_watches.erase(it);
-            return;
+            if (it->message == message)
+            {
+                watches.erase(it);
+                return;
+            }
         }
     }
 }
@@ -196,11 +200,9 @@ bool CDatabaseService::HasMatch(const CRecordQuery& query)
 
 void CDatabaseService::AfterWrites(const char* operation, const CRecordStore::TRecords& records)
 {
-    std::set<std::string> kinds;
     for (const TJsonPtr& record : records)
     {
         const char* kind = JsonStringMember(record.get(), "_kind");
-        kinds.insert(kind);
         TJsonPtr event(json_object_new_object());
         json_object_object_add(event.get(), "event", json_object_new_string("write"));
         json_object_object_add(event.get(), "database", json_object_new_string(m_name.c_str()));
@@ -209,16 +211,33 @@ void CDatabaseService::AfterWrites(const char* operation, const CRecordStore::TR
         json_object_object_add(event.get(), "record", json_object_get(record.get()));
         m_events.Publish(JsonText(event.get()));
     }
-    for (auto it = m_watches.begin(); it != m_watches.end();)
+    if (std::string(operation) != "del")
     {
-        if (kinds.count(it->query.Kind()) != 0 && HasMatch(it->query))
+        FireWatchesMatching(records);
+    }
+}
+
+void CDatabaseService::FireWatchesMatching(const CRecordStore::TRecords& records)
+{
+    for (const TJsonPtr& record : records)
+    {
+        auto held = m_watches.find(JsonStringMember(record.get(), "_kind"));
+        if (held == m_watches.end())
         {
-            CPlatformBus::Respond(it->message, R"({"returnValue":true,"fired":true})");
-            it = m_watches.erase(it);
+            continue;
         }
-        else
+        std::vector<CWatch>& watches = held->second;
+        for (auto it = watches.begin(); it != watches.end();)
         {
-            ++it;
+            if (it->query.Matches(record.get()))
+            {
+                CPlatformBus::Respond(it->message, R"({"returnValue":true,"fired":true})");
+                it = watches.erase(it);
+            }
+            else
+            {
+                ++it;
+            }
         }
     }
 }

@@ -4,12 +4,15 @@
 // exists, else after the write that makes it so; it then answers {"returnValue": true, "fired": true}
 // and ends. A watch whose caller cancels first is dropped and never fires. Every write is published on
 // the event stream as {"event": "write", "database", "kind", "operation", "record"}.
+// A held watch has no match, so only a record a put or merge just wrote can make it fire: a write
+// tests its own records against the watches of their kind, never the whole store.
 
 #include "PlatformSim/PlatformBus.h"
 #include "PlatformSim/RecordStore.h"
 #include "PlatformSim/SimEvents.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -50,8 +53,9 @@ private:
     // Reads the "query" member of `request`; answers the failure itself when it is missing or malformed.
     bool ReadQuery(const TBusMessageSPtr& message, json_object* request, CRecordQuery* query);
     bool HasMatch(const CRecordQuery& query);
-    // Publishes the writes, then fires the watches of the kinds written.
+    // Publishes the writes, then fires the watches that a written record matches (none for deletes).
     void AfterWrites(const char* operation, const CRecordStore::TRecords& records);
+    void FireWatchesMatching(const CRecordStore::TRecords& records);
     // {"returnValue": true, "results": [...], "count": n}: whole records, or only "id" and "rev" of each.
     static std::string ResultsReply(const CRecordStore::TRecords& records, bool idsOnly);
 
@@ -59,6 +63,7 @@ private:
     CPlatformBus& m_bus;
     CSimEvents& m_events;
     CRecordStore m_store;
-    std::vector<CWatch> m_watches;
+    // Held watches by the kind they query, each list in the order the watches came.
+    std::map<std::string, std::vector<CWatch>> m_watches;
 };
 } // namespace PlatformSim

@@ -32,6 +32,8 @@ const wchar_t TEMPDB_MERGE[] = L"nylo://com.nylo.tempdb/merge";
 const wchar_t TEMPDB_DEL[] = L"nylo://com.nylo.tempdb/del";
 const wchar_t LIST_ACCOUNTS[] = L"nylo://com.nylo.service.accounts/listAccounts";
 
+const char NO_RECORDS[] = R"({"returnValue":true,"results":[]})";
+
 struct TSentRequest {
     std::wstring uri;
     std::string payload;
@@ -89,11 +91,6 @@ protected:
         m_net->Receive(CPackets::BuddyList(status, records));
         Step();
     }
-    void Tick()
-    {
-        m_clock.Advance(CContactSyncHandler::TICK_PERIOD_MS);
-        Step();
-    }
     std::vector<TSentRequest>& Sent() { return m_handler->m_sent; }
     // The requests sent since the last call, as "uri payload" lines.
     std::vector<std::string> TakeSent()
@@ -111,6 +108,13 @@ protected:
         ASSERT_TRUE(Sent()[index].handler);
         Sent()[index].handler(CBusReply(1, ":1.1", payload, false));
     }
+    // Answers the request sent last, which must go to `uri`.
+    void AnswerLast(const wchar_t* uri, const std::string& payload)
+    {
+        ASSERT_FALSE(Sent().empty());
+        ASSERT_EQ(uri, Sent().back().uri);
+        Answer(Sent().size() - 1, payload);
+    }
     size_t CountOf(const wchar_t* uri, size_t from = 0)
     {
         size_t count = 0;
@@ -118,14 +122,36 @@ protected:
             count += Sent()[i].uri == uri ? 1 : 0;
         return count;
     }
-    // Signs in with the list and answers the account search with "acc1".
-    void SignInWithAccount(const std::vector<CTestPacket>& records)
+    // Answers the two listings with these records.
+    void LoadIds(const std::string& contacts, const std::string& presence)
+    {
+        AnswerLast(DB_FIND, contacts);
+        AnswerLast(TEMPDB_FIND, presence);
+    }
+    // Signs in with the list, answers the account search with "acc1" and both listings; the first
+    // write, if any, is left for TakeSent.
+    void SignInWithAccount(const std::vector<CTestPacket>& records, const std::string& contacts = NO_RECORDS,
+                           const std::string& presence = NO_RECORDS)
     {
         SignIn();
         ReceiveList(records);
         ASSERT_EQ(LIST_ACCOUNTS, Sent().at(0).uri);
         Answer(0, R"({"returnValue":true,"results":[{"_id":"acc1"}]})");
-        TakeSent();
+        LoadIds(contacts, presence);
+        m_taken = Sent().size() - (Sent().back().uri == TEMPDB_FIND ? 0 : 1);
+    }
+    // Network buddies user1 to userN.
+    static std::vector<CTestPacket> Buddies(int count)
+    {
+        std::vector<CTestPacket> buddies;
+        for (int i = 1; i <= count; ++i)
+            buddies.push_back(CPackets::BuddyRecord(i, L"user" + std::to_wstring(i)));
+        return buddies;
+    }
+    void SetBatch(int buddies, int pauseMs)
+    {
+        Library().SetProperty(CContactSyncHandler::BATCH_PROPERTY, std::to_wstring(buddies));
+        Library().SetProperty(CContactSyncHandler::PAUSE_PROPERTY, std::to_wstring(pauseMs));
     }
 
     CTempDir m_dir;
@@ -135,11 +161,9 @@ protected:
     size_t m_taken = 0;
 };
 
-const char NO_RECORDS[] = R"({"returnValue":true,"results":[]})";
-
 }  // namespace
 
-TEST_F(CContactSyncHandlerTest, FindsTheAccountOnceThenDeletesRecordsOfContactsThatAreGone)
+TEST_F(CContactSyncHandlerTest, FindsTheAccountListsEachKindOnceAndDeletesRecordsOfContactsThatAreGone)
 {
     SignIn();
     ReceiveList({CPackets::BuddyRecord(1, L"bob"), CPackets::BuddyRecord(2, L"carol")});
@@ -149,15 +173,22 @@ TEST_F(CContactSyncHandlerTest, FindsTheAccountOnceThenDeletesRecordsOfContactsT
     Answer(0, R"({"returnValue":true,"results":[{"_id":"acc1"},{"_id":"acc2"}]})");
     ASSERT_EQ((std::vector<std::string>{R"(nylo://com.nylo.db/find {"query":{"from":"com.nylo.contact.vexla:1"}})"}),
               TakeSent());
-    Answer(1, R"({"returnValue":true,"results":[{"_id":"r1","displayName":"bob"},{"_id":"r2","displayName":"zed"},)"
-              R"({"_id":"r3","displayName":"zed"},{"_id":"r4"}]})");
-    EXPECT_EQ((std::vector<std::string>{R"(nylo://com.nylo.db/del {"ids":["r4","r2","r3"]})"}), TakeSent());
+    AnswerLast(DB_FIND, R"({"returnValue":true,"results":[{"_id":"r1","displayName":"bob"},{"_id":"r2","displayName":"zed"},)"
+                        R"({"_id":"r3","displayName":"zed"},{"_id":"r4"}]})");
+    ASSERT_EQ((std::vector<std::string>{
+                  R"(nylo://com.nylo.tempdb/find {"query":{"from":"com.nylo.imbuddystatus.vexla:1"}})"}),
+              TakeSent());
+    AnswerLast(TEMPDB_FIND, NO_RECORDS);
+    const std::vector<std::string> sent = TakeSent();
+    ASSERT_EQ(2u, sent.size());
+    EXPECT_EQ(R"(nylo://com.nylo.db/del {"ids":["r4","r2","r3"]})", sent[0]);
+    // The first write of the batch: carol is new, bob merges into r1 next.
+    EXPECT_EQ(0u, sent[1].find(R"(nylo://com.nylo.db/put {"objects":[{"displayName":"carol")"));
 
-    // Every record belongs to a listed contact: nothing to delete.
+    // Every record belongs to a listed contact: nothing more to delete, and nothing listed again.
     ReceiveList({CPackets::BuddyRecord(2, L"carol", 3)});
-    ASSERT_EQ(1u, CountOf(DB_FIND, m_taken));
-    Answer(Sent().size() - 1, R"({"results":[{"_id":"r1","displayName":"bob"}]})");
     EXPECT_EQ(0u, CountOf(DB_DEL, m_taken));
+    EXPECT_EQ(1u, CountOf(DB_FIND));
 }
 
 TEST_F(CContactSyncHandlerTest, NoAccountMeansNoListingAndANewSearchLater)
@@ -176,8 +207,10 @@ TEST_F(CContactSyncHandlerTest, AnIncompleteListIsNotUsedToDeleteRecords)
     SignIn();
     ReceiveList({CPackets::BuddyRecord(1, L"bob")}, 1);
     Answer(0, R"({"results":[{"_id":"acc1"}]})");
-    EXPECT_EQ(0u, CountOf(DB_FIND));
+    LoadIds(R"({"results":[{"_id":"r9","displayName":"zed"}]})", NO_RECORDS);
+    EXPECT_EQ(0u, CountOf(DB_DEL));
     ReceiveList({CPackets::BuddyRecord(2, L"carol")}, 0);
+    EXPECT_EQ(1u, CountOf(DB_DEL));
     EXPECT_EQ(1u, CountOf(DB_FIND));
 }
 
@@ -189,14 +222,6 @@ TEST_F(CContactSyncHandlerTest, WritesNewRecordsForANetworkBuddy)
                            .Str(KEY_PHONE_HOME, L"+3110")
                            .Str(KEY_MOOD_TEXT, L"<i>off</i><font>x</font>")
                            .Int(152, 42)});
-    Tick();
-    ASSERT_EQ((std::vector<std::string>{
-                  R"(nylo://com.nylo.db/find {"query":{"from":"com.nylo.contact.vexla:1","where":[{"prop":"displayName","op":"=","val":"bob"}]}})",
-                  R"(nylo://com.nylo.tempdb/find {"query":{"from":"com.nylo.imbuddystatus.vexla:1","where":[{"prop":"username","op":"=","val":"bob"}]}})"}),
-              TakeSent());
-    const size_t contactFind = Sent().size() - 2;
-    Answer(contactFind, NO_RECORDS);
-    Answer(contactFind + 1, NO_RECORDS);
     const std::string picture = m_dir.Path() + "/AVATAR_0x0000002a_bob.jpg";
     EXPECT_EQ((std::vector<std::string>{
                   R"(nylo://com.nylo.db/put {"objects":[{"displayName":"bob","remoteId":"bob",)"
@@ -204,33 +229,42 @@ TEST_F(CContactSyncHandlerTest, WritesNewRecordsForANetworkBuddy)
                   R"("name":{"givenName":"Bob B"},"phoneNumbers":[{"value":"+3110","type":"type_home"},)"
                   R"({"value":"+3115","type":"type_work"}],"photos":[{"value":")" + picture +
                       R"(","type":"type_square","localPath":")" + picture +
-                      R"("}],"avatarCRC":[{"name":"VexlaAvatarCRC","value":"42"}],"_kind":"com.nylo.contact.vexla:1"}]})",
+                      R"("}],"avatarCRC":[{"name":"VexlaAvatarCRC","value":"42"}],"_kind":"com.nylo.contact.vexla:1"}]})"}),
+              TakeSent());
+    AnswerLast(DB_PUT, R"({"returnValue":true,"results":[{"id":"c1","rev":1}]})");
+    EXPECT_EQ((std::vector<std::string>{
                   R"(nylo://com.nylo.tempdb/put {"objects":[{"availability":2,"status":"<i>off</i>x","username":"bob",)"
                   R"("serviceName":"type_vexla","group":"Buddies","accountId":"acc1","_kind":"com.nylo.imbuddystatus.vexla:1"}]})"}),
               TakeSent());
+    AnswerLast(TEMPDB_PUT, R"({"returnValue":true,"results":[{"id":"p1","rev":2}]})");
+
+    // The ids the puts answered are merged into from then on.
+    ReceiveList({CPackets::BuddyRecord(1, L"bob", 2)});
+    std::vector<std::string> sent = TakeSent();
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(0u, sent[0].find(R"(nylo://com.nylo.db/merge)"));
+    EXPECT_NE(std::string::npos, sent[0].find(R"("_id":"c1")"));
+    AnswerLast(DB_MERGE, R"({"returnValue":true,"results":[{"id":"c1","rev":3}]})");
+    sent = TakeSent();
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(0u, sent[0].find(R"(nylo://com.nylo.tempdb/merge)"));
+    EXPECT_NE(std::string::npos, sent[0].find(R"("_id":"p1")"));
 }
 
-TEST_F(CContactSyncHandlerTest, MergesIntoExistingRecords)
+TEST_F(CContactSyncHandlerTest, MergesIntoTheFirstContactRecordAndLeavesDoubledPresenceAlone)
 {
-    SignInWithAccount({CPackets::BuddyRecord(1, L"carol", 6)});
-    Tick();
-    const size_t contactFind = Sent().size() - 2;
-    TakeSent();
-    Answer(contactFind, R"({"results":[{"_id":"c1"},{"_id":"c2"}]})");
-    Answer(contactFind + 1, R"({"results":[{"_id":"p1"}]})");
+    SignInWithAccount({CPackets::BuddyRecord(1, L"carol", 6), CPackets::BuddyRecord(2, L"dave", 6)},
+                      R"({"results":[{"_id":"c1","displayName":"carol"},{"_id":"c2","displayName":"carol"},)"
+                      R"({"_id":"d1","displayName":"dave"}]})",
+                      R"({"results":[{"_id":"p1","username":"carol"},{"_id":"p2","username":"dave"},)"
+                      R"({"_id":"p3","username":"dave"}]})");
+    AnswerLast(DB_MERGE, R"({"returnValue":true})");
     EXPECT_EQ((std::vector<std::string>{
                   R"(nylo://com.nylo.db/merge {"objects":[{"name":{"givenName":"carol"},"phoneNumbers":[],)"
-                  R"("photos":[],"avatarCRC":[],"_id":"c1"}]})",
+                  R"("photos":[],"avatarCRC":[],"_id":"c1"},{"name":{"givenName":"dave"},"phoneNumbers":[],)"
+                  R"("photos":[],"avatarCRC":[],"_id":"d1"}]})",
                   R"(nylo://com.nylo.tempdb/merge {"objects":[{"availability":3,"status":"","_id":"p1"}]})"}),
               TakeSent());
-
-    // Two presence records for one buddy: left alone.
-    ReceiveList({CPackets::BuddyRecord(1, L"carol", 2)});
-    Tick();
-    const size_t presenceFind = Sent().size() - 1;
-    ASSERT_EQ(TEMPDB_FIND, Sent()[presenceFind].uri);
-    Answer(presenceFind, R"({"results":[{"_id":"p1"},{"_id":"p2"}]})");
-    EXPECT_EQ(0u, CountOf(TEMPDB_MERGE, presenceFind));
 }
 
 TEST_F(CContactSyncHandlerTest, VexlaOutContactsAreKeyedByTheirNumberOrElseTheirName)
@@ -241,42 +275,72 @@ TEST_F(CContactSyncHandlerTest, VexlaOutContactsAreKeyedByTheirNumberOrElseTheir
                            .Str(KEY_FULLNAME, L"Office")
                            .Str(KEY_CALLTARGET, L"+31155550000")
                            .Int(KEY_CONTACTAVAILABILITY, 10),
-                       CPackets::BuddyRecord(2, L"nonumber", 11)});
+                       CPackets::BuddyRecord(2, L"nonumber", 11), CTestPacket::Record()
+                                                                      .Int(KEY_BUDDYINDEX, 3)
+                                                                      .Str(KEY_VEXLANAME, L"twice")
+                                                                      .Str(KEY_CALLTARGET, L"+3177")
+                                                                      .Int(KEY_CONTACTAVAILABILITY, 10)},
+                      R"({"results":[{"_id":"v2","displayName":"nonumber"},{"_id":"t1","displayName":"+3177"},)"
+                      R"({"_id":"t2","displayName":"+3177"}]})");
     EXPECT_EQ(L"+31155550000", CContactSyncHandler::KeyOf(*Library().GetModel().GetContactList()->FindContact(1)));
     EXPECT_EQ(L"nonumber", CContactSyncHandler::KeyOf(*Library().GetModel().GetContactList()->FindContact(2)));
-    Tick();
-    ASSERT_EQ((std::vector<std::string>{
-                  R"(nylo://com.nylo.db/find {"query":{"from":"com.nylo.contact.vexla:1","where":[{"prop":"displayName","op":"=","val":"+31155550000"}]}})",
-                  R"(nylo://com.nylo.db/find {"query":{"from":"com.nylo.contact.vexla:1","where":[{"prop":"displayName","op":"=","val":"nonumber"}]}})"}),
-              TakeSent());
-    const size_t first = Sent().size() - 2;
-    Answer(first, NO_RECORDS);
-    Answer(first + 1, R"({"results":[{"_id":"v2"}]})");
+    AnswerLast(DB_PUT, R"({"returnValue":true,"results":[{"id":"v1"}]})");
     EXPECT_EQ((std::vector<std::string>{
                   R"(nylo://com.nylo.db/put {"objects":[{"phoneNumbers":[{"value":"+31155550000","type":"type_other"}],)"
                   R"("name":{"givenName":"Office"},"displayName":"+31155550000","accountId":"acc1","_kind":"com.nylo.contact.vexla:1"}]})",
                   R"(nylo://com.nylo.db/merge {"objects":[{"phoneNumbers":[{"value":"","type":"type_other"}],)"
                   R"("name":{"givenName":""},"displayName":"nonumber","_id":"v2"}]})"}),
               TakeSent());
+    AnswerLast(DB_MERGE, R"({"returnValue":true})");
+    EXPECT_TRUE(TakeSent().empty());
 }
 
-TEST_F(CContactSyncHandlerTest, WritesAtMostFiveBuddiesEveryTick)
+TEST_F(CContactSyncHandlerTest, OneCallAtATimeEachWithABoundedBatchTheNextWhenTheLastIsAnswered)
 {
-    std::vector<CTestPacket> buddies;
-    for (int i = 1; i <= 7; ++i)
-        buddies.push_back(CPackets::BuddyRecord(i, L"user" + std::to_wstring(i)));
-    SignInWithAccount(buddies);
-    m_clock.Advance(CContactSyncHandler::TICK_PERIOD_MS - 1);
+    SetBatch(100, 0);
+    SignInWithAccount(Buddies(250));
+    std::vector<std::wstring> order;
+    for (int answered = 0; answered < 10 && !Sent().empty(); ++answered) {
+        const std::vector<std::string> sent = TakeSent();
+        if (sent.empty())
+            break;
+        ASSERT_EQ(1u, sent.size()) << "more than one call in flight";
+        order.push_back(Sent().back().uri);
+        size_t records = 0;
+        for (size_t at = sent[0].find("_kind"); at != std::string::npos; at = sent[0].find("_kind", at + 1))
+            ++records;
+        EXPECT_LE(records, 100u);
+        AnswerLast(Sent().back().uri.c_str(), R"({"returnValue":true})");
+    }
+    EXPECT_EQ((std::vector<std::wstring>{DB_PUT, TEMPDB_PUT, DB_PUT, TEMPDB_PUT, DB_PUT, TEMPDB_PUT}), order);
+}
+
+TEST_F(CContactSyncHandlerTest, ThePacedSettingWritesFiveBuddiesEveryFiveSeconds)
+{
+    SetBatch(5, 5000);
+    SignInWithAccount(Buddies(7));
+    AnswerLast(DB_PUT, R"({"returnValue":true})");
+    AnswerLast(TEMPDB_PUT, R"({"returnValue":true})");
+    TakeSent();
+    m_clock.Advance(4999);
     Step();
-    EXPECT_EQ(0u, CountOf(DB_FIND, m_taken));
+    EXPECT_TRUE(TakeSent().empty());
     m_clock.Advance(1);
     Step();
-    EXPECT_EQ(5u, CountOf(DB_FIND, m_taken));
-    EXPECT_EQ(5u, CountOf(TEMPDB_FIND, m_taken));
-    Tick();
-    EXPECT_EQ(7u, CountOf(DB_FIND, m_taken));
-    Tick();
-    EXPECT_EQ(7u, CountOf(DB_FIND, m_taken));
+    const std::vector<std::string> sent = TakeSent();
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_NE(std::string::npos, sent[0].find("user6"));
+    EXPECT_NE(std::string::npos, sent[0].find("user7"));
+}
+
+TEST_F(CContactSyncHandlerTest, AFailedWriteIsBuiltAgainOnceFromAFreshListing)
+{
+    SignInWithAccount({CPackets::BuddyRecord(1, L"bob")}, R"({"results":[{"_id":"gone","displayName":"bob"}]})");
+    AnswerLast(DB_MERGE, R"({"returnValue":false,"errorCode":-1,"errorText":"No record with id gone"})");
+    LoadIds(NO_RECORDS, NO_RECORDS);
+    ASSERT_EQ(0u, TakeSent().back().find(R"(nylo://com.nylo.db/put {"objects":[{"displayName":"bob")"));
+    AnswerLast(DB_PUT, R"({"returnValue":false,"errorCode":-1,"errorText":"disk full"})");
+    EXPECT_TRUE(TakeSent().empty());
 }
 
 TEST_F(CContactSyncHandlerTest, ADeletedBuddyLosesBothRecords)
@@ -286,6 +350,9 @@ TEST_F(CContactSyncHandlerTest, ADeletedBuddyLosesBothRecords)
                                                               .Str(KEY_VEXLANAME, L"office")
                                                               .Str(KEY_CALLTARGET, L"+3100")
                                                               .Int(KEY_CONTACTAVAILABILITY, 10)});
+    const size_t firstWrite = Sent().size() - 1;
+    ASSERT_EQ(DB_PUT, Sent()[firstWrite].uri);
+    TakeSent();
     ReceiveList({CPackets::BuddyRecord(1, L"bob", 99), CTestPacket::Record()
                                                            .Int(KEY_BUDDYINDEX, 2)
                                                            .Str(KEY_VEXLANAME, L"office")
@@ -297,24 +364,23 @@ TEST_F(CContactSyncHandlerTest, ADeletedBuddyLosesBothRecords)
         R"(nylo://com.nylo.db/del {"query":{"from":"com.nylo.contact.vexla:1","where":[{"prop":"displayName","op":"=","val":"+3100"}]}})"};
     ASSERT_GE(sent.size(), expected.size());
     EXPECT_EQ(expected, std::vector<std::string>(sent.begin(), sent.begin() + expected.size()));
-    // The queued keys of deleted buddies are skipped.
-    Tick();
-    EXPECT_EQ(0u, CountOf(DB_FIND, m_taken) + CountOf(TEMPDB_FIND, m_taken));
+    // The presence write built before is not sent: the batch is built again without them.
+    Answer(firstWrite, R"({"returnValue":true,"results":[{"id":"c1"},{"id":"c2"}]})");
+    EXPECT_TRUE(TakeSent().empty());
 }
 
 TEST_F(CContactSyncHandlerTest, AChangedPictureRequeuesTheBuddyAndANewSessionEmptiesTheQueue)
 {
     SignInWithAccount({CPackets::BuddyRecord(1, L"dave")});
-    Tick();
-    TakeSent();
+    AnswerLast(DB_PUT, R"({"returnValue":true,"results":[{"id":"c1"}]})");
     m_handler->OnAvatarChanged(L"dave", 5);
-    Tick();
-    EXPECT_EQ(1u, CountOf(DB_FIND, m_taken));
+    m_handler->OnNewSession(false);
+    AnswerLast(TEMPDB_PUT, R"({"returnValue":true,"results":[{"id":"p1"}]})");
+    TakeSent();
+    EXPECT_TRUE(TakeSent().empty());
 
     m_handler->OnAvatarChanged(L"dave", 6);
-    m_handler->OnNewSession(false);
-    Tick();
-    EXPECT_EQ(1u, CountOf(DB_FIND, m_taken));
+    EXPECT_EQ(1u, CountOf(DB_MERGE, m_taken));
 }
 
 TEST_F(CContactSyncHandlerTest, RepliesAfterTheHandlerIsGoneAreDropped)

@@ -91,17 +91,24 @@ TEST_F(CContactHandlerTest, DeletedRecordRemovesAKnownContactOnce)
 TEST_F(CContactHandlerTest, PagesFollowTheBookmarkAndTheThirdEmptyPageCompletesTheList)
 {
     SignIn();
+    // A page with records: the next one is asked for at once.
+    size_t requests = ListRequests();
     Receive(BuddyList(1, {BuddyRecord(1, L"bob")}, 11));
     Drain();
     EXPECT_FALSE(m_lib.GetModel().GetContactList()->IsComplete());
-    const size_t requests = ListRequests();
+    ASSERT_EQ(requests + 1, ListRequests());
+    EXPECT_EQ(11, IntOf(m_net->LastSent(), KEY_BOOKMARK));
+
+    // An empty page: the server is given 5 s.
+    Receive(BuddyList(1, {}, 12));
+    Drain();
+    requests = ListRequests();
     Advance(4999);
     EXPECT_EQ(requests, ListRequests());
     Advance(1);
     ASSERT_EQ(requests + 1, ListRequests());
-    EXPECT_EQ(11, IntOf(m_net->LastSent(), KEY_BOOKMARK));
+    EXPECT_EQ(12, IntOf(m_net->LastSent(), KEY_BOOKMARK));
 
-    Receive(BuddyList(1, {}, 12));
     Receive(BuddyList(1, {BuddyRecord(2, L"carol")}, 13));
     Receive(BuddyList(1, {}, 14));
     Drain();

@@ -91,8 +91,8 @@ TEST_F(GroupChatQueueTest, GoingAwayStopsTheTimerAndReturnsWaitingItems)
     auto* queue = new CGroupChatQueue(&worker);
     VexlaLib::CTimer* timer = timers.CreateTimer(queue);
     queue->Start(timer);
-    EXPECT_TRUE(timer->IsRunning());
     queue->Append(new int(7));
+    EXPECT_TRUE(timer->IsRunning());
     queue->Append(new int(8));
     delete queue;
     EXPECT_FALSE(timer->IsRunning());
@@ -100,4 +100,22 @@ TEST_F(GroupChatQueueTest, GoingAwayStopsTheTimerAndReturnsWaitingItems)
     // The timer manager may process after the queue went: nothing fires into it.
     Tick();
     EXPECT_TRUE(worker.processed.empty());
+}
+
+TEST_F(GroupChatQueueTest, AnEmptyQueueLetsItsTimerRestAndAnItemWaitsForTheNextBeat)
+{
+    CGroupChatQueue queue(&worker);
+    VexlaLib::CTimer* timer = timers.CreateTimer(&queue);
+    queue.Start(timer);
+    EXPECT_FALSE(timer->IsRunning());
+
+    clock.Advance(2300);
+    queue.Append(new int(1));
+    clock.Advance(699);
+    timers.Process();
+    EXPECT_TRUE(worker.processed.empty());
+    clock.Advance(1);
+    timers.Process();
+    EXPECT_EQ(worker.processed, std::vector<int>({1}));
+    EXPECT_FALSE(timer->IsRunning());
 }

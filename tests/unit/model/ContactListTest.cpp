@@ -142,6 +142,27 @@ TEST_F(ContactListTest, TextLookupPrefersTheLowestIndex)
     EXPECT_EQ(lower, m_model.GetContactList()->FindContact(std::wstring(L"555")));
 }
 
+TEST_F(ContactListTest, TextLookupFollowsAddsDeletesAndNotedChangesAfterTheFirstLookup)
+{
+    CContact* carol = Add(9, CAvailability::ONLINE, L"carol");
+    CContactList* list = m_model.GetContactList();
+    EXPECT_EQ(carol, list->FindContact(std::wstring(L"carol")));
+
+    CContact* lower = Add(2, CAvailability::VEXLAOUT, L"carol", L"carol");
+    EXPECT_EQ(lower, list->FindContact(std::wstring(L"carol")));
+    m_model.DeleteContact(lower);
+    EXPECT_EQ(carol, list->FindContact(std::wstring(L"carol")));
+
+    carol->SetPhoneMobile(L"555");
+    list->NoteChange(*carol, CHANGE_PHONE_MOBILE, false);
+    EXPECT_EQ(carol, list->FindContact(std::wstring(L"555")));
+
+    carol->SetAvailability(CAvailability::VEXLAOUT);
+    list->NoteChange(*carol, CHANGE_AVAILABILITY, false);
+    EXPECT_EQ(nullptr, list->FindContact(std::wstring(L"555")));
+    EXPECT_EQ(carol, list->FindContact(carol->GetCallTarget()));
+}
+
 TEST_F(ContactListTest, SortsReachableThenNumbersThenOthersIgnoringCase)
 {
     Add(1, CAvailability::ONLINE, L"bob");

@@ -7,6 +7,7 @@
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Public/INetworkModule.h"
+#include "Utils/IWakeup.h"
 #include "TestPacket.h"
 
 namespace VexlaTest {
@@ -63,8 +64,15 @@ public:
         ++m_erasures;
     }
     void RestoreLocallySavedCredentials() override {}
+    void SetWakeup(VexlaLib::IWakeup* wakeup) override { m_wakeup = wakeup; }
 
-    void Receive(const CTestPacket& packet) { m_incoming.push_back(packet.Build()); }
+    // Queues the packet and, like the receiver thread, wakes whoever runs the processing step.
+    void Receive(const CTestPacket& packet)
+    {
+        m_incoming.push_back(packet.Build());
+        if (m_wakeup != nullptr)
+            m_wakeup->Wakeup();
+    }
     std::vector<VexlaLib::TPacketSPtr> SentOfChunk(int chunk) const
     {
         std::vector<VexlaLib::TPacketSPtr> found;
@@ -76,6 +84,7 @@ public:
     VexlaLib::TPacketSPtr LastSent() const { return m_sent.empty() ? VexlaLib::TPacketSPtr() : m_sent.back(); }
 
     VexlaLib::INetListener* m_listener = nullptr;
+    VexlaLib::IWakeup* m_wakeup = nullptr;
     bool m_initializeResult = true;
     bool m_terminated = false;
     std::vector<VexlaLib::TPacketSPtr> m_sent;

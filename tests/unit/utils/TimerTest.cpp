@@ -134,3 +134,28 @@ TEST(TimerDeathTest, NonPositiveTimeIsAPreconditionFailure)
 }
 
 }  // namespace
+
+TEST_F(TimerTest, NextDueIsTheEarliestRunningTimerAndFollowsFiringAndStopping)
+{
+    long long due = 0;
+    EXPECT_FALSE(manager.NextDue(&due));
+    CTimer* repeating = manager.CreateTimer(&callback);
+    repeating->SetRepeating(true);
+    repeating->StartTimer(5000, 1);
+    CTimer* oneShot = manager.CreateTimer(&callback);
+    oneShot->StartTimer(300, 2);
+    const long long start = clock.Get();
+
+    ASSERT_TRUE(manager.NextDue(&due));
+    EXPECT_EQ(due, start + 300);
+    clock.Advance(300);
+    manager.Process();
+    ASSERT_TRUE(manager.NextDue(&due));
+    EXPECT_EQ(due, start + 5000);
+    clock.Advance(4700);
+    manager.Process();
+    ASSERT_TRUE(manager.NextDue(&due));
+    EXPECT_EQ(due, start + 10000);
+    repeating->StopTimer();
+    EXPECT_FALSE(manager.NextDue(&due));
+}

@@ -1,6 +1,8 @@
 #include "Tesk/App/Meridex/ContactSyncHandler.h"
 
-#include <map>
+#include <algorithm>
+#include <cwchar>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -11,11 +13,17 @@
 #include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/ProcessQueue.h"
 #include "Tesk/App/VexlaSession.h"
+#include "Tesk/Core/BusReply.h"
 #include "Tesk/Core/DbResults.h"
+#include "Tesk/Core/JSONArray.h"
 #include "Tesk/Core/JSONObject.h"
 #include "Utils/LogStream.h"
+#include "Utils/Timer.h"
 
 using VexlaLib::CContact;
+
+const wchar_t CContactSyncHandler::BATCH_PROPERTY[] = L"CONTACT_SYNC_BATCH";
+const wchar_t CContactSyncHandler::PAUSE_PROPERTY[] = L"CONTACT_SYNC_PAUSE_MS";
 
 namespace {
 
@@ -30,20 +38,26 @@ std::wstring FirstRecordId(const std::vector<CJSONObject>& records)
     return id;
 }
 
+// The bus or the database refused: the records of the call may not have been written.
+bool Failed(const CBusReply& reply)
+{
+    bool returnValue = true;
+    CJSONObject(reply.Payload().c_str()).GetBool("returnValue", &returnValue);
+    return reply.IsBusFailure() || !returnValue;
+}
+
 }  // namespace
 
 CContactSyncHandler::CContactSyncHandler(CVexlaSession* session, CTeskIMService* service, CAvatarCache* avatarCache)
-    : m_pSession(session),
-      m_pService(service),
-      m_pAvatarCache(avatarCache),
-      m_pQueue(new CProcessQueue(this, ITEMS_PER_TICK))
+    : m_pSession(session), m_pService(service), m_pAvatarCache(avatarCache), m_pQueue(new CProcessQueue(nullptr, 0))
 {
     Library()->AddListener(this);
-    m_pQueue->StartTimer(*Library(), TICK_PERIOD_MS);
+    m_pPauseTimer = Library()->CreateTimer(this);
 }
 
 CContactSyncHandler::~CContactSyncHandler()
 {
+    m_pPauseTimer->StopTimer();
     Library()->RemoveListener(this);
 }
 
@@ -64,13 +78,28 @@ void CContactSyncHandler::SendRequest(const CPlatformRequest& request, TBusReply
     m_pService->ExecuteClientCallOneReply(request.uri, request.Payload(), std::move(handler));
 }
 
-TBusReplyHandler CContactSyncHandler::Guarded(TRecordsHandler onRecords)
+TBusReplyHandler CContactSyncHandler::Guarded(std::function<void(const CBusReply& reply)> onReply)
 {
     std::weak_ptr<int> alive = m_lifeToken;
-    return [alive, onRecords](const CBusReply& reply) {
+    return [alive, onReply](const CBusReply& reply) {
         if (!alive.expired())
-            onRecords(CDbResults::Records(reply));
+            onReply(reply);
     };
+}
+
+TBusReplyHandler CContactSyncHandler::GuardedRecords(TRecordsHandler onRecords)
+{
+    return Guarded([onRecords](const CBusReply& reply) { onRecords(CDbResults::Records(reply)); });
+}
+
+int CContactSyncHandler::Setting(const wchar_t* key, int fallback) const
+{
+    std::wstring text;
+    if (!Library()->GetProperty(key, &text))
+        return fallback;
+    wchar_t* end = nullptr;
+    const long value = std::wcstol(text.c_str(), &end, 10);
+    return end != text.c_str() && value >= 0 && value <= 1000000 ? static_cast<int>(value) : fallback;
 }
 
 void CContactSyncHandler::FindAccount()
@@ -82,7 +111,7 @@ void CContactSyncHandler::FindAccount()
     m_searching = true;
     VexlaLib::LogInfo() << "--- started search to find Vexla account" << std::endl;
     SendRequest(CContactSyncRequests::ListAccounts(),
-                Guarded([this](const std::vector<CJSONObject>& accounts) { OnAccountsListed(accounts); }));
+                GuardedRecords([this](const std::vector<CJSONObject>& accounts) { OnAccountsListed(accounts); }));
 }
 
 void CContactSyncHandler::OnAccountsListed(const std::vector<CJSONObject>& accounts)
@@ -95,7 +124,7 @@ void CContactSyncHandler::OnAccountsListed(const std::vector<CJSONObject>& accou
     }
     m_accountRecordId = id;
     VexlaLib::LogInfo() << "--- found an account with record id = " << m_accountRecordId << std::endl;
-    ListContacts();
+    Pump();
 }
 
 void CContactSyncHandler::OnContactAdded(const CContact& contact)
@@ -112,21 +141,23 @@ void CContactSyncHandler::OnContactUpdated(const CContact& contact, int)
     const std::wstring key = KeyOf(contact);
     VexlaLib::LogDebug() << (contact.IsVexlaOut() ? "--- VexlaOut contact " : "--- Vexla contact ") << key
                          << std::endl;
-    m_pQueue->Add(key);
+    Queue(key);
 }
 
 void CContactSyncHandler::OnContactListUpdated()
 {
     if (m_accountRecordId.empty())
         FindAccount();
+    else if (m_idsState == IDS_LOADED)
+        DeleteRecordsOfGoneContacts();
     else
-        ListContacts();
+        LoadRecordIds();
 }
 
 void CContactSyncHandler::OnAvatarChanged(std::wstring vexlaName, int)
 {
     VexlaLib::LogDebug() << "--- Avatar changed for " << vexlaName << std::endl;
-    m_pQueue->Add(vexlaName);
+    Queue(vexlaName);
 }
 
 void CContactSyncHandler::OnNewSession(bool resumed)
@@ -135,56 +166,40 @@ void CContactSyncHandler::OnNewSession(bool resumed)
         m_pQueue->EraseAll();
 }
 
-void CContactSyncHandler::ItemRemoved(std::wstring) {}
-
-void CContactSyncHandler::ProcessItem(std::wstring key)
+void CContactSyncHandler::OnTimer(int)
 {
-    VexlaLib::LogDebug() << "- Processing item " << key << std::endl;
-    const CContact* contact = Library()->FindContact(key);
-    if (contact == nullptr)
+    Pump();
+}
+
+void CContactSyncHandler::Queue(const std::wstring& key)
+{
+    m_pQueue->Add(key);
+    Pump();
+}
+
+void CContactSyncHandler::LoadRecordIds()
+{
+    if (m_idsState != IDS_UNKNOWN)
         return;
-    if (contact->IsVexlaOut())
-        WriteVexlaOutContact(*contact, key);
-    else
-        WriteNetworkContact(*contact);
-}
-
-void CContactSyncHandler::WriteVexlaOutContact(const CContact& contact, const std::wstring& key)
-{
-    SendRequest(CContactSyncRequests::FindContactRecords(key),
-                Guarded([this, contact, key](const std::vector<CJSONObject>& records) {
-                    if (records.size() > 1)
+    m_idsState = IDS_LOADING;
+    VexlaLib::LogDebug() << "- CContactSyncHandler::ListContacts" << std::endl;
+    SendRequest(CContactSyncRequests::FindAllContactRecords(), Guarded([this](const CBusReply& contacts) {
+                    if (Failed(contacts)) {
+                        m_idsState = IDS_UNKNOWN;
                         return;
-                    SendRequest(CContactSyncRequests::WriteVexlaOutContact(contact, key, m_accountRecordId,
-                                                                           FirstRecordId(records)),
-                                nullptr);
+                    }
+                    m_contactIds.Load(CDbResults::Records(contacts));
+                    SendRequest(CContactSyncRequests::FindAllPresenceRecords(), Guarded([this](const CBusReply& presence) {
+                                    if (Failed(presence)) {
+                                        m_idsState = IDS_UNKNOWN;
+                                        return;
+                                    }
+                                    m_presenceIds.Load(CDbResults::Records(presence));
+                                    m_idsState = IDS_LOADED;
+                                    DeleteRecordsOfGoneContacts();
+                                    Pump();
+                                }));
                 }));
-}
-
-void CContactSyncHandler::WriteNetworkContact(const CContact& contact)
-{
-    const std::wstring& name = contact.GetVexlaName();
-    SendRequest(CContactSyncRequests::FindContactRecords(name), Guarded([this, contact](const std::vector<CJSONObject>& records) {
-                    TContactPicture picture;
-                    if (m_pAvatarCache->GetCachedAvatarFileName(contact, &picture.fileName))
-                        picture.crc = m_pAvatarCache->GetCachedAvatarCRC(contact);
-                    SendRequest(CContactSyncRequests::WriteContact(contact, picture, m_accountRecordId,
-                                                                   FirstRecordId(records)),
-                                nullptr);
-                }));
-    SendRequest(CContactSyncRequests::FindPresenceRecords(name), Guarded([this, contact](const std::vector<CJSONObject>& records) {
-                    if (records.size() > 1)
-                        return;
-                    SendRequest(CContactSyncRequests::WritePresence(contact, m_accountRecordId, FirstRecordId(records)),
-                                nullptr);
-                }));
-}
-
-void CContactSyncHandler::OnContactDeleted(const CContact& contact)
-{
-    if (!contact.IsVexlaOut())
-        SendRequest(CContactSyncRequests::DeletePresenceRecords(contact.GetVexlaName()), nullptr);
-    SendRequest(CContactSyncRequests::DeleteContactRecords(KeyOf(contact)), nullptr);
 }
 
 VexlaLib::CContactList* CContactSyncHandler::CompleteContactList() const
@@ -193,39 +208,142 @@ VexlaLib::CContactList* CContactSyncHandler::CompleteContactList() const
     return list != nullptr && list->IsComplete() ? list : nullptr;
 }
 
-void CContactSyncHandler::ListContacts()
+void CContactSyncHandler::DeleteRecordsOfGoneContacts()
 {
-    if (CompleteContactList() == nullptr)
+    VexlaLib::CContactList* list = CompleteContactList();
+    if (list == nullptr)
         return;
-    VexlaLib::LogDebug() << "- CContactSyncHandler::ListContacts" << std::endl;
-    SendRequest(CContactSyncRequests::FindAllContactRecords(), Guarded([this](const std::vector<CJSONObject>& records) {
-                    if (records.empty()) {
-                        VexlaLib::LogInfo() << "--- ListContacts failed or no contacts available" << std::endl;
-                        return;
-                    }
-                    // The list may have been dropped (a new session) while the query was out.
-                    if (VexlaLib::CContactList* list = CompleteContactList())
-                        DeleteRecordsOfGoneContacts(records, *list);
-                }));
+    std::unordered_set<std::wstring> listed;
+    for (const CContact* contact : list->GetList(false))
+        listed.insert(KeyOf(*contact));
+    const std::vector<std::wstring> ids =
+        m_contactIds.TakeAllBut([&listed](const std::wstring& name) { return listed.count(name) != 0; });
+    if (!ids.empty())
+        SendRequest(CContactSyncRequests::DeleteRecords(ids), nullptr);
 }
 
-void CContactSyncHandler::DeleteRecordsOfGoneContacts(const std::vector<CJSONObject>& records, VexlaLib::CContactList& list)
+void CContactSyncHandler::Pump()
 {
-    std::multimap<std::wstring, std::wstring> idsByDisplayName;
-    for (const CJSONObject& record : records) {
-        std::wstring displayName;
-        std::wstring id;
-        if (record.GetString("_id", &id)) {
-            record.GetString("displayName", &displayName);
-            idsByDisplayName.emplace(displayName, id);
+    if (m_accountRecordId.empty())
+        return;
+    if (m_idsState != IDS_LOADED) {
+        LoadRecordIds();
+        return;
+    }
+    if (m_writeOut || m_pPauseTimer->IsRunning())
+        return;
+    if (m_writes.empty())
+        BuildBatch();
+    if (m_writes.empty())
+        return;
+    m_writeOut = true;
+    SendRequest(m_writes.front().request, Guarded([this](const CBusReply& reply) { OnWriteAnswered(reply); }));
+}
+
+void CContactSyncHandler::BuildBatch()
+{
+    CJSONArray contactPuts, contactMerges, presencePuts, presenceMerges;
+    std::vector<std::wstring> contactPutKeys, contactMergeKeys, presencePutKeys, presenceMergeKeys;
+    auto add = [](CJSONArray* puts, CJSONArray* merges, std::vector<std::wstring>* putKeys,
+                  std::vector<std::wstring>* mergeKeys, const std::wstring& recordId, const CJSONObject& record,
+                  const std::wstring& key) {
+        (recordId.empty() ? puts : merges)->AddObject(record);
+        (recordId.empty() ? putKeys : mergeKeys)->push_back(key);
+    };
+    for (const std::wstring& key : m_pQueue->Take(static_cast<size_t>(std::max(1, Setting(BATCH_PROPERTY, DEFAULT_BATCH))))) {
+        VexlaLib::LogDebug() << "- Processing item " << key << std::endl;
+        const CContact* contact = Library()->FindContact(key);
+        if (contact == nullptr)
+            continue;
+        if (contact->IsVexlaOut()) {
+            // Several records under one number: which one is ours is unknown, so none is touched.
+            if (m_contactIds.Count(key) > 1)
+                continue;
+            const std::wstring id = m_contactIds.First(key);
+            add(&contactPuts, &contactMerges, &contactPutKeys, &contactMergeKeys, id,
+                CContactSyncRequests::VexlaOutRecord(*contact, key, m_accountRecordId, id), key);
+            continue;
+        }
+        const std::wstring& name = contact->GetVexlaName();
+        TContactPicture picture;
+        if (m_pAvatarCache->GetCachedAvatarFileName(*contact, &picture.fileName))
+            picture.crc = m_pAvatarCache->GetCachedAvatarCRC(*contact);
+        const std::wstring contactId = m_contactIds.First(name);
+        add(&contactPuts, &contactMerges, &contactPutKeys, &contactMergeKeys, contactId,
+            CContactSyncRequests::ContactRecord(*contact, picture, m_accountRecordId, contactId), name);
+        if (m_presenceIds.Count(name) > 1)
+            continue;
+        const std::wstring presenceId = m_presenceIds.First(name);
+        add(&presencePuts, &presenceMerges, &presencePutKeys, &presenceMergeKeys, presenceId,
+            CContactSyncRequests::PresenceRecord(*contact, m_accountRecordId, presenceId), name);
+    }
+    AddWrite(false, true, contactPuts, std::move(contactPutKeys));
+    AddWrite(false, false, contactMerges, std::move(contactMergeKeys));
+    AddWrite(true, true, presencePuts, std::move(presencePutKeys));
+    AddWrite(true, false, presenceMerges, std::move(presenceMergeKeys));
+}
+
+void CContactSyncHandler::AddWrite(bool temporary, bool put, const CJSONArray& records, std::vector<std::wstring> keys)
+{
+    if (keys.empty())
+        return;
+    m_writes.push_back({CContactSyncRequests::Write(temporary, put, records), temporary, put, std::move(keys)});
+}
+
+void CContactSyncHandler::OnWriteAnswered(const CBusReply& reply)
+{
+    m_writeOut = false;
+    if (m_writes.empty())
+        return;
+    const TWrite write = std::move(m_writes.front());
+    m_writes.pop_front();
+    if (Failed(reply)) {
+        // Most likely a record someone else deleted: the batch is built again from a fresh listing,
+        // once; a second failure in a row drops the buddies until their next change.
+        std::vector<std::wstring> keys = write.keys;
+        for (const TWrite& dropped : m_writes)
+            keys.insert(keys.end(), dropped.keys.begin(), dropped.keys.end());
+        m_writes.clear();
+        VexlaLib::LogWarning() << "CContactSyncHandler - a write of " << static_cast<int>(write.keys.size())
+                               << " records failed." << std::endl;
+        if (m_failedWrites++ == 0) {
+            for (const std::wstring& key : keys)
+                m_pQueue->Add(key);
+            m_idsState = IDS_UNKNOWN;
+        }
+        Pump();
+        return;
+    }
+    m_failedWrites = 0;
+    if (write.put) {
+        CContactRecordIds& ids = write.temporary ? m_presenceIds : m_contactIds;
+        const std::vector<CJSONObject> results = CDbResults::Records(reply);
+        for (size_t i = 0; i < results.size() && i < write.keys.size(); ++i) {
+            std::wstring id;
+            // A buddy deleted meanwhile had its records deleted after this put.
+            if (results[i].GetString("id", &id) && Library()->FindContact(write.keys[i]) != nullptr)
+                ids.Add(write.keys[i], id);
         }
     }
-    for (const CContact* contact : list.GetList(false))
-        idsByDisplayName.erase(KeyOf(*contact));
-    if (idsByDisplayName.empty())
-        return;
-    std::vector<std::wstring> ids;
-    for (const auto& entry : idsByDisplayName)
-        ids.push_back(entry.second);
-    SendRequest(CContactSyncRequests::DeleteRecords(ids), nullptr);
+    const int pauseMs = Setting(PAUSE_PROPERTY, 0);
+    if (m_writes.empty() && pauseMs > 0 && m_pQueue->Size() > 0)
+        m_pPauseTimer->StartTimer(pauseMs, 0);
+    Pump();
+}
+
+void CContactSyncHandler::OnContactDeleted(const CContact& contact)
+{
+    // Writes built but not sent yet would bring the buddy's records back: the batch is built again.
+    const size_t sent = m_writeOut ? 1 : 0;
+    while (m_writes.size() > sent) {
+        for (const std::wstring& key : m_writes.back().keys)
+            m_pQueue->Add(key);
+        m_writes.pop_back();
+    }
+    if (!contact.IsVexlaOut()) {
+        SendRequest(CContactSyncRequests::DeletePresenceRecords(contact.GetVexlaName()), nullptr);
+        m_presenceIds.Erase(contact.GetVexlaName());
+    }
+    SendRequest(CContactSyncRequests::DeleteContactRecords(KeyOf(contact)), nullptr);
+    m_contactIds.Erase(KeyOf(contact));
 }

@@ -69,23 +69,18 @@ CPlatformRequest CContactSyncRequests::ListAccounts()
     return {L"nylo://com.nylo.service.accounts/listAccounts", payload};
 }
 
-CPlatformRequest CContactSyncRequests::FindContactRecords(const std::wstring& displayName)
-{
-    return CDbRequest::Find(DB_PERSISTENT, CDbQuery(KIND_CONTACT).Where("displayName", "=", displayName));
-}
-
 CPlatformRequest CContactSyncRequests::FindAllContactRecords()
 {
     return CDbRequest::Find(DB_PERSISTENT, CDbQuery(KIND_CONTACT));
 }
 
-CPlatformRequest CContactSyncRequests::FindPresenceRecords(const std::wstring& userName)
+CPlatformRequest CContactSyncRequests::FindAllPresenceRecords()
 {
-    return CDbRequest::Find(DB_TEMPORARY, CDbQuery(KIND_IMBUDDYSTATUS).Where("username", "=", userName));
+    return CDbRequest::Find(DB_TEMPORARY, CDbQuery(KIND_IMBUDDYSTATUS));
 }
 
-CPlatformRequest CContactSyncRequests::WriteContact(const CContact& contact, const TContactPicture& picture,
-                                                    const std::wstring& accountId, const std::wstring& recordId)
+CJSONObject CContactSyncRequests::ContactRecord(const CContact& contact, const TContactPicture& picture,
+                                                const std::wstring& accountId, const std::wstring& recordId)
 {
     const std::wstring& name = contact.GetVexlaName();
     CJSONObject record;
@@ -108,12 +103,11 @@ CPlatformRequest CContactSyncRequests::WriteContact(const CContact& contact, con
     if (!recordId.empty() || !picture.fileName.empty())
         record.SetArray("photos", Photos(picture));
     record.SetArray("avatarCRC", AvatarCrc(picture));
-    return PutOrMerge(false, KIND_CONTACT, record, recordId);
+    return Named(KIND_CONTACT, record, recordId);
 }
 
-CPlatformRequest CContactSyncRequests::WriteVexlaOutContact(const CContact& contact, const std::wstring& key,
-                                                            const std::wstring& accountId,
-                                                            const std::wstring& recordId)
+CJSONObject CContactSyncRequests::VexlaOutRecord(const CContact& contact, const std::wstring& key,
+                                                 const std::wstring& accountId, const std::wstring& recordId)
 {
     CJSONObject record;
     CJSONArray numbers;
@@ -123,11 +117,11 @@ CPlatformRequest CContactSyncRequests::WriteVexlaOutContact(const CContact& cont
     record.SetString("displayName", key);
     if (recordId.empty())
         record.SetString("accountId", accountId);
-    return PutOrMerge(false, KIND_CONTACT, record, recordId);
+    return Named(KIND_CONTACT, record, recordId);
 }
 
-CPlatformRequest CContactSyncRequests::WritePresence(const CContact& contact, const std::wstring& accountId,
-                                                     const std::wstring& recordId)
+CJSONObject CContactSyncRequests::PresenceRecord(const CContact& contact, const std::wstring& accountId,
+                                                 const std::wstring& recordId)
 {
     std::wstring status = contact.GetMoodText();
     sanitizeMessage(status);
@@ -140,7 +134,7 @@ CPlatformRequest CContactSyncRequests::WritePresence(const CContact& contact, co
         record.SetString("group", L"Buddies");
         record.SetString("accountId", accountId);
     }
-    return PutOrMerge(true, KIND_IMBUDDYSTATUS, record, recordId);
+    return Named(KIND_IMBUDDYSTATUS, record, recordId);
 }
 
 CPlatformRequest CContactSyncRequests::DeleteContactRecords(const std::wstring& displayName)
@@ -158,17 +152,17 @@ CPlatformRequest CContactSyncRequests::DeleteRecords(const std::vector<std::wstr
     return CDbRequest::Del(DB_PERSISTENT, ids);
 }
 
-CPlatformRequest CContactSyncRequests::PutOrMerge(bool temporary, const wchar_t* kind, CJSONObject record,
-                                                  const std::wstring& recordId)
+CPlatformRequest CContactSyncRequests::Write(bool temporary, bool put, const CJSONArray& records)
 {
     const TDatabase db = temporary ? DB_TEMPORARY : DB_PERSISTENT;
-    CJSONArray objects;
-    if (recordId.empty()) {
+    return put ? CDbRequest::Put(db, records) : CDbRequest::Merge(db, records);
+}
+
+CJSONObject CContactSyncRequests::Named(const wchar_t* kind, CJSONObject record, const std::wstring& recordId)
+{
+    if (recordId.empty())
         record.SetString("_kind", kind);
-        objects.AddObject(record);
-        return CDbRequest::Put(db, objects);
-    }
-    record.SetString("_id", recordId);
-    objects.AddObject(record);
-    return CDbRequest::Merge(db, objects);
+    else
+        record.SetString("_id", recordId);
+    return record;
 }

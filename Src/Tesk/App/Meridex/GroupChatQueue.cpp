@@ -2,6 +2,7 @@
 
 #include "Tesk/App/Meridex/IGroupChatQueueWorker.h"
 #include "Utils/Timer.h"
+#include "Utils/Utils.h"
 
 CGroupChatQueue::CGroupChatQueue(IGroupChatQueueWorker* worker) : m_pWorker(worker) {}
 
@@ -16,13 +17,14 @@ CGroupChatQueue::~CGroupChatQueue()
 void CGroupChatQueue::Start(VexlaLib::CTimer* timer)
 {
     m_pTimer = timer;
-    m_pTimer->SetRepeating(true);
-    m_pTimer->StartTimer(TICK_MS, 0);
+    m_beatOrigin = VexlaLib::CUtils::CurrentTimeInMs();
+    ArmForNextBeat();
 }
 
 void CGroupChatQueue::Append(void* item)
 {
     m_items.push_back(item);
+    ArmForNextBeat();
 }
 
 void CGroupChatQueue::OnTimer(int /*id*/)
@@ -32,4 +34,14 @@ void CGroupChatQueue::OnTimer(int /*id*/)
         m_items.pop_front();
         m_pWorker->ProcessItem(item);
     }
+    ArmForNextBeat();
+}
+
+void CGroupChatQueue::ArmForNextBeat()
+{
+    if (m_pTimer == nullptr || m_pTimer->IsRunning() || m_items.empty())
+        return;
+    const long long sinceOrigin = VexlaLib::CUtils::CurrentTimeInMs() - m_beatOrigin;
+    const long long toNextBeat = TICK_MS - ((sinceOrigin % TICK_MS) + TICK_MS) % TICK_MS;
+    m_pTimer->StartTimer(static_cast<int>(toNextBeat), 0);
 }
