@@ -90,9 +90,51 @@ def context_switches(pid, main_thread_only=False):
     return total
 
 
+class WriteCounter:
+    """Counts the platform simulator's database writes by kind and operation as they are published,
+    keeping the time of each; constant work per event, so a long burst does not slow the count."""
+
+    def __init__(self, buses):
+        self.process = subprocess.Popen([harness.tesk_send_path(), "--public", "-n", "0", SIM + "events", "{}"],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        env={**os.environ, **buses.env})
+        self.times = {}
+        self.changed = threading.Condition()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for raw in iter(self.process.stdout.readline, b""):
+            try:
+                event = json.loads(raw)
+            except ValueError:
+                continue
+            if event.get("event") != "write":
+                continue
+            with self.changed:
+                self.times.setdefault((event.get("kind"), event.get("operation")), []).append(time.monotonic())
+                self.changed.notify_all()
+
+    def wait_for(self, kind, operation, count, deadline):
+        """The times of the writes once there are `count` of them, or of those by the deadline."""
+        key = (kind, operation)
+        with self.changed:
+            while len(self.times.get(key, [])) < count and time.monotonic() < deadline:
+                self.changed.wait(timeout=max(0.0, min(1.0, deadline - time.monotonic())))
+            return list(self.times.get(key, []))
+
+    def count(self, kind, operation):
+        with self.changed:
+            return len(self.times.get((kind, operation), []))
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait()
+
+
 class System:
     """The simulators on one private bus with vexlad activatable on it (or started by the caller, as
-    with valgrind), vexlad's settings in the workdir, and an event queue over both simulators."""
+    with valgrind), vexlad's settings in the workdir, an event queue over the platform simulator's
+    events for the sign-in, and a counter of its database writes for the figures."""
 
     def __init__(self, scenario, vexlad_args=""):
         self.workdir = tempfile.mkdtemp(prefix="vexla-bench-", dir="/tmp")
@@ -109,7 +151,7 @@ class System:
         self.platform.wait_for_line("platform-sim: ready")
         self.events = EventQueue()
         self.events.follow_platform(self.buses)
-        self.events.follow_server(self.server)
+        self.writes = WriteCounter(self.buses)
         self.extra = []
 
     def call(self, uri, payload):
@@ -135,6 +177,7 @@ class System:
             harness.wait_gone(pid, timeout=60)
         for process in self.extra:
             process.stop(timeout=60)
+        self.writes.close()
         self.events.close()
         self.platform.stop()
         self.buses.stop()
@@ -146,21 +189,6 @@ def contacts_scenario(count):
     return {"accounts": [{"name": "alice", "password": "secret"}],
             "users": [{"name": name, "fullName": f"User {name}", "availability": 2} for name in names],
             "buddies": {"alice": [{"name": name} for name in names]}}
-
-
-def count_writes(events, kind, operation, until, deadline, on_count=None):
-    """Reads write events of the kind until `until(count)` holds or the deadline; the count."""
-    count = 0
-    while not until(count) and time.monotonic() < deadline:
-        try:
-            events.expect(timeout=max(0.1, min(5.0, deadline - time.monotonic())), source="platform", event="write",
-                          kind=kind, operation=operation)
-        except AssertionError:
-            continue
-        count += 1
-        if on_count:
-            on_count(count)
-    return count
 
 
 class LatencyProbe(threading.Thread):
@@ -195,18 +223,15 @@ def bench_contacts(count, series=None, probe=False):
         latency = LatencyProbe(system.buses.private_address) if probe else None
         if latency:
             latency.start()
-        points = []
-
-        def sample(done):
-            if series is not None and (done % 50 == 0 or done == count):
-                points.append([round(time.monotonic() - started, 3), done])
-        synced = count_writes(system.events, CONTACT, "put", lambda n: n >= count, started + 900, sample)
-        elapsed = time.monotonic() - started
+        times = system.writes.wait_for(CONTACT, "put", count, started + 900)
+        synced = min(len(times), count)
+        if series is not None:
+            series.extend([round(t - started, 3), n + 1] for n, t in enumerate(times[:count])
+                          if (n + 1) % 50 == 0 or n + 1 == synced)
+        elapsed = (times[synced - 1] if synced else time.monotonic()) - started
         if latency:
             latency.stopped.set()
             latency.join()
-        if series is not None:
-            series.extend(points)
         return {"synced": synced, "seconds": elapsed, "rss": rss_kib(system.vexlad_pid()),
                 "latencies": latency.latencies if latency else []}
     finally:
@@ -237,28 +262,22 @@ def bench_messages(count, series):
         rss_before = rss_kib(pid)
         started = time.monotonic()
         control, answered = inject_messages(system.server, count)
-        written = [0]
         stop = threading.Event()
 
         def sampler():
             while not stop.is_set():
-                series.append([round(time.monotonic() - started, 3), written[0], rss_kib(pid)])
+                series.append([round(time.monotonic() - started, 3), system.writes.count(MESSAGE, "put"), rss_kib(pid)])
                 stop.wait(0.25)
         sampling = threading.Thread(target=sampler, daemon=True)
         sampling.start()
-        first = [None]
-
-        def on_count(done):
-            written[0] = done
-            if first[0] is None:
-                first[0] = time.monotonic()
-        done = count_writes(system.events, MESSAGE, "put", lambda n: n >= count, started + 900, on_count)
-        finished = time.monotonic()
+        times = system.writes.wait_for(MESSAGE, "put", count, started + 900)
+        done = min(len(times), count)
+        finished = times[done - 1] if done else time.monotonic()
         time.sleep(1)
         rss_after = rss_kib(pid)
         stop.set()
         sampling.join()
-        series.append([round(time.monotonic() - started, 3), done, rss_after])
+        series.append([round(time.monotonic() - started, 3), system.writes.count(MESSAGE, "put"), rss_after])
         answered.join(timeout=30)
         control.close()
         rates = per_second_rates(series)

@@ -39,6 +39,11 @@ bool ChangesChatInfo(int type)
     return type == MSG_MEMBERS_CHANGED || type == MSG_MEMBER_EVENT || type == MSG_TOPIC;
 }
 
+bool HasOutstandingRequest(const CChat& chat)
+{
+    return chat.HasPendingCreate() || chat.HasPendingChatInfo();
+}
+
 int Now()
 {
     return static_cast<int>(CUtils::CurrentTimeInSec());
@@ -53,6 +58,8 @@ CChatHandler::CChatHandler(CVexlaLib* pLib, CModel* pModel)
     assert(m_pLib != nullptr && "m_pLib != __null");
     assert(m_pModel != nullptr && "m_pModel != __null");
     m_pTimer = m_pLib->CreateTimer(this);
+    m_pRetryTimer = m_pLib->CreateTimer(this);
+    m_pRetryTimer->SetRepeating(true);
 }
 
 CChatHandler::~CChatHandler()
@@ -63,10 +70,15 @@ CChatHandler::~CChatHandler()
 void CChatHandler::ClearSessionData()
 {
     m_pTimer->StopTimer();
+    m_pRetryTimer->StopTimer();
 }
 
 void CChatHandler::OnTimer(int id)
 {
+    if (id == TIMER_RETRY) {
+        RetryRequests();
+        return;
+    }
     assert(id == TIMER_GET_CHAT && "id == TIMER_GET_CHAT");
     if (id != TIMER_GET_CHAT)
         return;
@@ -90,10 +102,55 @@ void CChatHandler::RequestChatInfo(CChat* chat)
 {
     if (!chat->HasChatId() || chat->HasPendingChatInfo())
         return;
+    chat->MarkPendingChatInfo(true);
+    SendInfoRequest(chat);
+    ArmRetry(chat, 1);
+}
+
+void CChatHandler::SendInfoRequest(CChat* chat)
+{
     TPacketSPtr packet = COutgoingPacket::Create(CHUNK_GETCHATINFO);
     COutgoingPacket::AddInt32(packet, KEY_CHAT, chat->GetChatId());
     m_pLib->SendPacket(packet);
-    chat->MarkPendingChatInfo(true);
+}
+
+void CChatHandler::ArmRetry(CChat* chat, int attempt)
+{
+    chat->SetRequestRetry(attempt, REQUEST_TIMEOUT_S << (attempt - 1));
+    if (!m_pRetryTimer->IsRunning())
+        m_pRetryTimer->StartTimer(RETRY_TICK_MS, TIMER_RETRY);
+}
+
+void CChatHandler::RetryRequests()
+{
+    for (int handle : ChatHandles()) {
+        CChat* chat = m_pModel->GetChat(handle);
+        if (chat == nullptr || !HasOutstandingRequest(*chat) || !chat->CountDownRequest())
+            continue;
+        const int attempts = chat->GetRequestAttempts();
+        const wchar_t* what = chat->HasPendingCreate() ? L"create" : L"info";
+        if (attempts < REQUEST_ATTEMPTS) {
+            LogInfo() << L"No answer to the chat's " << what << L" request, asking again." << std::endl;
+            if (chat->HasPendingCreate())
+                SendCreateRequest(chat);
+            else
+                SendInfoRequest(chat);
+            ArmRetry(chat, attempts + 1);
+            continue;
+        }
+        LogNotice() << L"No answer to the chat's " << what << L" request after " << attempts << L" attempts, given up."
+                    << std::endl;
+        chat->MarkPendingCreate(false);
+        chat->MarkPendingChatInfo(false);
+        FailAwaitingMessages(chat, true);
+    }
+    // Listeners told of a failure may have started requests of their own.
+    for (int handle : ChatHandles()) {
+        const CChat* chat = m_pModel->GetChat(handle);
+        if (chat != nullptr && HasOutstandingRequest(*chat))
+            return;
+    }
+    m_pRetryTimer->StopTimer();
 }
 
 void CChatHandler::OpenChat(CChat* chat)
@@ -104,12 +161,14 @@ void CChatHandler::OpenChat(CChat* chat)
     }
     if (!chat->HasChatId())
         return;
+    chat->MarkOpen(true);
     m_pLib->SendPacket(MessagesRequest(chat, true));
     m_pTimer->StartTimer(GET_CHAT_TIMEOUT_MS, TIMER_GET_CHAT);
 }
 
 void CChatHandler::CloseChat(CChat* chat)
 {
+    chat->MarkOpen(false);
     if (!chat->HasChatId())
         return;
     TPacketSPtr packet = MessagesRequest(chat, false);
@@ -153,15 +212,16 @@ CChat* CChatHandler::CreateOrOpenChat(const std::wstring& vexlaName)
     return chat;
 }
 
-void CChatHandler::SendChatMsg(CChat* chat, const std::wstring& text)
+int CChatHandler::SendChatMsg(CChat* chat, const std::wstring& text)
 {
     if (chat == nullptr || text.empty())
-        return;
+        return 0;
     const int now = Now();
     CChatMember* self = chat->FindOrCreateMember(CChatMember::MEMBER_ACTIVE, m_pModel->GetUserName());
     CChatMsg* msg = chat->CreateMsg(CChatMsg::TYPE_TEXT, CChatMsg::STATUS_SENDING, now, self);
     msg->MarkAsOwnMsg();
     msg->SetMsgBody(text);
+    msg->SetSendId(m_nextSendId++);
     if (!chat->HasChatId() && !chat->HasPendingCreate())
         CreateChatRemotely(chat);
     if (chat->HasChatId() && chat->HasChatInfo())
@@ -172,7 +232,9 @@ void CChatHandler::SendChatMsg(CChat* chat, const std::wstring& text)
         m_pLib->NotifyEventUpdated(chat);
         m_pLib->NotifyEventListUpdated(true);
     }
+    const int sendId = msg->GetSendId();
     m_pLib->NotifyChatMessagesAdded(*chat, 1);
+    return sendId;
 }
 
 void CChatHandler::SetChatTopic(CChat* chat, const std::wstring& topic)
@@ -242,6 +304,68 @@ void CChatHandler::LeaveAllChats()
         DeleteChat(static_cast<CChat*>(first));
     }
     m_pLib->NotifyEventListUpdated(true);
+}
+
+void CChatHandler::Resynchronize()
+{
+    CEventList* list = m_pModel->GetEventList();
+    if (list == nullptr)
+        return;
+    for (const auto& event : list->GetList(false)) {
+        if (!event->IsChat())
+            continue;
+        CChat* chat = static_cast<CChat*>(event.get());
+        if (chat->HasPendingCreate()) {
+            SendCreateRequest(chat);
+            ArmRetry(chat, 1);
+        } else if (chat->HasPendingChatInfo()) {
+            SendInfoRequest(chat);
+            ArmRetry(chat, 1);
+        }
+        bool awaiting = false;
+        for (const auto& msg : chat->GetMsgList()) {
+            if (msg->IsAwaitingEcho() && !msg->IsUnsent()) {
+                msg->MarkAwaitingResync(true);
+                awaiting = true;
+            }
+        }
+        // The batch that answers shows which of those the server has; an open chat is switched back on.
+        if (chat->HasChatId() && (chat->IsOpen() || awaiting))
+            m_pLib->SendPacket(MessagesRequest(chat, chat->IsOpen()));
+    }
+}
+
+std::vector<int> CChatHandler::ChatHandles() const
+{
+    std::vector<int> handles;
+    if (CEventList* list = m_pModel->GetEventList()) {
+        for (const auto& event : list->GetList(false)) {
+            if (event->IsChat())
+                handles.push_back(event->GetHandle());
+        }
+    }
+    return handles;
+}
+
+void CChatHandler::FailAwaitingMessages()
+{
+    for (int handle : ChatHandles()) {
+        if (CChat* chat = m_pModel->GetChat(handle))
+            FailAwaitingMessages(chat, false);
+    }
+}
+
+void CChatHandler::FailAwaitingMessages(CChat* chat, bool queuedOnly)
+{
+    std::vector<CChatMsg*> failed;
+    for (const auto& msg : chat->GetMsgList()) {
+        if (msg->IsAwaitingEcho() && (!queuedOnly || msg->IsUnsent()))
+            failed.push_back(msg.get());
+    }
+    for (CChatMsg* msg : failed) {
+        msg->MarkAsFailed();
+        m_pLib->NotifyChatMessageFailed(*chat, *msg);
+    }
 }
 
 // Received packets.
@@ -379,20 +503,37 @@ void CChatHandler::HandleChatMessages(const TPacketSPtr& packet)
         return;
     CChat* chat = list->FindChat(chatId);
     int bookmark = 0;
-    if (chat == nullptr || !packet->GetAttrInt32(KEY_BOOKMARK, &bookmark) || bookmark <= chat->GetMsgBookmark())
+    if (chat == nullptr || !packet->GetAttrInt32(KEY_BOOKMARK, &bookmark))
         return;
+    // An older or repeated batch adds nothing, but still answers a fetch after a reconnect.
     int added = 0;
-    TPacketSPtr records;
-    if (packet->GetAttrContainer(KEY_CHATMSG_RECORDS, &records)) {
-        for (const TAttributeSPtr& attr : records->GetAttrList()) {
-            TPacketSPtr record;
-            if (attr->GetContainer(&record) && AddChatMessage(chat, *record))
-                ++added;
+    if (bookmark > chat->GetMsgBookmark()) {
+        TPacketSPtr records;
+        if (packet->GetAttrContainer(KEY_CHATMSG_RECORDS, &records)) {
+            for (const TAttributeSPtr& attr : records->GetAttrList()) {
+                TPacketSPtr record;
+                if (attr->GetContainer(&record) && AddChatMessage(chat, *record))
+                    ++added;
+            }
         }
+        chat->SetMsgBookmark(bookmark);
     }
-    chat->SetMsgBookmark(bookmark);
+    ResendUnconfirmed(chat);
     if (added > 0)
         m_pLib->NotifyChatMessagesAdded(*chat, added);
+}
+
+void CChatHandler::ResendUnconfirmed(CChat* chat)
+{
+    for (const auto& msg : chat->GetMsgList()) {
+        if (!msg->IsAwaitingResync())
+            continue;
+        msg->MarkAwaitingResync(false);
+        if (!msg->IsAwaitingEcho())
+            continue;
+        LogInfo() << L"The server does not have a message sent before the reconnect, sending it again." << std::endl;
+        SendChatMsg(chat, msg.get());
+    }
 }
 
 bool CChatHandler::AddChatMessage(CChat* chat, const CPacket& record)
@@ -409,12 +550,15 @@ bool CChatHandler::AddChatMessage(CChat* chat, const CPacket& record)
     int requestId = 0;
     if (record.GetAttrInt32(KEY_REQUEST_ID, &requestId)) {
         if (CChatMsg* sent = chat->FindMsgWithRequestId(requestId)) {
-            sent->SetServerTimestamp(timestamp);
-            sent->SetStatus(status);
+            Confirm(chat, sent, timestamp, status);
             return false;
         }
         LogInfo() << L"Unable to find matching chat message for request id " << requestId << L"." << std::endl;
     }
+    std::wstring text;
+    if (type == MSG_TEXT && record.GetAttrString(KEY_CHATMSG_BODY, &text) &&
+        ConfirmByText(chat, vexlaName, timestamp, status, text))
+        return false;
 
     CChatMember* author = chat->FindOrCreateMember(CChatMember::MEMBER_ACTIVE, vexlaName);
     std::wstring fullName;
@@ -439,6 +583,28 @@ bool CChatHandler::AddChatMessage(CChat* chat, const CPacket& record)
     return true;
 }
 
+bool CChatHandler::ConfirmByText(CChat* chat, const std::wstring& author, int timestamp, int status,
+                                 const std::wstring& body)
+{
+    if (author != m_pModel->GetUserName())
+        return false;
+    CChatMsg* sent = chat->FindAwaitingEcho(body);
+    if (sent == nullptr || sent->IsUnsent())
+        return false;
+    Confirm(chat, sent, timestamp, status);
+    return true;
+}
+
+void CChatHandler::Confirm(CChat* chat, CChatMsg* msg, int timestamp, int status)
+{
+    const bool awaited = msg->IsAwaitingEcho();
+    msg->SetServerTimestamp(timestamp);
+    msg->SetStatus(status);
+    msg->MarkAwaitingResync(false);
+    if (awaited && !msg->IsAwaitingEcho())
+        m_pLib->NotifyChatMessageDelivered(*chat, *msg);
+}
+
 void CChatHandler::HandleCreatedChat(const TPacketSPtr& packet)
 {
     int localId = 0;
@@ -450,19 +616,32 @@ void CChatHandler::HandleCreatedChat(const TPacketSPtr& packet)
     CEventList* list = m_pModel->GetOrCreateEventList();
     CChat* chat = list->FindLocalChat(localId);
     CChat* serverCopy = list->FindChat(chatId);
+    bool added = false;
     if (chat == nullptr) {
         // No local chat waits for this answer: the server chat is added, unless a list brought it.
-        chat = serverCopy != nullptr ? serverCopy : CreateServerChat(chatId);
+        chat = serverCopy;
+        if (chat == nullptr) {
+            chat = CreateServerChat(chatId);
+            added = true;
+        }
     } else {
         if (serverCopy != nullptr) {
             // The server listed the new chat before confirming it: the local chat takes over the
-            // copy's messages and its bookmark, so the next fetch does not bring them again.
+            // copy's messages, its bookmark, its name and its synchronisation, so the next fetch does
+            // not bring them again.
             chat->MergeChat(serverCopy);
             chat->SetMsgBookmark(std::max(chat->GetMsgBookmark(), serverCopy->GetMsgBookmark()));
+            if (!serverCopy->GetUniqueName().empty())
+                chat->SetUniqueName(serverCopy->GetUniqueName());
+            chat->MarkOpen(chat->IsOpen() || serverCopy->IsOpen());
+        }
+        chat->SetChatId(chatId);
+        if (serverCopy != nullptr) {
+            // Listeners let go of the copy while the chat that absorbed it already has its id.
+            m_pLib->NotifyEventDeleted(serverCopy);
             m_pModel->DeleteEvent(serverCopy);
             LogInfo() << L"Chats has been merged" << std::endl;
         }
-        chat->SetChatId(chatId);
     }
 
     std::wstring friendlyName;
@@ -472,6 +651,8 @@ void CChatHandler::HandleCreatedChat(const TPacketSPtr& packet)
     record->GetAttrInt32(KEY_UNREAD_MSGS, &unread);
     chat->SetUnreadMsgCnt(unread, false);
     chat->MarkPendingCreate(false);
+    if (added)
+        m_pLib->NotifyEventAdded(chat);
     CreateLocalMembersRemotely(chat);
     RequestChatInfo(chat);
 }
@@ -492,9 +673,18 @@ void CChatHandler::CreateChatRemotely(CChat* chat)
 {
     if (chat->HasChatId() || chat->HasPendingCreate())
         return;
+    assert(chat->FindMember(CChatMember::MEMBER_PENDING_CREATE) != nullptr && "partner != __null");
+    if (chat->FindMember(CChatMember::MEMBER_PENDING_CREATE) == nullptr)
+        return;
+    chat->MarkPendingCreate(true);
+    SendCreateRequest(chat);
+    ArmRetry(chat, 1);
+}
+
+void CChatHandler::SendCreateRequest(CChat* chat)
+{
     const CChatMember* partner = chat->FindMember(CChatMember::MEMBER_PENDING_CREATE);
-    assert(partner != nullptr && "partner != __null");
-    if (partner == nullptr)
+    if (partner == nullptr || chat->HasChatId())
         return;
     TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CREATECHATWITHUSER);
     COutgoingPacket::AddString(packet, KEY_VEXLANAME, partner->GetVexlaName());
@@ -502,7 +692,6 @@ void CChatHandler::CreateChatRemotely(CChat* chat)
     COutgoingPacket::AddString(packet, KEY_CHATMSG_BODY, std::wstring());
     COutgoingPacket::AddInt32(packet, KEY_AUTOSYNC, 1);
     m_pLib->SendPacket(packet);
-    chat->MarkPendingCreate(true);
 }
 
 void CChatHandler::CreateLocalMembersRemotely(CChat* chat)
@@ -562,6 +751,7 @@ void CChatHandler::DeleteChat(CChat* chat)
     }
     if (m_pModel->GetEventList() == nullptr)
         return;
+    FailAwaitingMessages(chat, false);
     m_pLib->NotifyEventDeleted(chat);
     m_pModel->DeleteEvent(chat);
 }

@@ -24,10 +24,16 @@ class CChatHandler : public CBaseHandler, public ITimer
 public:
     enum eTimerId
     {
-        TIMER_GET_CHAT = 1
+        TIMER_GET_CHAT = 1,
+        TIMER_RETRY = 2
     };
 
     static const int GET_CHAT_TIMEOUT_MS = 20000;
+    // A create or info request unanswered this long is asked again, each time waiting twice as long;
+    // after REQUEST_ATTEMPTS sends it is given up and the messages waiting for it fail.
+    static const int REQUEST_TIMEOUT_S = 10;
+    static const int REQUEST_ATTEMPTS = 4;
+    static const int RETRY_TICK_MS = 1000;
 
     CChatHandler(CVexlaLib* pLib, CModel* pModel);
     ~CChatHandler() override;
@@ -46,13 +52,19 @@ public:
     // The dialog with that user, opened if it exists, else created on the phone only. Null for an
     // empty name or the user's own.
     CChat* CreateOrOpenChat(const std::wstring& vexlaName);
-    void SendChatMsg(CChat* chat, const std::wstring& text);
+    // Queues the text and returns its send id; 0 when nothing was queued.
+    int SendChatMsg(CChat* chat, const std::wstring& text);
     void SetChatTopic(CChat* chat, const std::wstring& topic);
     void AddChatMembers(CChat* chat, const std::vector<std::wstring>& names);
     void MarkChatAsRead(CChat* chat);
     void MarkAllChatsAsRead();
     void LeaveChat(CChat* chat);
     void LeaveAllChats();
+    // After a resumed session's reconnect: asks again what was outstanding on the lost connection and
+    // fetches the open chats from their bookmarks, so that messages sent without an echo are checked.
+    void Resynchronize();
+    // Reports every message still waiting to be sent or confirmed as failed; the session's chats go next.
+    void FailAwaitingMessages();
 
     void HandleChats(const TPacketSPtr& packet);
     void HandleChatInfo(const TPacketSPtr& packet);
@@ -78,6 +90,20 @@ private:
     bool AddChatMessage(CChat* chat, const CPacket& record);
     void SendQueuedItems(CChat* chat);
     void CreateChatRemotely(CChat* chat);
+    void SendCreateRequest(CChat* chat);
+    void SendInfoRequest(CChat* chat);
+    // Starts the count-down of the chat's outstanding request after its attempt-th send.
+    void ArmRetry(CChat* chat, int attempt);
+    void RetryRequests();
+    // An own message of the user without a request id that matches: the echo of a message sent on a
+    // connection since lost. Returns whether it confirmed one.
+    bool ConfirmByText(CChat* chat, const std::wstring& author, int timestamp, int status, const std::wstring& body);
+    void Confirm(CChat* chat, CChatMsg* msg, int timestamp, int status);
+    // Sends again what the server showed it does not have.
+    void ResendUnconfirmed(CChat* chat);
+    void FailAwaitingMessages(CChat* chat, bool queuedOnly);
+    // The handles of the event list's chats, taken before listeners may change the list.
+    std::vector<int> ChatHandles() const;
     void CreateLocalMembersRemotely(CChat* chat);
     void SendChatMsg(CChat* chat, CChatMsg* msg);
     void SendChatTopic(CChat* chat, const std::wstring& topic);
@@ -91,6 +117,8 @@ private:
     CVexlaLib* m_pLib;
     CModel* m_pModel;
     CTimer* m_pTimer;
+    CTimer* m_pRetryTimer;
+    int m_nextSendId = 1;
 };
 
 }  // namespace VexlaLib

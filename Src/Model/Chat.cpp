@@ -140,6 +140,15 @@ CChatMsg* CChat::FindMsgWithRequestId(int requestId) const
     return nullptr;
 }
 
+CChatMsg* CChat::FindAwaitingEcho(const std::wstring& body) const
+{
+    for (const auto& msg : m_msgs) {
+        if (msg->IsAwaitingEcho() && msg->GetMsgBody() == body)
+            return msg.get();
+    }
+    return nullptr;
+}
+
 void CChat::MergeChat(CChat* other)
 {
     if (other == nullptr || other == this)

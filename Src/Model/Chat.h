@@ -43,6 +43,19 @@ public:
     void MarkPendingCreate(bool pending) { m_pendingCreate = pending; }
     bool HasPendingChatInfo() const { return m_pendingChatInfo; }
     void MarkPendingChatInfo(bool pending) { m_pendingChatInfo = pending; }
+    // The outstanding create or info request: how often it was sent and the seconds left before it is
+    // asked again (or given up).
+    int GetRequestAttempts() const { return m_requestAttempts; }
+    int GetRequestSecondsLeft() const { return m_requestSecondsLeft; }
+    void SetRequestRetry(int attempts, int secondsLeft)
+    {
+        m_requestAttempts = attempts;
+        m_requestSecondsLeft = secondsLeft;
+    }
+    bool CountDownRequest() { return --m_requestSecondsLeft <= 0; }
+    // The chat is synchronised automatically (opened and not closed since).
+    bool IsOpen() const { return m_open; }
+    void MarkOpen(bool open) { m_open = open; }
 
     int GetChatType() const { return m_chatType; }
     bool SetChatType(int chatType);
@@ -83,6 +96,8 @@ public:
     CChatMsg* CreateMsg(int msgType, int status, int timestamp, CChatMember* member);
     // The first message sent with that request id; null for 0, which no request carries.
     CChatMsg* FindMsgWithRequestId(int requestId) const;
+    // The oldest message written here and still awaiting its echo whose text is body.
+    CChatMsg* FindAwaitingEcho(const std::wstring& body) const;
     // Moves every message of other to the end of this chat; other is left without messages. Each
     // moved message's author becomes this chat's member of the same name, added if missing, since
     // other's members go with other; the author's full name, when known, is kept.
@@ -97,6 +112,9 @@ private:
     bool m_hasChatInfo = false;
     bool m_pendingCreate = false;
     bool m_pendingChatInfo = false;
+    int m_requestAttempts = 0;
+    int m_requestSecondsLeft = 0;
+    bool m_open = false;
     int m_chatType = TYPE_DIALOG;
     int m_createTimestamp;
     int m_unreadMsgCnt = 0;

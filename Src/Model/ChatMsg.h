@@ -34,6 +34,19 @@ public:
     int GetRequestId() const { return m_requestId; }
     void SetRequestId(int requestId) { m_requestId = requestId; }
 
+    // A message the user wrote on this phone carries a process-unique id from its creation, by which the
+    // platform side follows it until it is delivered or has failed; 0 for every other message.
+    int GetSendId() const { return m_sendId; }
+    void SetSendId(int sendId) { m_sendId = sendId; }
+    // Written here and neither confirmed by the server's echo nor given up.
+    bool IsAwaitingEcho() const { return m_own && m_serverTimestamp == 0 && !m_failed; }
+    bool HasFailed() const { return m_failed; }
+    void MarkAsFailed() { m_failed = true; m_unsent = false; m_awaitingResync = false; }
+    // Sent before the connection was lost: the next message batch of the chat shows whether the server
+    // has it; if not, it is sent again.
+    bool IsAwaitingResync() const { return m_awaitingResync; }
+    void MarkAwaitingResync(bool awaiting) { m_awaitingResync = awaiting; }
+
 private:
     int m_msgType;
     int m_status;
@@ -44,6 +57,9 @@ private:
     CChatMember* m_pMember;
     std::wstring m_msgBody;
     int m_requestId = 0;
+    int m_sendId = 0;
+    bool m_failed = false;
+    bool m_awaitingResync = false;
 };
 
 }  // namespace VexlaLib

@@ -147,51 +147,59 @@ CSession::TConnectResult CSession::RunConnect(TPacketSPtr& login) {
     TSocketSPtr socket;
     if (login->GetType() == CPacket::INTERNAL && chunk == CHUNK_HANDSHAKE_CONTINUE) {
         LogInfo() << "*** CSession - Handshake Continue after warning. ***" << std::endl;
-        CSynchronize stateGuard(&m_stateLock);
-        if (!m_savedLoginPacket || !m_handshakeSocket) {
+        if (!ResumePausedHandshake(login, &socket)) {
             // Nothing is paused any more (the connection was cleaned up meanwhile).
             return CONNECT_MISSING_INFORMATION;
         }
-        login = m_savedLoginPacket;
-        socket = m_handshakeSocket;
     } else if (login->GetType() == CPacket::INTERNAL && chunk == CHUNK_HANDSHAKE_ABORT) {
         LogInfo() << "*** CSession - Handshake Abort after warning. ***" << std::endl;
         return CONNECT_STOP;
     } else {
-        if ((chunk == CHUNK_LOGIN || chunk == CHUNK_REGISTERUSER) && !TakeCredentials(login)) {
-            return CONNECT_MISSING_INFORMATION;
-        }
-        {
-            CSynchronize stateGuard(&m_stateLock);
-            m_sdfSessionId.clear();
-        }
-        m_operatorId = -1;
-        TConnectResult discoveryResult = CONNECT_TEMPORARY_FAILURE;
-        if (m_settings->GetUseSDFServer() == L"YES" && !RunDiscovery(&discoveryResult)) {
-            return discoveryResult;
+        TConnectResult result = CONNECT_TEMPORARY_FAILURE;
+        if (!PrepareNewConnect(login, &result)) {
+            return result;
         }
     }
+    return RunAttempts(login, socket);
+}
 
+bool CSession::ResumePausedHandshake(TPacketSPtr& login, TSocketSPtr* socket) {
+    CSynchronize stateGuard(&m_stateLock);
+    if (!m_savedLoginPacket || !m_handshakeSocket) {
+        return false;
+    }
+    login = m_savedLoginPacket;
+    *socket = m_handshakeSocket;
+    return true;
+}
+
+bool CSession::PrepareNewConnect(const TPacketSPtr& login, TConnectResult* result) {
+    const int chunk = ChunkKindOf(login);
+    if ((chunk == CHUNK_LOGIN || chunk == CHUNK_REGISTERUSER) && !TakeCredentials(login)) {
+        *result = CONNECT_MISSING_INFORMATION;
+        return false;
+    }
+    {
+        CSynchronize stateGuard(&m_stateLock);
+        m_sdfSessionId.clear();
+    }
+    m_operatorId = -1;
+    return m_settings->GetUseSDFServer() != L"YES" || RunDiscovery(result);
+}
+
+CSession::TConnectResult CSession::RunAttempts(const TPacketSPtr& login, TSocketSPtr socket) {
     int attempts = ATTEMPTS_PER_CONNECT;
     int freeRedirects = FREE_REDIRECTS_PER_CONNECT;
+    TConnectResult outcome = CONNECT_TEMPORARY_FAILURE;
     for (;;) {
         if (!socket) {
-            {
-                CSynchronize stateGuard(&m_stateLock);
-                if (m_connectionSocket && m_connectionSocket->IsValid()) {
-                    return CONNECT_CONNECTED;
-                }
-                // A connection that failed and was not cleaned up yet is no connection.
-                m_connectionSocket.reset();
+            const TAttemptStart start = StartAttempt(&attempts, &socket, &outcome);
+            if (start == ATTEMPT_ENDS_CONNECT) {
+                return outcome;
             }
-            if (--attempts < 0) {
-                return GiveUp();
-            }
-            if (!ConnectCancelled() && !OpenHandshakeSocket()) {
+            if (start == ATTEMPT_NOT_OPENED) {
                 continue;
             }
-            CSynchronize stateGuard(&m_stateLock);
-            socket = m_handshakeSocket;
         }
         const THandshakeResult result = ConnectCancelled() ? HANDSHAKE_RETRY : PerformHandshake(socket);
 
@@ -200,45 +208,79 @@ CSession::TConnectResult CSession::RunConnect(TPacketSPtr& login) {
             ResetHandshake(true);
             return CONNECT_TEMPORARY_FAILURE;
         }
-        switch (result) {
-            case HANDSHAKE_SUCCESS:
-                socket->SetReadTimeout(m_settings->GetReadTimeoutNormalOperation());
-                socket->SetWriteTimeout(m_settings->GetWriteTimeoutNormalOperation());
-                m_connectionSocket = socket;
-                m_handshakeSocket.reset();
-                return CONNECT_CONNECTED;
-            case HANDSHAKE_REDIRECT:
-                LogInfo() << "*** CSession - Redirecting to server: " << m_currentServerAddress << " ***" << std::endl;
-                ResetHandshake(false);
-                if (freeRedirects > 0) {
-                    --freeRedirects;
-                    ++attempts;
-                }
-                break;
-            case HANDSHAKE_ERROR:
-                LogInfo() << "*** CSession - Handshake error. ***" << std::endl;
-                ResetHandshake(false);
-                return CONNECT_STOP;
-            case HANDSHAKE_WARNING:
-                m_savedLoginPacket = login;
-                return CONNECT_PAUSED;
-            default:
-                if (result != HANDSHAKE_RETRY) {
-                    LogError() << "CSession::Connect - unknown CSession::THandshakeResult: " << result << std::endl;
-                }
-                LogInfo() << "*** CSession - Handshake failed. ***" << std::endl;
-                ResetHandshake(false);
-                // The next attempt goes to the next server.
-                m_currentServerAddress.clear();
-                if (socket->GetLastConnectResult() == CSocket::CONNECT_BIND_FAILED) {
-                    return CONNECT_NO_INTERFACE;
-                }
-                if (socket->GetLastConnectResult() == CSocket::CONNECT_FAILED) {
-                    return CONNECT_NO_NETWORK;
-                }
-                break;
+        if (ConcludeHandshake(result, socket, login, &attempts, &freeRedirects, &outcome)) {
+            return outcome;
         }
         socket.reset();
+    }
+}
+
+CSession::TAttemptStart CSession::StartAttempt(int* attempts, TSocketSPtr* socket, TConnectResult* outcome) {
+    {
+        CSynchronize stateGuard(&m_stateLock);
+        if (m_connectionSocket && m_connectionSocket->IsValid()) {
+            *outcome = CONNECT_CONNECTED;
+            return ATTEMPT_ENDS_CONNECT;
+        }
+        // A connection that failed and was not cleaned up yet is no connection.
+        m_connectionSocket.reset();
+    }
+    if (--*attempts < 0) {
+        *outcome = GiveUp();
+        return ATTEMPT_ENDS_CONNECT;
+    }
+    if (!ConnectCancelled() && !OpenHandshakeSocket()) {
+        return ATTEMPT_NOT_OPENED;
+    }
+    CSynchronize stateGuard(&m_stateLock);
+    *socket = m_handshakeSocket;
+    return ATTEMPT_OPENED;
+}
+
+bool CSession::ConcludeHandshake(THandshakeResult result, const TSocketSPtr& socket, const TPacketSPtr& login,
+                                 int* attempts, int* freeRedirects, TConnectResult* outcome) {
+    switch (result) {
+        case HANDSHAKE_SUCCESS:
+            socket->SetReadTimeout(m_settings->GetReadTimeoutNormalOperation());
+            socket->SetWriteTimeout(m_settings->GetWriteTimeoutNormalOperation());
+            m_connectionSocket = socket;
+            m_handshakeSocket.reset();
+            *outcome = CONNECT_CONNECTED;
+            return true;
+        case HANDSHAKE_REDIRECT:
+            LogInfo() << "*** CSession - Redirecting to server: " << m_currentServerAddress << " ***" << std::endl;
+            ResetHandshake(false);
+            if (*freeRedirects > 0) {
+                --*freeRedirects;
+                ++*attempts;
+            }
+            return false;
+        case HANDSHAKE_ERROR:
+            LogInfo() << "*** CSession - Handshake error. ***" << std::endl;
+            ResetHandshake(false);
+            *outcome = CONNECT_STOP;
+            return true;
+        case HANDSHAKE_WARNING:
+            m_savedLoginPacket = login;
+            *outcome = CONNECT_PAUSED;
+            return true;
+        default:
+            if (result != HANDSHAKE_RETRY) {
+                LogError() << "CSession::Connect - unknown CSession::THandshakeResult: " << result << std::endl;
+            }
+            LogInfo() << "*** CSession - Handshake failed. ***" << std::endl;
+            ResetHandshake(false);
+            // The next attempt goes to the next server.
+            m_currentServerAddress.clear();
+            if (socket->GetLastConnectResult() == CSocket::CONNECT_BIND_FAILED) {
+                *outcome = CONNECT_NO_INTERFACE;
+                return true;
+            }
+            if (socket->GetLastConnectResult() == CSocket::CONNECT_FAILED) {
+                *outcome = CONNECT_NO_NETWORK;
+                return true;
+            }
+            return false;
     }
 }
 
@@ -550,14 +592,15 @@ CSession::THandshakeResult CSession::HandlePacket_SERVERIDENTITY(const TPacketSP
         return HANDSHAKE_RETRY;
     }
     const TByteArray exponent = m_settings->GetDefaultCommonExp();
+    const bool checkDigest = m_settings->GetCheckIdentityDigest();
     try {
         TByteArray serverModulus;
         try {
             serverModulus = CRSA::DecryptServerIdentity(
-                *identity, CRSA(ROOT_KEY_BITS_LENGTH, exponent, m_settings->GetDefaultRootKeyPrimary()));
+                *identity, CRSA(ROOT_KEY_BITS_LENGTH, exponent, m_settings->GetDefaultRootKeyPrimary()), checkDigest);
         } catch (const std::exception&) {
             serverModulus = CRSA::DecryptServerIdentity(
-                *identity, CRSA(ROOT_KEY_BITS_LENGTH, exponent, m_settings->GetDefaultRootKeyBackup()));
+                *identity, CRSA(ROOT_KEY_BITS_LENGTH, exponent, m_settings->GetDefaultRootKeyBackup()), checkDigest);
         }
         m_serverKey.SetServerMod(serverModulus);
     } catch (const std::exception& error) {

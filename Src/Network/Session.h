@@ -98,7 +98,31 @@ public:
     void SetDiscoveryFactory(const TDiscoveryFactory& factory);
 
 private:
+    // How a handshake attempt begins: with a socket, without one (opening failed: the next attempt
+    // follows), or not at all (connected already, or no attempts left).
+    enum TAttemptStart {
+        ATTEMPT_OPENED,
+        ATTEMPT_NOT_OPENED,
+        ATTEMPT_ENDS_CONNECT,
+    };
+
+    // The phases of Connect: what the packet asks for, discovery, then handshake attempts until one
+    // connects, pauses or ends the connect.
     TConnectResult RunConnect(TPacketSPtr& login);
+    // Replaces `login` by the saved login and `*socket` by the handshake socket of the paused handshake;
+    // false when nothing is paused any more.
+    bool ResumePausedHandshake(TPacketSPtr& login, TSocketSPtr* socket);
+    // Takes the credentials of a login or registration and runs discovery; false with `*result` when
+    // the connect ends there.
+    bool PrepareNewConnect(const TPacketSPtr& login, TConnectResult* result);
+    // Runs handshakes, on `socket` first when given, then on new sockets, until one ends the connect.
+    TConnectResult RunAttempts(const TPacketSPtr& login, TSocketSPtr socket);
+    // Uses up an attempt and opens the socket for its handshake; `*outcome` when the connect ends.
+    TAttemptStart StartAttempt(int* attempts, TSocketSPtr* socket, TConnectResult* outcome);
+    // Acts on a handshake's result under the state lock: true with `*outcome` when the connect ends,
+    // false when another attempt follows (a redirect gives a free attempt while `*freeRedirects` last).
+    bool ConcludeHandshake(THandshakeResult result, const TSocketSPtr& socket, const TPacketSPtr& login,
+                           int* attempts, int* freeRedirects, TConnectResult* outcome);
     bool ConnectCancelled() const;
     bool DropRunningConnect(bool clearSession);
     bool TakeCredentials(const TPacketSPtr& login);

@@ -10,6 +10,7 @@
 namespace VexlaLib {
 
 class CChat;
+class CChatMsg;
 class CContact;
 class CEventBase;
 class CProfile;
@@ -70,6 +71,11 @@ public:
     virtual void OnEventListUpdated() {}
     virtual void OnGetChatFailed(bool /*timedOut*/) {}
     virtual void OnChatMessagesAdded(const CChat& /*chat*/, int /*count*/) {}
+    // A message written on this phone (named by its send id) reached the server: its echo arrived.
+    virtual void OnChatMessageDelivered(const CChat& /*chat*/, const CChatMsg& /*message*/) {}
+    // A message written on this phone can no longer be sent: its chat or the server session is gone, or
+    // the chat never became ready at the server.
+    virtual void OnChatMessageFailed(const CChat& /*chat*/, const CChatMsg& /*message*/) {}
     virtual void OnPacketSent(TPacketSPtr /*packet*/) {}
     virtual void OnPacketReceived(TPacketSPtr /*packet*/) {}
     virtual void OnAddContactSuccess(const CContact& /*contact*/) {}

@@ -280,6 +280,9 @@ void CVexlaLib::ForceNewSessionReconnect()
 void CVexlaLib::ClearSessionData()
 {
     LogNotice() << L"CVexlaLib::ClearSessionData - clearing session data." << std::endl;
+    // The messages still waiting go with the session's chats: their writers hear of it first.
+    if (m_pChatHandler)
+        m_pChatHandler->FailAwaitingMessages();
     m_model.ClearSessionData();
     for (CBaseHandler* handler : m_handlers)
         handler->ClearSessionData();
@@ -671,9 +674,13 @@ bool CVexlaLib::AddChatMembers(int id, const std::vector<std::wstring>& names)
     return ForwardToChat(id, [&](CChat* chat) { m_pChatHandler->AddChatMembers(chat, lowerNames); });
 }
 
-bool CVexlaLib::SendChatMsg(int id, const std::wstring& text)
+bool CVexlaLib::SendChatMsg(int id, const std::wstring& text, int* sendId)
 {
-    return ForwardToChat(id, [&](CChat* chat) { m_pChatHandler->SendChatMsg(chat, text); });
+    return ForwardToChat(id, [&](CChat* chat) {
+        const int queued = m_pChatHandler->SendChatMsg(chat, text);
+        if (sendId != nullptr)
+            *sendId = queued;
+    });
 }
 
 CChat* CVexlaLib::CreateOrOpenChat(const std::wstring& name)
@@ -740,6 +747,8 @@ void CVexlaLib::BuildDispatchTable()
     row(CHUNK_FORCED_DISCONNECT, false, [this](const TPacketSPtr& p) { m_pAccountHandler->HandleForcedDisconnect(p); });
     row(CHUNK_RECONNECTED, false, [this](const TPacketSPtr& p) {
         m_pAccountHandler->HandleReconnected(p);
+        if (IsLoggedIn())
+            m_pChatHandler->Resynchronize();
         HandleLoggedin(p);
     });
 }

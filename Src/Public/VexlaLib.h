@@ -143,7 +143,9 @@ public:
     bool LeaveChat(int id);
     bool SetChatTopic(int id, const std::wstring& topic);
     bool AddChatMembers(int id, const std::vector<std::wstring>& names);
-    bool SendChatMsg(int id, const std::wstring& text);
+    // Queues the text in the chat; sendId, when given, receives the id by which the delivery and failure
+    // events name the message.
+    bool SendChatMsg(int id, const std::wstring& text, int* sendId = nullptr);
     // The dialog with that user, created on the phone when there is none; null when refused.
     CChat* CreateOrOpenChat(const std::wstring& name);
     bool MarkAllChatsAsRead();
@@ -196,6 +198,8 @@ public:
     void NotifyEventListUpdated(bool deferred);
     void NotifyGetChatFailed(bool timedOut);
     void NotifyChatMessagesAdded(const CChat& chat, int count);
+    void NotifyChatMessageDelivered(const CChat& chat, const CChatMsg& message);
+    void NotifyChatMessageFailed(const CChat& chat, const CChatMsg& message);
     void NotifyPacketSent(TPacketSPtr packet);
     void NotifyPacketReceived(TPacketSPtr packet);
     void NotifyAddContactSuccess(const CContact& contact);

@@ -3,6 +3,7 @@
 
 #include "Handlers/AccountHandler.h"
 #include "Model/Availability.h"
+#include "Model/ChatMsg.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Packet.h"
@@ -308,6 +309,19 @@ void CVexlaLib::NotifyChatMessagesAdded(const CChat& chat, int count)
     RequireLoggedIn();
     LogCallback(L"OnChatMessagesAdded", count);
     CallListeners([&](IVexlaLibListener* l) { l->OnChatMessagesAdded(chat, count); });
+}
+
+void CVexlaLib::NotifyChatMessageDelivered(const CChat& chat, const CChatMsg& message)
+{
+    LogCallback(L"OnChatMessageDelivered", message.GetSendId());
+    CallListeners([&](IVexlaLibListener* l) { l->OnChatMessageDelivered(chat, message); });
+}
+
+// Also reported while the session is being cleared, after the sign-out.
+void CVexlaLib::NotifyChatMessageFailed(const CChat& chat, const CChatMsg& message)
+{
+    LogCallback(L"OnChatMessageFailed", message.GetSendId());
+    CallListeners([&](IVexlaLibListener* l) { l->OnChatMessageFailed(chat, message); });
 }
 
 void CVexlaLib::NotifyPacketSent(TPacketSPtr packet)

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "ChatPackets.h"
+#include "ChatState.h"
 #include "Connection.h"
 #include "Network/AttrChunk.h"
 #include "ServerSim.h"
@@ -71,7 +72,28 @@ bool CChatStore::Load(json_object* chats, std::string& error)
             msg.timestamp -= static_cast<int>(json_object_array_length(messages) - m);
         }
     }
+    SaveLocked();
     return true;
+}
+
+bool CChatStore::Restore(const std::string& path, std::string& error)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_statePath = path;
+    if (CChatState::Load(path, m_nextChatId, m_chats, error)) {
+        return true;
+    }
+    if (error.empty()) {
+        SaveLocked();
+    }
+    return false;
+}
+
+void CChatStore::SaveLocked() const
+{
+    if (!m_statePath.empty()) {
+        CChatState::Save(m_statePath, m_nextChatId, m_chats);
+    }
 }
 
 CChatStore::SLink* CChatStore::LinkLocked(CConnection& connection)
@@ -102,6 +124,7 @@ SSimChat& CChatStore::NewChatLocked(int type, const std::vector<std::string>& me
     chat.members = members;
     chat.created = Now();
     chat.uniqueName = "#" + creator + "/$" + std::to_string(chat.id);
+    SaveLocked();
     return chat;
 }
 
@@ -127,6 +150,7 @@ SSimChatMsg& CChatStore::AppendLocked(SSimChat& chat, const std::string& author,
     chat.msgs.push_back(msg);
     // Whoever writes has read everything before.
     chat.readSeq[author] = msg.seq;
+    SaveLocked();
     return chat.msgs.back();
 }
 
@@ -286,6 +310,7 @@ void CChatStore::MarkRead(CConnection& connection, const std::vector<int>& chatI
             chat->readSeq[link->account] = chat->LastSeq();
         }
     }
+    SaveLocked();
     connection.Send(CChatPackets::Bare(CHUNK_MARKEDCHATSREAD));
 }
 

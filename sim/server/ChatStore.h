@@ -29,6 +29,9 @@ public:
     void SetServer(CServerSim* server);
     // Adds the chats of a scenario's "chats" array (see README.md); false with a reason.
     bool Load(json_object* chats, std::string& error);
+    // Keeps the chats in the file at path from now on; reads them from it when it exists (true) and
+    // writes it otherwise. error is set when the file exists but cannot be used.
+    bool Restore(const std::string& path, std::string& error);
 
     // Client requests, on the connection's thread; the connection's signed-in account is the user.
     void SendList(CConnection& connection, bool unreadOnly);
@@ -71,10 +74,12 @@ private:
     void DistributeLocked(const SSimChat& chat, int senderConn);
     void SendBatchLocked(CConnection& connection, SLink& link, const SSimChat& chat);
     int Now() const;
+    void SaveLocked() const;
 
     mutable std::mutex m_lock;
     const int m_timeOffset;
     CServerSim* m_server = nullptr;
+    std::string m_statePath;
     int m_nextChatId = 100;
     std::map<int, SSimChat> m_chats;
     std::map<int, SLink> m_links;

@@ -75,7 +75,13 @@ int main(int argc, char** argv)
     CEventLog events;
     SSimContext context{*keys, scenario, sessions, directives, events};
     CChatStore chats(scenario.TimeOffset());
-    if (!scenario.Chats().empty()) {
+    error.clear();
+    const bool restored = !options.statePath.empty() && chats.Restore(options.statePath + ".chats", error);
+    if (!error.empty()) {
+        std::cerr << "vexla-server-sim: " << error << "\n";
+        return 1;
+    }
+    if (!restored && !scenario.Chats().empty()) {
         TJsonPtr list = CJson::Parse(scenario.Chats());
         if (!chats.Load(list.get(), error)) {
             std::cerr << "vexla-server-sim: " << error << "\n";

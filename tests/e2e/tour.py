@@ -42,8 +42,11 @@ class DemoSystem:
     marloservice is in the lines of the bus daemon that started it (`private_log`, `public_log`);
     `daemon_log` is where the steps look for vexlad's lines (a test that starts vexlad itself sets it)."""
 
-    def __init__(self, workdir):
+    def __init__(self, workdir, scenario_extra=None, server_state=None, log_level=6):
         self.workdir = workdir
+        self.scenario_extra = scenario_extra or {}
+        self.server_state = server_state
+        self.log_level = log_level
         self.data_dir = os.path.join(workdir, "data")
         self._running = []
         try:
@@ -56,9 +59,8 @@ class DemoSystem:
         self.device_token = None
 
     def _start(self):
-        with open(SCENARIO) as scenario:
-            self.server = ServerSim(self.workdir, scenario=json.load(scenario))
-        self._running.append(self.server.stop)
+        self.server = self._start_server()
+        self._running.append(lambda: self.server.stop())
         self.store = Store(os.path.join(self.workdir, "store.control"))
         self._running.append(self.store.process.stop)
         self.settings = os.path.join(self.workdir, "settings")
@@ -66,7 +68,7 @@ class DemoSystem:
             settings.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
         marlo_config = write_config(os.path.join(self.workdir, "marlo.conf"), self.store)
         self.buses = harness.Buses(vexlad_args=f"--data-dir {self.data_dir} --settings {self.settings} --stderr "
-                                               "--log-level 6", marlo_args=f"--config {marlo_config}")
+                                               f"--log-level {self.log_level}", marlo_args=f"--config {marlo_config}")
         self._running.append(self.buses.stop)
         self._running.append(self.quit_daemon)
         self.daemon_log = self.private_log
@@ -78,6 +80,18 @@ class DemoSystem:
         self.events = EventQueue()
         self._running.append(self.events.close)
         self.events.follow_platform(self.buses)
+        self.events.follow_server(self.server)
+
+    def _start_server(self, port=0):
+        with open(SCENARIO) as scenario:
+            return ServerSim(self.workdir, port=port, scenario={**json.load(scenario), **self.scenario_extra},
+                             state=self.server_state)
+
+    def restart_server(self):
+        """Kills the server simulator (SIGKILL) and starts it again on its port with its state."""
+        self.server.process.proc.kill()
+        self.server.stop()
+        self.server = self._start_server(self.server.port)
         self.events.follow_server(self.server)
 
     @property

@@ -16,6 +16,7 @@
 #include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
+#include "Tesk/App/UIBusExposure.h"
 #include "Tesk/App/VexlaUIService.h"
 #include "Tesk/Core/SystemRequest.h"
 #include "Tesk/Core/TeskService.h"
@@ -78,7 +79,8 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
         imHandler->OnLoginSuccess_setup(user, accountId, loginStateId, mood, availability);
     });
 
-    if (!servicesOk || !CVexlaServiceApplication::StartService(m_uiService, kUIServiceName, mainLoop, true)) {
+    if (!servicesOk || !CVexlaServiceApplication::StartService(m_uiService, kUIServiceName, mainLoop, true) ||
+        !CUIBusExposure::Apply(m_uiService, options.GetFrameworkOnPublicBus())) {
         VexlaLib::LogError() << "Failed to start services." << std::endl;
         return false;
     }

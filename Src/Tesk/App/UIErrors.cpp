@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "Tesk/Core/JSONObject.h"
+
 const CUIErrors::TError CUIErrors::SESSION_NOT_VALID = {"VexlaSessionNotValid", "Session is not ready for use."};
 const CUIErrors::TError CUIErrors::SEARCH_STRING_MISSING = {"VexlaRequiredDataMissing",
                                                             "The function requires that searchString is set."};
@@ -107,4 +109,14 @@ CUIErrors::TError CUIErrors::UpdateLoginError(int error)
 CUIErrors::TError CUIErrors::RegisterError(int error)
 {
     return Lookup(kRegisterErrors, error);
+}
+
+CJSONObject CUIErrors::Reply(const TError& error)
+{
+    CJSONObject reply;
+    reply.SetBool("returnValue", false);
+    reply.SetString("errorCode", error.code);
+    if (error.text[0] != '\0')
+        reply.SetString("errorText", error.text);
+    return reply;
 }

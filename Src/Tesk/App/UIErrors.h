@@ -2,6 +2,8 @@
 
 #include <string>
 
+class CJSONObject;
+
 // The error answers of com.vexla.ui: string codes with their texts. An empty text means the answer
 // carries no "errorText".
 class CUIErrors {
@@ -39,4 +41,6 @@ public:
     static TError UpdateLoginError(int error);
     // The answer to a failed registration, by the library's registration error.
     static TError RegisterError(int error);
+    // {"returnValue": false, "errorCode", "errorText"} ("errorText" only when the error has one).
+    static CJSONObject Reply(const TError& error);
 };

@@ -3,7 +3,7 @@
 #include "Network/INetListener.h"
 #include "Public/VexlaLib.h"
 #include "Tesk/App/DialOutRequests.h"
-#include "Tesk/App/Meridex/BalanceQueries.h"
+#include "Tesk/App/BalanceQueries.h"
 #include "Tesk/App/ProcessStepSource.h"
 #include "Tesk/App/ProfileRequests.h"
 #include "Tesk/Core/BusReply.h"

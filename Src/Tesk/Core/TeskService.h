@@ -52,6 +52,9 @@ public:
     virtual bool AttachClientToService(const TBusConnectionSPtr& connection);
     // Leaves the bus, if registered.
     void Shutdown();
+    // Refuses calls of `method` in `category` that come in on the public bus (see CBusService); false
+    // when the service is not registered.
+    bool RestrictToPrivateBus(const char* category, const char* method);
 
     // The connection calls are made on: another object may AttachClientToService to it.
     const TBusConnectionSPtr& PublicConnection() const { return m_handle; }

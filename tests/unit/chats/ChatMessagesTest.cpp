@@ -101,7 +101,8 @@ TEST_F(CChatMessagesTest, ServerEchoUpdatesTheSentMessageInsteadOfAddingIt)
     EXPECT_EQ(L"from elsewhere", chat->GetMsgList().at(1)->GetMsgBody());
     EXPECT_TRUE(CLogCapture::Get().Contains(L"Unable to find matching chat message for request id " +
                                             std::to_wstring(requestId + 1000) + L"."));
-    EXPECT_EQ((std::vector<std::string>{Added(chat, 1), Added(chat, 1)}), m_chatEvents.m_events);
+    EXPECT_EQ((std::vector<std::string>{Added(chat, 1), "OnChatMessageDelivered(hello)", Added(chat, 1)}),
+              m_chatEvents.m_events);
 }
 
 TEST_F(CChatMessagesTest, AuthorsAreMembersAndTheChatTakesTheLatestMessageTime)

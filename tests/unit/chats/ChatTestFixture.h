@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Model/Chat.h"
+#include "Utils/Utils.h"
 #include "support/LibraryFixture.h"
 
 namespace VexlaTest {
@@ -17,6 +18,14 @@ public:
     void OnChatMessagesAdded(const VexlaLib::CChat& chat, int count) override
     {
         m_events.push_back("OnChatMessagesAdded(" + std::to_string(chat.GetHandle()) + "," + std::to_string(count) + ")");
+    }
+    void OnChatMessageDelivered(const VexlaLib::CChat& /*chat*/, const VexlaLib::CChatMsg& message) override
+    {
+        m_events.push_back("OnChatMessageDelivered(" + VexlaLib::CUtils::ConvertWideToChar(message.GetMsgBody()) + ")");
+    }
+    void OnChatMessageFailed(const VexlaLib::CChat& /*chat*/, const VexlaLib::CChatMsg& message) override
+    {
+        m_events.push_back("OnChatMessageFailed(" + VexlaLib::CUtils::ConvertWideToChar(message.GetMsgBody()) + ")");
     }
     std::vector<std::string> m_events;
 };

@@ -96,8 +96,12 @@ TEST(AvatarFileNameTest, OnlySafeNamesBecomeFileNames)
     EXPECT_TRUE(CAvatarCache::IsSafeFileNamePart(L"b\u00f6b"));
     for (const std::wstring& name : {std::wstring(L"../x"), std::wstring(L"a/b"), std::wstring(L".."),
                                      std::wstring(L".hidden"), std::wstring(L""), std::wstring(L"a\nb"),
-                                     std::wstring(L"a\x7f"), std::wstring(L"a\0b", 3)})
+                                     std::wstring(L"a\x7f"), std::wstring(L"a\0b", 3),
+                                     std::wstring(L"a") + static_cast<wchar_t>(0x110000) + L"b",
+                                     std::wstring(L"a") + static_cast<wchar_t>(0xD800) + L"b",
+                                     std::wstring(L"a") + static_cast<wchar_t>(-1)})
         EXPECT_FALSE(CAvatarCache::IsSafeFileNamePart(name));
+    EXPECT_TRUE(CAvatarCache::IsSafeFileNamePart(std::wstring(L"a") + static_cast<wchar_t>(0x10FFFF)));
 }
 
 TEST_F(CAvatarCacheTest, InitializeReadsOnlyCacheFilesOfTheListing)

@@ -83,6 +83,8 @@ const wchar_t MERGE[] = L"nylo://com.nylo.db/merge";
 const wchar_t DEL[] = L"nylo://com.nylo.db/del";
 const wchar_t CREATE[] = L"nylo://com.nylo.activitymanager/create";
 const wchar_t COMPLETE[] = L"nylo://com.nylo.activitymanager/complete";
+const char NOTHING[] = "{\"returnValue\":true,\"results\":[]}";
+const char PUT_DONE[] = "{\"returnValue\":true,\"results\":[{\"id\":\"r\",\"rev\":1}]}";
 
 class IMChatTransportTest : public VexlaTest::CLibraryFixture {
 protected:
@@ -115,6 +117,14 @@ protected:
         message->SetServerTimestamp(static_cast<int>(serverTime));
         message->SetMsgBody(body);
     }
+    // The next message record: its duplicate check finds nothing, so it is put; the put is answered.
+    CRecordedCall Write()
+    {
+        m_bus.Next(FIND).Answer(NOTHING);
+        CRecordedCall put = m_bus.Next(PUT);
+        put.Answer(PUT_DONE);
+        return put;
+    }
     void AdvanceSeconds(int seconds)
     {
         for (int i = 0; i < seconds; ++i)
@@ -136,20 +146,21 @@ TEST_F(IMChatTransportTest, MessagesAreWrittenOnceAcrossRestartsAndOldOnesAreSki
     Say(*chat, L"bob", L"waves", START + 2, 7);
     m_transport->OnChatMessagesAdded(*chat, 3);
 
-    CRecordedCall hello = m_bus.Next(PUT);
+    CRecordedCall hello = Write();
     EXPECT_TRUE(hello.Contains("\"messageText\":\"hello\"")) << hello.payload;
     EXPECT_TRUE(hello.Contains("\"from\":{\"addr\":\"bob\"}")) << hello.payload;
     EXPECT_TRUE(hello.Contains("\"to\":[{\"addr\":\"me\"}]")) << hello.payload;
     EXPECT_TRUE(hello.Contains("\"folder\":\"inbox\"")) << hello.payload;
     // An emote is prefixed with the author's display string.
-    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"bob waves\""));
+    EXPECT_TRUE(Write().Contains("\"messageText\":\"bob waves\""));
     EXPECT_TRUE(m_bus.calls.empty());
 
     // After a restart the library lists the chat again with one message more: only that one is new.
     NewTransport();
     Say(*chat, L"bob", L"after restart", START + 100);
     m_transport->OnChatMessagesAdded(*chat, 1);
-    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"after restart\""));
+    CRecordedCall later = Write();
+    EXPECT_TRUE(later.Contains("\"messageText\":\"after restart\"")) << later.payload;
     EXPECT_TRUE(m_bus.calls.empty());
     m_transport->OnChatMessagesAdded(*chat, 0);
     EXPECT_TRUE(m_bus.calls.empty());
@@ -163,8 +174,8 @@ TEST_F(IMChatTransportTest, OwnMessagesWithoutServerTimeAndOtherTypesAreNotWritt
     Say(*chat, L"bob", L"<font>x</font>sane", START + 2);
     Say(*chat, L"me", L"from my other phone", START + 3);
     m_transport->OnChatMessagesAdded(*chat, 4);
-    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"xsane\""));
-    CRecordedCall mine = m_bus.Next(PUT);
+    EXPECT_TRUE(Write().Contains("\"messageText\":\"xsane\""));
+    CRecordedCall mine = Write();
     EXPECT_TRUE(mine.Contains("\"folder\":\"outbox\"")) << mine.payload;
     EXPECT_TRUE(mine.Contains("\"to\":[{\"addr\":\"bob\"}]")) << mine.payload;
     EXPECT_TRUE(m_bus.calls.empty());
@@ -191,7 +202,7 @@ TEST_F(IMChatTransportTest, AGroupChatGetsARecordThenItsMessagesLeavesAndTopics)
     AdvanceSeconds(CIMChatTransport::NEW_RECORD_DELAY_S - 1);
     EXPECT_TRUE(m_bus.calls.empty());
     AdvanceSeconds(1);
-    CRecordedCall message = m_bus.Next(PUT);
+    CRecordedCall message = Write();
     EXPECT_TRUE(message.Contains("\"groupChatName\":\"#group;9\"")) << message.payload;
     EXPECT_TRUE(message.Contains("\"messageText\":\"hi all\"")) << message.payload;
 
@@ -210,7 +221,7 @@ TEST_F(IMChatTransportTest, AGroupChatGetsARecordThenItsMessagesLeavesAndTopics)
     CRecordedCall members = m_bus.Next(MERGE);
     EXPECT_FALSE(members.Contains("carol")) << members.payload;
     EXPECT_TRUE(members.Contains("bob")) << members.payload;
-    CRecordedCall left = m_bus.Next(PUT);
+    CRecordedCall left = Write();
     EXPECT_TRUE(left.Contains("\"messageText\":\"carol left the chat.\"")) << left.payload;
     EXPECT_TRUE(left.Contains("\"folder\":\"system\"")) << left.payload;
 
@@ -222,7 +233,7 @@ TEST_F(IMChatTransportTest, AGroupChatGetsARecordThenItsMessagesLeavesAndTopics)
     m_bus.Next(FIND).Answer(record);
     m_bus.Next(MERGE);
     EXPECT_TRUE(m_bus.Next(MERGE).Contains("\"displayName\":\"plans\""));
-    EXPECT_TRUE(m_bus.Next(PUT).Contains("bob set the topic to \\\"plans\\\"."));
+    EXPECT_TRUE(Write().Contains("bob set the topic to \\\"plans\\\"."));
     EXPECT_TRUE(m_bus.calls.empty());
 }
 
@@ -234,7 +245,7 @@ TEST_F(IMChatTransportTest, AMemberListTurningADialogIntoAGroupAddsTheNewMembers
     Say(*chat, L"bob", L"hi", START + 1);
     Say(*chat, L"bob", L"bob me carol  dan carol", START + 2, 1);
     m_transport->OnChatMessagesAdded(*chat, 2);
-    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"hi\""));
+    EXPECT_TRUE(Write().Contains("\"messageText\":\"hi\""));
 
     AdvanceSeconds(1);
     m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":[]}");
@@ -249,11 +260,11 @@ TEST_F(IMChatTransportTest, AMemberListTurningADialogIntoAGroupAddsTheNewMembers
     EXPECT_TRUE(members.Contains("\"value\":\"bob\"},{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":"
                                  "\"carol\"},{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":\"dan\"}]"))
         << members.payload;
-    CRecordedCall carol = m_bus.Next(PUT);
+    CRecordedCall carol = Write();
     EXPECT_TRUE(carol.Contains("\"messageText\":\"bob added carol to the chat.\"")) << carol.payload;
     EXPECT_TRUE(carol.Contains("\"folder\":\"system\"")) << carol.payload;
     EXPECT_TRUE(carol.Contains("\"groupChatName\":\"#bob/$me;3\"")) << carol.payload;
-    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"bob added dan to the chat.\""));
+    EXPECT_TRUE(Write().Contains("\"messageText\":\"bob added dan to the chat.\""));
     // Bob and the user were there already; a name listed twice is added once.
     EXPECT_TRUE(m_bus.calls.empty());
 }
@@ -272,7 +283,7 @@ TEST_F(IMChatTransportTest, AMemberListThatBringsTheUserIntoAGroupAnnouncesTheUs
     m_bus.Next(MERGE).Answer("{\"returnValue\":true}");  // bound to the chat again: the queue goes on
     m_bus.Next(GET).Answer(record);
     EXPECT_FALSE(m_bus.Next(MERGE).Contains("\"me\"")) << "the record lists the other members only";
-    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"bob added me to the chat.\""));
+    EXPECT_TRUE(Write().Contains("\"messageText\":\"bob added me to the chat.\""));
 
     // The next member list names the user again, who is in the conversation by now.
     Say(*chat, L"bob", L"bob carol me dan", START + 2, 1);
@@ -282,21 +293,133 @@ TEST_F(IMChatTransportTest, AMemberListThatBringsTheUserIntoAGroupAnnouncesTheUs
     m_bus.Next(MERGE);
     m_bus.Next(GET).Answer(record);
     EXPECT_TRUE(m_bus.Next(MERGE).Contains("\"value\":\"dan\""));
-    EXPECT_TRUE(m_bus.Next(PUT).Contains("\"messageText\":\"bob added dan to the chat.\""));
+    EXPECT_TRUE(Write().Contains("\"messageText\":\"bob added dan to the chat.\""));
     EXPECT_TRUE(m_bus.calls.empty());
 }
 
-TEST_F(IMChatTransportTest, AnOutgoingMessageThatCannotBeSentIsMarkedErrorAndTheWatchComesBack)
+TEST_F(IMChatTransportTest, SignedOutTheOutboxWaitsAndAMessageWithoutChatIsMarkedError)
 {
+    // Signed out nothing is sent, and nothing is marked: the sign-in creates the watch, which finds them.
     m_transport->ProcessOutbox();
-    m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":[{\"_id\":\"m1\",\"messageText\":\"<b>hi</b>\","
-                            "\"to\":[{\"addr\":\"nobody\"}]}]}");
-    m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":[]}");
-    // Signed out, the library opens no chat for "nobody".
+    EXPECT_TRUE(m_bus.calls.empty());
+
+    SignIn(L"me");
+    m_transport->ProcessOutbox();
+    m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":[{\"_id\":\"m1\",\"_rev\":7,\"messageText\":\"hi\","
+                            "\"to\":[{\"addr\":\"me\"}]}]}");
+    CRecordedCall group = m_bus.Next(FIND);
+    // The watch comes back for records written after the ones seen.
+    CRecordedCall watch = m_bus.Next(CREATE);
+    EXPECT_TRUE(watch.Contains("\"prop\":\"_rev\",\"op\":\">\",\"val\":7")) << watch.payload;
+    EXPECT_EQ(m_transport->OutboxRevision(), 7);
+    group.Answer(NOTHING);
+    // A dialog with oneself cannot be opened.
+    EXPECT_TRUE(m_bus.Next(MERGE).Contains("\"status\":\"error\""));
+}
+
+TEST_F(IMChatTransportTest, AnOutboxRecordStaysPendingUntilTheEchoAndIsSentOnce)
+{
+    SignIn(L"me");
+    const char* pending = "{\"returnValue\":true,\"results\":[{\"_id\":\"m1\",\"_rev\":3,\"messageText\":\"hi\","
+                          "\"to\":[{\"addr\":\"bob\"}]}]}";
+    m_transport->ProcessOutbox();
+    m_bus.Next(FIND).Answer(pending);
+    CRecordedCall group = m_bus.Next(FIND);
+    m_bus.Next(CREATE);
+    group.Answer(NOTHING);
+    EXPECT_TRUE(m_bus.calls.empty()) << "no status before the server confirmed it";
+
+    // The watch fires again while the record is on its way: it is not sent a second time.
+    m_transport->ProcessOutbox();
+    m_bus.Next(FIND).Answer(pending);
+    m_bus.Next(CREATE);
+    EXPECT_TRUE(m_bus.calls.empty());
+    Drain();
+    EXPECT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_CREATECHATWITHUSER).size(), 1u);
+
+    // The dialog is created, its details arrive, the message goes out and its echo comes back.
+    int localId = 0;
+    ASSERT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_CREATECHATWITHUSER).size(), 1u);
+    m_net->SentOfChunk(VexlaLib::CHUNK_CREATECHATWITHUSER).back()->GetAttrInt32(VexlaLib::KEY_CLIENTCHATID, &localId);
+    Receive(VexlaTest::CTestPacket(VexlaLib::CHUNK_CREATEDCHAT)
+                .Int(VexlaLib::KEY_CLIENTCHATID, localId)
+                .Sub(VexlaLib::KEY_CHATRECORD, VexlaTest::CTestPacket::Record().Int(VexlaLib::KEY_CHAT, 300)));
+    Receive(VexlaTest::CTestPacket(VexlaLib::CHUNK_CHATINFO).Int(VexlaLib::KEY_CHAT, 300).Str(VexlaLib::KEY_MEMBERS,
+                                                                                               L"me bob"));
+    Drain();
+    int requestId = 0;
+    ASSERT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_SENDCHATMESSAGE).size(), 1u);
+    m_net->SentOfChunk(VexlaLib::CHUNK_SENDCHATMESSAGE).back()->GetAttrInt32(VexlaLib::KEY_REQUEST_ID, &requestId);
+    EXPECT_TRUE(m_bus.calls.empty());
+    VexlaTest::CTestPacket echo = VexlaTest::CTestPacket::Record()
+                                      .Int(VexlaLib::KEY_TIMESTAMP, START + 5)
+                                      .Str(VexlaLib::KEY_VEXLANAME, L"me")
+                                      .Int(VexlaLib::KEY_CHATMSG_TYPE, 3)
+                                      .Int(VexlaLib::KEY_CHATMSG_STATUS, 2)
+                                      .Str(VexlaLib::KEY_CHATMSG_BODY, L"hi")
+                                      .Int(VexlaLib::KEY_REQUEST_ID, requestId);
+    Receive(VexlaTest::CTestPacket(VexlaLib::CHUNK_CHATMESSAGES)
+                .Int(VexlaLib::KEY_CHAT, 300)
+                .Int(VexlaLib::KEY_BOOKMARK, 1)
+                .Sub(VexlaLib::KEY_CHATMSG_RECORDS, VexlaTest::CTestPacket::Record().Sub(VexlaLib::KEY_CHATRECORD, echo)));
+    Drain();
     CRecordedCall status = m_bus.Next(MERGE);
-    EXPECT_TRUE(status.Contains("\"status\":\"error\"")) << status.payload;
-    status.Answer("{\"returnValue\":true}");
-    EXPECT_TRUE(m_bus.Next(CREATE).Contains("Vexla immessage"));
+    EXPECT_TRUE(status.Contains("\"_id\":\"m1\"") && status.Contains("\"status\":\"successful\"")) << status.payload;
+}
+
+TEST_F(IMChatTransportTest, AMessageThatCanNoLongerBeSentTurnsItsRecordToError)
+{
+    SignIn(L"me");
+    m_transport->ProcessOutbox();
+    m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":[{\"_id\":\"m2\",\"_rev\":4,\"messageText\":\"hi\","
+                            "\"to\":[{\"addr\":\"bob\"}]}]}");
+    CRecordedCall group = m_bus.Next(FIND);
+    m_bus.Next(CREATE);
+    group.Answer(NOTHING);
+    Drain();
+    EXPECT_TRUE(m_bus.calls.empty());
+
+    // The server never answers the create: after the last attempt the message fails.
+    for (int second = 0; second < 200 && m_bus.calls.empty(); ++second) {
+        Advance(1000);
+        Drain();
+    }
+    EXPECT_EQ(m_net->SentOfChunk(VexlaLib::CHUNK_CREATECHATWITHUSER).size(), 4u);
+    CRecordedCall status = m_bus.Next(MERGE);
+    EXPECT_TRUE(status.Contains("\"_id\":\"m2\"") && status.Contains("\"status\":\"error\"")) << status.payload;
+}
+
+TEST_F(IMChatTransportTest, AfterTheMarkerEveryMessageIsNewHoweverOldAndTheMarkerFollowsTheWrites)
+{
+    auto chat = Chat(L"#bob/$me;5", {L"bob"});
+    Say(*chat, L"bob", L"seen", START - 100);
+    m_transport->OnChatMessagesAdded(*chat, 1);
+    EXPECT_TRUE(m_bus.calls.empty()) << "without a marker, the history before the start is not written";
+
+    std::wstring marker;
+    ASSERT_TRUE(m_storage.GetString(L"#bob/$me;5", &marker));
+    // Written while the daemon was down: older than this start, but after the marker.
+    Say(*chat, L"bob", L"while down", START - 50);
+    Say(*chat, L"me", L"my own, older than the start", START - 40);
+    NewTransport();
+    m_transport->OnChatMessagesAdded(*chat, 2);
+    m_bus.Next(FIND).Answer(NOTHING);
+    CRecordedCall put = m_bus.Next(PUT);
+    EXPECT_TRUE(put.Contains("\"messageText\":\"while down\"")) << put.payload;
+    std::wstring stored;
+    m_storage.GetString(L"#bob/$me;5", &stored);
+    EXPECT_EQ(stored, marker) << "the marker moves only once the write was answered";
+
+    // Killed now: the next run hands the message over again, and its write finds it there.
+    NewTransport();
+    m_transport->OnChatMessagesAdded(*chat, 2);
+    CRecordedCall check = m_bus.Next(FIND);
+    EXPECT_TRUE(check.Contains("\"prop\":\"from.addr\"")) << check.payload;
+    check.Answer("{\"returnValue\":true,\"results\":[{\"_id\":\"x\",\"timestamp\":" + std::to_string((START - 50) * 1000) +
+                 ",\"from\":{\"addr\":\"bob\"},\"to\":[{\"addr\":\"me\"}],\"messageText\":\"while down\"}]}");
+    EXPECT_TRUE(m_bus.calls.empty()) << "a record already there is not written again";
+    m_storage.GetString(L"#bob/$me;5", &stored);
+    EXPECT_NE(stored, marker);
 }
 
 TEST_F(IMChatTransportTest, CommandsAreCarriedOutAndDeletedInOneRequest)

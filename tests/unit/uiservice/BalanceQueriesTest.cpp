@@ -8,7 +8,7 @@
 
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
-#include "Tesk/App/Meridex/BalanceQueries.h"
+#include "Tesk/App/BalanceQueries.h"
 #include "Tesk/Core/BusConnection.h"
 #include "Tesk/Core/BusReply.h"
 #include "Tesk/Core/JSONObject.h"

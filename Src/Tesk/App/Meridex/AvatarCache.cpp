@@ -164,9 +164,11 @@ bool CAvatarCache::IsSafeFileNamePart(const std::wstring& name)
 {
     if (name.empty() || name[0] == L'.')
         return false;
-    return std::none_of(name.begin(), name.end(), [](wchar_t c) {
-        return c == L'/' || c < 0x20 || (c >= 0x7f && c < 0xa0);
+    const bool plain = std::none_of(name.begin(), name.end(), [](wchar_t c) {
+        return c == L'/' || c < 0x20 || (c >= 0x7f && c < 0xa0) ||
+               !CUtils::IsUnicodeScalarValue(static_cast<unsigned int>(c));
     });
+    return plain && CUtils::ConvertCharToWide(CUtils::ConvertWideToChar(name)) == name;
 }
 
 void CAvatarCache::OnContactAdded(const CContact& contact)

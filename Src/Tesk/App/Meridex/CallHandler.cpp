@@ -6,7 +6,7 @@
 #include "Public/VexlaLib.h"
 #include "Tesk/App/Meridex/CallErrors.h"
 #include "Tesk/App/Meridex/AvailabilityMapping.h"
-#include "Tesk/App/Meridex/BalanceQueries.h"
+#include "Tesk/App/BalanceQueries.h"
 #include "Tesk/App/Meridex/GatewayRecord.h"
 #include "Tesk/App/Meridex/IMDatabaseKinds.h"
 #include "Tesk/App/Meridex/TeskCallService.h"

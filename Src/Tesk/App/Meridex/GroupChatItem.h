@@ -20,4 +20,6 @@ struct lGroupChatStruct {
     // The message is the first the phone holds of the chat: a member list naming the user announces that
     // the user joined. Later lists name the user only because they list every member.
     bool userJoined = false;
+    // The marker batch of the transport that waits for this message to be written.
+    int batch = 0;
 };

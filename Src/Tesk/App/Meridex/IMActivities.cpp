@@ -76,13 +76,14 @@ CPlatformRequest CIMActivities::CustomMessage(const std::wstring& current)
         false);
 }
 
-CPlatformRequest CIMActivities::IMMessage()
+CPlatformRequest CIMActivities::IMMessage(long long afterRevision)
 {
-    return CActivityRequest::Create(
-        DbWatch(IMMESSAGE, L"Watch for changes to immessage", Flags({"foreground", "power", "powerDebounce"}),
-                L"immessageChanged",
-                CDbQuery(KIND_IMMESSAGE).Where("folder", "=", L"outbox").Where("status", "=", L"pending")),
-        false);
+    CDbQuery pending = CDbQuery(KIND_IMMESSAGE).Where("folder", "=", L"outbox").Where("status", "=", L"pending");
+    if (afterRevision > 0)
+        pending.Where("_rev", ">", afterRevision);
+    return CActivityRequest::Create(DbWatch(IMMESSAGE, L"Watch for changes to immessage",
+                                            Flags({"foreground", "power", "powerDebounce"}), L"immessageChanged", pending),
+                                    false);
 }
 
 CPlatformRequest CIMActivities::IMCommand()

@@ -23,8 +23,11 @@ public:
     static CPlatformRequest Availability(int current);
     // Fires when the mood message differs from `current`.
     static CPlatformRequest CustomMessage(const std::wstring& current);
-    // Fire on a pending outgoing message and on a command for the transport.
-    static CPlatformRequest IMMessage();
+    // Fires on a pending outgoing message written after the record revision `afterRevision` (every one
+    // with 0): messages already on their way, still pending until the server confirms them, do not
+    // wake it again.
+    static CPlatformRequest IMMessage(long long afterRevision = 0);
+    // Fires on a command for the transport.
     static CPlatformRequest IMCommand();
     // Fire on the next change of the data connection and of the cellular network.
     static CPlatformRequest ConnectionManager();

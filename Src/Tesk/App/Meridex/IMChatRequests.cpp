@@ -116,6 +116,12 @@ CPlatformRequest CIMChatRequests::LockGroupChat(const std::wstring& id)
     return MergeInto(id, fields);
 }
 
+CPlatformRequest CIMChatRequests::FindMessages(long long timestampMs, const std::wstring& from)
+{
+    return CDbRequest::Find(DB_PERSISTENT,
+                            CDbQuery(KIND_IMMESSAGE).Where("timestamp", "=", timestampMs).Where("from.addr", "=", from));
+}
+
 CPlatformRequest CIMChatRequests::FindPendingOutbox()
 {
     return CDbRequest::Find(

@@ -34,6 +34,9 @@ public:
     // A group chat the user left.
     static CPlatformRequest LockGroupChat(const std::wstring& id);
 
+    // The message records of one sender at one server time (milliseconds).
+    static CPlatformRequest FindMessages(long long timestampMs, const std::wstring& from);
+
     // The outbox records waiting to be sent, and the status written back to one of them.
     static CPlatformRequest FindPendingOutbox();
     static CPlatformRequest MergeStatus(const std::wstring& id, const std::wstring& status);

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <ctime>
+#include <set>
 
 #include "Model/AuthRequest.h"
 #include "Model/Chat.h"
 #include "Model/Contact.h"
+#include "Model/EventList.h"
 #include "Model/ContactList.h"
 #include "Model/Voicemail.h"
 #include "Public/VexlaLib.h"
@@ -105,7 +107,8 @@ std::wstring Marker(const CChatMsg& message)
 
 CIMChatTransport::CIMChatTransport(VexlaLib::CVexlaLib* library, VexlaLib::IPersistentStorage* storage,
                                    IIMChatBus* bus, long long startTime)
-    : m_pLibrary(library), m_pStorage(storage), m_pBus(bus), m_lastNotifiedTime(startTime), m_queue(this),
+    : m_pLibrary(library), m_pStorage(storage), m_pBus(bus), m_lastNotifiedTime(startTime), m_markers(storage),
+      m_writer(bus), m_queue(this),
       m_pDelayTimer(library->CreateTimer(this))
 {
     m_queue.Start(m_pLibrary->CreateTimer(&m_queue));
@@ -125,50 +128,75 @@ void CIMChatTransport::OnNewSession(bool resumed)
         m_groupChatHandles.clear();
 }
 
+void CIMChatTransport::OnLogout(VexlaLib::eLogoutReason /*reason*/)
+{
+    m_groupChatHandles.clear();
+    m_knownGroupChatHandles.clear();
+}
+
 // --- Incoming messages ------------------------------------------------------------------------------
 
 void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
 {
     const std::wstring& uniqueName = chat.GetUniqueName();
-    std::wstring stored;
-    m_pStorage->GetString(uniqueName, &stored);
+    const std::wstring handled = m_markers.Handled(uniqueName);
 
     const CChat::TMsgList& messages = chat.GetMsgList();
     size_t firstNew = 0;
+    bool resumed = handled == CIMMarkers::CHAT_START;
     std::wstring newest;
+    std::wstring lastBeforeStart;  // where delivery stands when no marker matches
     for (size_t i = messages.size(); i-- > 0;) {
         std::wstring marker = Marker(*messages[i]);
         if (marker.empty())
             continue;
         if (newest.empty())
             newest = marker;
-        if (marker == stored) {
+        if (lastBeforeStart.empty() && messages[i]->GetServerTimestamp() < m_lastNotifiedTime)
+            lastBeforeStart = marker;
+        if (marker == handled) {
             firstNew = i + 1;
+            resumed = true;
             break;
         }
     }
     LogInfo() << "CIMHandler::OnChatMessagesAdded itemCount=" << count << ", messages=" << messages.size()
               << ", new=" << (messages.size() - firstNew) << std::endl;
+    if (newest.empty() || newest == handled)
+        return;
+    if (!resumed && !uniqueName.empty())
+        m_markers.Anchor(uniqueName, lastBeforeStart.empty() ? CIMMarkers::CHAT_START : lastBeforeStart);
 
+    const int batch = m_markers.Open(uniqueName, newest);
     for (size_t i = firstNew; i < messages.size(); ++i) {
         const CChatMsg& message = *messages[i];
-        if (message.IsOwnMsg() || message.GetMember() == nullptr || message.GetServerTimestamp() == 0 ||
-            message.GetServerTimestamp() < m_lastNotifiedTime)
+        if (message.IsOwnMsg() || message.GetMember() == nullptr || message.GetServerTimestamp() == 0)
+            continue;
+        // Where the marker shows where delivery stopped, everything after it is new however old; without
+        // one (first sign-in) the history before the start is not written. What the user wrote elsewhere
+        // is written only when later than the start (in local time, to the second): copies from before
+        // are this phone's own messages of an earlier run, and those of this run are known.
+        const bool fromUser = message.GetMember()->GetVexlaName() == m_userName;
+        if (fromUser ? message.GetTimestamp() <= m_lastNotifiedTime || ClaimSent(chat, message.GetMsgBody())
+                     : !resumed && message.GetServerTimestamp() < m_lastNotifiedTime)
             continue;
         if (IsGroupMessage(chat, message))
-            QueueGroupChatMessage(chat, message);
+            QueueGroupChatMessage(chat, message, batch);
         else
-            ProcessChatMessage(chat, message);
+            ProcessChatMessage(chat, message, batch);
     }
-    if (!newest.empty() && newest != stored)
-        StoreLastMessageNotified(uniqueName, newest);
+    m_markers.Close(batch);
 }
 
-void CIMChatTransport::StoreLastMessageNotified(const std::wstring& uniqueName, const std::wstring& marker)
+void CIMChatTransport::WriteRecord(const CIMMessageRecord& record, int batch)
 {
-    LogInfo() << "CIMHandler::StoreLastMessageNotified " << marker << "." << std::endl;
-    m_pStorage->SetString(uniqueName, marker);
-    m_pStorage->Synchronize();
+    m_markers.Expect(batch);
+    m_writer.Write(record, [this, batch]() { m_markers.Written(batch); });
+}
+
+void CIMChatTransport::Finished(const lGroupChatStruct& item)
+{
+    m_markers.Written(item.batch);
 }
 
 std::wstring CIMChatTransport::AuthorDisplayString(const std::wstring& author) const
@@ -177,7 +205,7 @@ std::wstring CIMChatTransport::AuthorDisplayString(const std::wstring& author) c
     return contact != nullptr ? contact->GetDisplayString() : author;
 }
 
-void CIMChatTransport::ProcessChatMessage(const CChat& chat, const CChatMsg& message)
+void CIMChatTransport::ProcessChatMessage(const CChat& chat, const CChatMsg& message, int batch)
 {
     int type = message.GetMsgType();
     if (type != TYPE_TEXT && type != TYPE_EMOTE)
@@ -193,16 +221,20 @@ void CIMChatTransport::ProcessChatMessage(const CChat& chat, const CChatMsg& mes
             break;
         }
     }
-    Put(CIMMessageRecord::Chat(m_userName, author, partner, L"", Sanitized(text), message.GetServerTimestamp(),
-                               message.GetTimestamp())
-            .ToJSON());
+    WriteRecord(CIMMessageRecord::Chat(m_userName, author, partner, L"", Sanitized(text), message.GetServerTimestamp(),
+                                       message.GetTimestamp()),
+                batch);
 }
 
-void CIMChatTransport::QueueGroupChatMessage(const CChat& chat, const CChatMsg& message)
+void CIMChatTransport::QueueGroupChatMessage(const CChat& chat, const CChatMsg& message, int batch)
 {
     auto* item = new lGroupChatStruct;
+    item->batch = batch;
+    m_markers.Expect(batch);
     item->uniqueName = chat.GetUniqueName();
-    item->chatHandle = ChatHandle(item->uniqueName);
+    // The chat at hand is the one: a lookup by name could open a dialog with the chat's name instead.
+    item->chatHandle = chat.GetHandle();
+    m_groupChatHandles[item->uniqueName] = item->chatHandle;
     item->topic = chat.GetTopic();
     item->body = message.GetMsgBody();
     item->author = message.GetMember()->GetVexlaName();
@@ -222,13 +254,19 @@ void CIMChatTransport::QueueGroupChatMessage(const CChat& chat, const CChatMsg& 
 void CIMChatTransport::ProcessItem(void* raw)
 {
     TItemSPtr item(static_cast<lGroupChatStruct*>(raw));
-    auto parse = [this, item](const CBusReply& reply) { imgroupchat_parseObject(item, reply); };
     if (m_knownGroupChatHandles.count(item->chatHandle) != 0) {
-        m_pBus->Call(CIMChatRequests::FindGroupChatByHandle(item->chatHandle), parse);
+        m_pBus->Call(CIMChatRequests::FindGroupChatByHandle(item->chatHandle),
+                     [this, item](const CBusReply& reply) { imgroupchat_parseObject(item, reply, true); });
     } else {
-        m_queue.Pause();
-        m_pBus->Call(CIMChatRequests::FindGroupChatByUniqueName(item->uniqueName), parse);
+        FindGroupChatByUniqueName(item);
     }
+}
+
+void CIMChatTransport::FindGroupChatByUniqueName(const TItemSPtr& item)
+{
+    m_queue.Pause();
+    m_pBus->Call(CIMChatRequests::FindGroupChatByUniqueName(item->uniqueName),
+                 [this, item](const CBusReply& reply) { imgroupchat_parseObject(item, reply, false); });
 }
 
 void CIMChatTransport::ItemRemoved(void* item)
@@ -236,19 +274,24 @@ void CIMChatTransport::ItemRemoved(void* item)
     delete static_cast<lGroupChatStruct*>(item);
 }
 
-void CIMChatTransport::imgroupchat_parseObject(const TItemSPtr& item, const CBusReply& reply)
+void CIMChatTransport::imgroupchat_parseObject(const TItemSPtr& item, const CBusReply& reply, bool byHandle)
 {
     std::vector<CJSONObject> records = CDbResults::Records(reply);
+    if (records.empty() && byHandle) {
+        // The record was bound to the chat by another handle since: it is found by the chat's name.
+        m_knownGroupChatHandles.erase(item->chatHandle);
+        FindGroupChatByUniqueName(item);
+        return;
+    }
     if (records.empty()) {
         NewGroupChatRecord(item);
         return;
     }
-    if (records.size() > 1) {
-        LogNotice() << "-- " << records.size() << " group chat records for " << item->uniqueName << ", dropped"
+    // Several records of one chat (written by older versions): the first one keeps the conversation,
+    // rather than the message being dropped.
+    if (records.size() > 1)
+        LogNotice() << "-- " << records.size() << " group chat records for " << item->uniqueName << ", using the first"
                     << std::endl;
-        m_queue.Resume();
-        return;
-    }
     const CJSONObject& record = records.front();
     std::wstring id = RecordId(record);
     int handle = item->chatHandle;
@@ -271,6 +314,7 @@ void CIMChatTransport::NewGroupChatRecord(const TItemSPtr& item)
                 // The record was not written: the item goes, the queue does not stay paused for it.
                 LogNotice() << "-- group chat record for " << item->uniqueName << " not written" << std::endl;
                 m_queue.Resume();
+                Finished(*item);
                 return;
             }
             GroupChatBound(item->chatHandle);
@@ -296,10 +340,12 @@ void CIMChatTransport::ProcessGroupChatMessage(const std::wstring& recordId, con
     }
     case TYPE_TEXT:
         WriteMessage(item, item->body);
+        Finished(*item);
         break;
     case TYPE_EMOTE:
         LogInfo() << "-- user = " << item->author << " emoted = " << item->body << std::endl;
         WriteMessage(item, item->author + L" " + item->body);
+        Finished(*item);
         break;
     case TYPE_MEMBER_LEFT:
         MemberLeft(recordId, item);
@@ -307,8 +353,10 @@ void CIMChatTransport::ProcessGroupChatMessage(const std::wstring& recordId, con
     case TYPE_TOPIC_SET:
         m_pBus->Call(CIMChatRequests::MergeDisplayName(recordId, Sanitized(item->topic)), nullptr);
         WriteSystemMessage(item, item->author + L" set the topic to \"" + item->topic + L"\".");
+        Finished(*item);
         break;
     default:
+        Finished(*item);
         break;
     }
 }
@@ -317,8 +365,10 @@ void CIMChatTransport::MemberLeft(const std::wstring& recordId, const TItemSPtr&
 {
     m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item](const CBusReply& reply) {
         std::vector<CJSONObject> records = CDbResults::Records(reply);
-        if (records.size() != 1)
+        if (records.size() != 1) {
+            Finished(*item);
             return;
+        }
         CJSONArray members;
         CJSONArray remaining;
         records.front().GetArray("members", &members);
@@ -329,6 +379,7 @@ void CIMChatTransport::MemberLeft(const std::wstring& recordId, const TItemSPtr&
         }
         m_pBus->Call(CIMChatRequests::MergeMembers(recordId, remaining), nullptr);
         WriteSystemMessage(item, item->author + L" left the chat.");
+        Finished(*item);
     });
 }
 
@@ -347,13 +398,17 @@ void CIMChatTransport::AddUsers(const std::wstring& recordId, const TItemSPtr& i
         else
             added.push_back(user);
     }
-    if (added.empty())
+    if (added.empty()) {
+        Finished(*item);
         return;
+    }
     // One read and one merge for the whole list: a merge per user would let each overwrite the others.
     m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item, added](const CBusReply& reply) {
         std::vector<CJSONObject> records = CDbResults::Records(reply);
-        if (records.size() != 1)
+        if (records.size() != 1) {
+            Finished(*item);
             return;
+        }
         CJSONArray members;
         records.front().GetArray("members", &members);
         for (const std::wstring& user : added) {
@@ -363,33 +418,42 @@ void CIMChatTransport::AddUsers(const std::wstring& recordId, const TItemSPtr& i
         m_pBus->Call(CIMChatRequests::MergeMembers(recordId, members), nullptr);
         for (const std::wstring& user : added)
             WriteSystemMessage(item, item->author + L" added " + user + L" to the chat.");
+        Finished(*item);
     });
 }
 
 void CIMChatTransport::WriteMessage(const TItemSPtr& item, const std::wstring& text)
 {
-    Put(CIMMessageRecord::Chat(m_userName, item->author, item->groupName, item->groupName, Sanitized(text),
-                               item->serverTime, item->localTime)
-            .ToJSON());
+    WriteRecord(CIMMessageRecord::Chat(m_userName, item->author, item->groupName, item->groupName, Sanitized(text),
+                                       item->serverTime, item->localTime),
+                item->batch);
 }
 
 void CIMChatTransport::WriteSystemMessage(const TItemSPtr& item, const std::wstring& text)
 {
-    Put(CIMMessageRecord::System(m_userName, item->groupName, Sanitized(text), item->serverTime, item->localTime)
-            .ToJSON());
+    WriteRecord(
+        CIMMessageRecord::System(m_userName, item->groupName, Sanitized(text), item->serverTime, item->localTime),
+        item->batch);
 }
 
 // --- Outbox -----------------------------------------------------------------------------------------
 
 void CIMChatTransport::ProcessOutbox()
 {
+    if (!m_pLibrary->IsLoggedIn()) {
+        // The sign-in creates the watch again, which finds them at once.
+        LogInfo() << "-- signed out, the outbox waits for the sign-in" << std::endl;
+        return;
+    }
     m_pBus->Call(CIMChatRequests::FindPendingOutbox(), [this](const CBusReply& reply) {
-        std::vector<CJSONObject> records = CDbResults::Records(reply);
-        // With nothing to send, the watch is still needed for the next message.
-        if (records.empty())
-            RecreateMessageWatch();
-        for (const CJSONObject& record : records)
-            immessage_parseObject(record);
+        for (const CJSONObject& record : CDbResults::Records(reply)) {
+            long long revision = 0;
+            if (record.GetLong("_rev", &revision))
+                m_outboxRevision = std::max(m_outboxRevision, revision);
+            if (m_outboxClaimed.insert(Text(record, "_id")).second)
+                immessage_parseObject(record);
+        }
+        RecreateMessageWatch();
     });
 }
 
@@ -412,25 +476,117 @@ void CIMChatTransport::immessage_checkGroupChat(const std::wstring& messageId, c
                                                 const std::wstring& address, const CBusReply& reply)
 {
     std::vector<CJSONObject> groupChats = CDbResults::Records(reply);
-    std::wstring chatName = address;
-    if (groupChats.size() == 1)
-        chatName = Text(groupChats.front(), "vexlaUniqueName");
+    if (groupChats.size() != 1) {
+        SendOutboxRecord(messageId, text, address, std::wstring());
+        return;
+    }
+    const std::wstring uniqueName = Text(groupChats.front(), "vexlaUniqueName");
+    const std::wstring recordId = RecordId(groupChats.front());
+    if (!uniqueName.empty() && m_groupChatHandles.count(uniqueName) == 0) {
+        // Just signed in, the group's chat is not listed yet: the message waits for it, a while.
+        LogInfo() << "-- message " << messageId << " waits for the group chat " << uniqueName << std::endl;
+        m_outboxWaiting[uniqueName].push_back({messageId, text, recordId});
+        After(GROUP_CHAT_WAIT_S, [this, uniqueName]() { SendWaitingOutbox(uniqueName); });
+        return;
+    }
+    SendOutboxRecord(messageId, text, uniqueName, recordId);
+}
+
+void CIMChatTransport::SendWaitingOutbox(const std::wstring& uniqueName)
+{
+    auto waiting = m_outboxWaiting.find(uniqueName);
+    if (waiting == m_outboxWaiting.end())
+        return;
+    std::vector<SWaitingMessage> messages;
+    messages.swap(waiting->second);
+    m_outboxWaiting.erase(waiting);
+    // Sent to the chat now known, or, when it still is not, marked error.
+    const bool known = m_groupChatHandles.count(uniqueName) != 0;
+    for (const SWaitingMessage& message : messages) {
+        if (known)
+            SendOutboxRecord(message.id, message.text, uniqueName, message.groupRecordId);
+        else
+            OutboxSettled(message.id, L"error");
+    }
+}
+
+void CIMChatTransport::SendOutboxRecord(const std::wstring& messageId, const std::wstring& text,
+                                        const std::wstring& chatName, const std::wstring& groupRecordId)
+{
     int handle = chatName.empty() ? 0 : ChatHandle(chatName);
     LogInfo() << "-- sending message = " << text << " to " << chatName << " on chatHandle " << handle << std::endl;
-    if (groupChats.size() == 1) {
+    if (!groupRecordId.empty()) {
         m_queue.Pause();
-        m_pBus->Call(CIMChatRequests::MergeChatHandle(RecordId(groupChats.front()), handle),
+        m_pBus->Call(CIMChatRequests::MergeChatHandle(groupRecordId, handle),
                      [this, handle](const CBusReply&) { GroupChatBound(handle); });
     }
     // A handle that names no chat any more fails to send: that is an error too, never a success.
-    bool sent = handle != 0 && m_pLibrary->SendChatMsg(handle, text);
-    m_pBus->Call(CIMChatRequests::MergeStatus(messageId, sent ? L"successful" : L"error"),
-                 [this](const CBusReply&) { RecreateMessageWatch(); });
+    int sendId = 0;
+    if (handle != 0 && m_pLibrary->SendChatMsg(handle, text, &sendId) && sendId != 0) {
+        m_outboxSending[sendId] = messageId;
+        m_sent.push_back({messageId, chatName, text, false});
+        if (m_sent.size() > SENT_REMEMBERED)
+            m_sent.pop_front();
+    } else {
+        OutboxSettled(messageId, L"error");
+    }
+}
+
+bool CIMChatTransport::ClaimSent(const CChat& chat, const std::wstring& text)
+{
+    std::wstring partner;
+    for (const auto& member : chat.GetMemberList()) {
+        if (member->GetVexlaName() != m_userName) {
+            partner = member->GetVexlaName();
+            break;
+        }
+    }
+    for (auto sent = m_sent.begin(); sent != m_sent.end(); ++sent) {
+        if (sent->text != text || (sent->chatName != chat.GetUniqueName() && sent->chatName != partner))
+            continue;
+        // The server has it after all: a record given up with its session is corrected.
+        if (sent->failed)
+            OutboxSettled(sent->id, L"successful");
+        m_sent.erase(sent);
+        return true;
+    }
+    return false;
+}
+
+void CIMChatTransport::OutboxSettled(const std::wstring& messageId, const wchar_t* status)
+{
+    LogInfo() << "-- outbox message " << messageId << ": " << status << std::endl;
+    m_pBus->Call(CIMChatRequests::MergeStatus(messageId, status), nullptr);
+    m_outboxClaimed.erase(messageId);
 }
 
 void CIMChatTransport::RecreateMessageWatch()
 {
-    m_pBus->Call(CIMActivities::IMMessage(), nullptr);
+    m_pBus->Call(CIMActivities::IMMessage(m_outboxRevision), nullptr);
+}
+
+void CIMChatTransport::OnChatMessageDelivered(const CChat& /*chat*/, const CChatMsg& message)
+{
+    OutboxOutcome(message.GetSendId(), L"successful");
+}
+
+void CIMChatTransport::OnChatMessageFailed(const CChat& /*chat*/, const CChatMsg& message)
+{
+    OutboxOutcome(message.GetSendId(), L"error");
+}
+
+void CIMChatTransport::OutboxOutcome(int sendId, const wchar_t* status)
+{
+    auto sending = m_outboxSending.find(sendId);
+    if (sending == m_outboxSending.end())
+        return;
+    const std::wstring messageId = sending->second;
+    m_outboxSending.erase(sending);
+    OutboxSettled(messageId, status);
+    for (SSentMessage& sent : m_sent) {
+        if (sent.id == messageId)
+            sent.failed = std::wstring(status) == L"error";
+    }
 }
 
 // --- Commands ---------------------------------------------------------------------------------------
@@ -615,8 +771,37 @@ void CIMChatTransport::OnEventUpdated(const VexlaLib::CEventBase* event)
 
 void CIMChatTransport::OnEventDeleted(const VexlaLib::CEventBase* event)
 {
-    if (event->IsChat())
-        m_pLibrary->CloseChat(event->GetHandle());
+    if (!event->IsChat())
+        return;
+    const auto* chat = static_cast<const CChat*>(event);
+    const CChat* survivor = Survivor(*chat);
+    if (survivor == nullptr) {
+        m_pLibrary->CloseChat(chat->GetHandle());
+        return;
+    }
+    // A merge: the chat that absorbed this one carries on under its names and keeps its synchronisation.
+    const int gone = chat->GetHandle();
+    for (auto& entry : m_groupChatHandles) {
+        if (entry.second == gone)
+            entry.second = survivor->GetHandle();
+    }
+    if (m_knownGroupChatHandles.erase(gone) != 0)
+        m_knownGroupChatHandles.insert(survivor->GetHandle());
+}
+
+const CChat* CIMChatTransport::Survivor(const CChat& gone) const
+{
+    VexlaLib::CEventList* list = m_pLibrary->GetModel().GetEventList();
+    if (list == nullptr || !gone.HasChatId())
+        return nullptr;
+    for (const auto& event : list->GetList(false)) {
+        if (!event->IsChat())
+            continue;
+        const auto* chat = static_cast<const CChat*>(event.get());
+        if (chat != &gone && chat->HasChatId() && chat->GetChatId() == gone.GetChatId())
+            return chat;
+    }
+    return nullptr;
 }
 
 void CIMChatTransport::OpenGroupChat(const CChat& chat)
@@ -628,6 +813,8 @@ void CIMChatTransport::OpenGroupChat(const CChat& chat)
     LogInfo() << "  Is chat message: " << chat.GetUniqueName() << std::endl;
     m_pLibrary->OpenChat(chat.GetHandle());
     m_groupChatHandles[chat.GetUniqueName()] = chat.GetHandle();
+    if (m_outboxWaiting.count(chat.GetUniqueName()) != 0)
+        SendWaitingOutbox(chat.GetUniqueName());
 }
 
 void CIMChatTransport::AuthorizationRequested(const std::wstring& from, const std::wstring& message,

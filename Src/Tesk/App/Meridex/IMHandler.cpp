@@ -360,7 +360,7 @@ void CIMHandler::signedIn()
 
     m_activities.Create(CIMActivities::CustomMessage(m_moodMessage));
     applyMoodMessage();
-    m_activities.Create(CIMActivities::IMMessage());
+    m_activities.Create(CIMActivities::IMMessage(m_chatTransport->OutboxRevision()));
     m_activities.Create(CIMActivities::IMCommand());
 
     // One subscription serves every sign-in of the process.

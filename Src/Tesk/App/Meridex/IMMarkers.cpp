@@ -1,5 +1,7 @@
 #include "Tesk/App/Meridex/IMMarkers.h"
 
+const wchar_t CIMMarkers::CHAT_START[] = L"0:0:0";
+
 uint32_t CIMMarkers::BodyHash(const std::wstring& body)
 {
     uint32_t hash = 5381;

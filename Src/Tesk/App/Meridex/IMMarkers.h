@@ -12,6 +12,10 @@ public:
     static uint32_t BodyHash(const std::wstring& body);
     // "<server timestamp>:<body hash>:<message type>"; empty without a server timestamp.
     static std::wstring MessageMarker(long long serverTimestamp, const std::wstring& body, int messageType);
+    // The marker of a chat none of whose messages was handled yet, stored when its first messages are
+    // handed over: a crash before they are written must not leave the chat without a marker (which would
+    // skip everything older than the next start). No message has it.
+    static const wchar_t CHAT_START[];
     // Server timestamp, duration and the hash of the caller's user name, without separators; empty
     // without a server timestamp.
     static std::wstring VoicemailId(long long serverTimestamp, int duration, const std::wstring& caller);

@@ -12,6 +12,23 @@ CJSONObject Address(const std::wstring& addr)
     return address;
 }
 
+std::wstring Text(const CJSONObject& object, const char* key)
+{
+    std::wstring value;
+    object.GetString(key, &value);
+    return value;
+}
+
+// The "addr" of the first entry of an address list.
+std::wstring FirstAddress(const CJSONObject& record, const char* key)
+{
+    CJSONArray addresses;
+    CJSONObject first;
+    if (!record.GetArray(key, &addresses) || !addresses.GetObject(0, &first))
+        return std::wstring();
+    return Text(first, "addr");
+}
+
 }  // namespace
 
 CIMMessageRecord CIMMessageRecord::Chat(const std::wstring& userName, const std::wstring& author,
@@ -65,4 +82,13 @@ CJSONObject CIMMessageRecord::ToJSON() const
     record.SetArray("to", recipients);
     record.SetLong("timestamp", serverTime * 1000);
     return record;
+}
+
+bool CIMMessageRecord::Matches(const CJSONObject& stored) const
+{
+    long long timestamp = 0;
+    CJSONObject sender;
+    return stored.GetLong("timestamp", &timestamp) && timestamp == serverTime * 1000 &&
+           stored.GetObject("from", &sender) && Text(sender, "addr") == from && FirstAddress(stored, "to") == to &&
+           Text(stored, "groupChatName") == groupChatName && Text(stored, "messageText") == text;
 }

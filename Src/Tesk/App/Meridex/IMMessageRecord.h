@@ -19,6 +19,9 @@ public:
                                    long long serverTime, long long localTime);
 
     CJSONObject ToJSON() const;
+    // Whether a stored record is this message: the same server time, sender, recipient (or group) and
+    // text.
+    bool Matches(const CJSONObject& stored) const;
 
     std::wstring userName;
     std::wstring text;

@@ -1,4 +1,4 @@
-#include "Tesk/App/Meridex/BalanceQueries.h"
+#include "Tesk/App/BalanceQueries.h"
 
 #include "Model/ContactList.h"
 #include "Public/VexlaLib.h"
