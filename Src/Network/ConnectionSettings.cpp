@@ -155,6 +155,15 @@ bool CConnectionSettings::UsesTestKeys() const {
     return GetServerEnvironment() == ENV_TEST;
 }
 
+bool CConnectionSettings::GetCheckIdentityDigest() const {
+    const std::wstring check = GetStringOr(L"CHECK_IDENTITY_DIGEST", UsesTestKeys() ? L"YES" : L"NO");
+    if (check != L"YES" && check != L"NO") {
+        LogError() << "CConnectionSettings::GetCheckIdentityDigest - unknown CHECK_IDENTITY_DIGEST: " << check
+                   << ", checking the digest" << std::endl;
+    }
+    return check != L"NO";
+}
+
 std::vector<unsigned char> CConnectionSettings::GetDefaultRootKeyPrimary() const {
     const unsigned char* key = UsesTestKeys() ? ROOT_KEY_TEST_PRIMARY : ROOT_KEY_LIVE_PRIMARY;
     return std::vector<unsigned char>(key, key + ROOT_KEY_LENGTH);

@@ -32,6 +32,9 @@ public:
 
     // The servers of the current environment, or the "SERVER_ADDRESS_LIST" entries when that is set.
     std::vector<std::wstring> GetDefaultRootServers() const;
+    // CHECK_IDENTITY_DIGEST "YES" or "NO": whether the server identity's digest of its modulus is
+    // checked as well; by default YES in the TEST environment (its identities carry the digest), NO elsewhere.
+    bool GetCheckIdentityDigest() const;
     std::vector<unsigned char> GetDefaultRootKeyPrimary() const;
     std::vector<unsigned char> GetDefaultRootKeyBackup() const;
     std::vector<unsigned char> GetDefaultCommonExp() const;

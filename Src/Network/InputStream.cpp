@@ -22,4 +22,14 @@ bool IInputStream::ReadVarInt32(int* value)
     return true;
 }
 
+bool IInputStream::ReadBytes(unsigned char* out, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        if (!ReadByte(&out[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace VexlaLib

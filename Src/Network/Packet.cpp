@@ -149,6 +149,9 @@ TPacketSPtr CPacket::Deserialize(IInputStream* in, int depth)
 
 void CPacket::dump(CLogStream& stream) const
 {
+    if (!stream.IsEnabled()) {
+        return;
+    }
     stream << "Packet start:\n"
            << "\tType: " << TypeText(m_type);
     for (size_t i = 0; i < m_attributes.size(); ++i) {

@@ -5,6 +5,7 @@
 #include "Network/ByteArrayInputStream.h"
 #include "Network/ChunkKind.h"
 #include "Network/Session.h"
+#include "Network/Value.h"
 #include "Utils/CRC32.h"
 #include "Utils/LogStream.h"
 
@@ -59,10 +60,8 @@ TPacketSPtr CPacketReceiver::ReceivePacket(const TSocketSPtr& socket, const TByt
     if (!packet) {
         CLogStream log(CLog::LOG_ERROR, CLogStream::TIMESTAMP_AT_START);
         log << "CPacketReceiver::ReceivePacket - Error: Could not deserialize packet:\n"
-            << "BINARY, [" << length << "]{" << std::hex;
-        for (size_t n = 0; n < body->size(); ++n) {
-            log << (n == 0 ? "0x" : ", 0x") << static_cast<int>((*body)[n]);
-        }
+            << "BINARY, [" << length << "]{";
+        log.WriteHexBytes(body->data(), body->size(), DUMP_ELEMENT_LIMIT);
         log << "}";
         return TPacketSPtr();
     }

@@ -577,14 +577,15 @@ CSession::THandshakeResult CSession::HandlePacket_SERVERIDENTITY(const TPacketSP
         return HANDSHAKE_RETRY;
     }
     const TByteArray exponent = m_settings->GetDefaultCommonExp();
+    const bool checkDigest = m_settings->GetCheckIdentityDigest();
     try {
         TByteArray serverModulus;
         try {
             serverModulus = CRSA::DecryptServerIdentity(
-                *identity, CRSA(ROOT_KEY_BITS_LENGTH, exponent, m_settings->GetDefaultRootKeyPrimary()));
+                *identity, CRSA(ROOT_KEY_BITS_LENGTH, exponent, m_settings->GetDefaultRootKeyPrimary()), checkDigest);
         } catch (const std::exception&) {
             serverModulus = CRSA::DecryptServerIdentity(
-                *identity, CRSA(ROOT_KEY_BITS_LENGTH, exponent, m_settings->GetDefaultRootKeyBackup()));
+                *identity, CRSA(ROOT_KEY_BITS_LENGTH, exponent, m_settings->GetDefaultRootKeyBackup()), checkDigest);
         }
         m_serverKey.SetServerMod(serverModulus);
     } catch (const std::exception& error) {

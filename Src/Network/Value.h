@@ -1,6 +1,12 @@
 #pragma once
 
+#include <cstddef>
+
 namespace VexlaLib {
+
+// Dumps show at most this many bytes of a binary value or array elements; the length in front of
+// them gives the whole size, so one large value cannot make a large log text.
+const size_t DUMP_ELEMENT_LIMIT = 256;
 
 class CLogStream;
 class IOutputStream;

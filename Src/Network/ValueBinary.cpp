@@ -28,11 +28,8 @@ void CValueBinary::Serialize(IOutputStream* out) const
 
 void CValueBinary::Dump(CLogStream& stream) const
 {
-    stream << "[" << GetLength() << "]{" << std::hex;
-    for (size_t i = 0; i < m_data.size(); ++i) {
-        stream << (i == 0 ? "0x" : ", 0x") << static_cast<unsigned int>(m_data[i]);
-    }
-    stream << std::dec;
+    stream << "[" << GetLength() << "]{";
+    stream.WriteHexBytes(m_data.data(), m_data.size(), DUMP_ELEMENT_LIMIT);
 }
 
 std::unique_ptr<CValueBinary> CValueBinary::Deserialize(IInputStream* in)
@@ -45,10 +42,8 @@ std::unique_ptr<CValueBinary> CValueBinary::Deserialize(IInputStream* in)
         return nullptr;
     }
     std::vector<unsigned char> data(static_cast<size_t>(length));
-    for (unsigned char& byte : data) {
-        if (!in->ReadByte(&byte)) {
-            return nullptr;
-        }
+    if (!in->ReadBytes(data.data(), data.size())) {
+        return nullptr;
     }
     return std::unique_ptr<CValueBinary>(new CValueBinary(std::move(data)));
 }

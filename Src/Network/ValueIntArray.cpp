@@ -1,5 +1,6 @@
 #include "Network/ValueIntArray.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "Network/DecodeError.h"
@@ -31,8 +32,12 @@ void CValueIntArray::Serialize(IOutputStream* out) const
 void CValueIntArray::Dump(CLogStream& stream) const
 {
     stream << "[" << GetCount() << "]{" << std::hex;
-    for (size_t i = 0; i < m_values.size(); ++i) {
+    const size_t shown = std::min(m_values.size(), DUMP_ELEMENT_LIMIT);
+    for (size_t i = 0; i < shown; ++i) {
         stream << (i == 0 ? "0x" : ", 0x") << m_values[i];
+    }
+    if (shown < m_values.size()) {
+        stream << ", ...";
     }
     stream << std::dec;
 }

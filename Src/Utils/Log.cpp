@@ -39,8 +39,14 @@ void CLog::SetStreamMask(int mask, ILog* sink)
 
 std::vector<ILog*> CLog::GetStreams(TStreamCategory category) const
 {
+    return Streams(category);
+}
+
+const std::vector<ILog*>& CLog::Streams(TStreamCategory category) const
+{
+    static const std::vector<ILog*> kNone;
     const auto found = m_streams.find(category);
-    return found == m_streams.end() ? std::vector<ILog*>() : found->second;
+    return found == m_streams.end() ? kNone : found->second;
 }
 
 void CLog::AddToCategories(int mask, ILog* sink, bool skipDuplicates)

@@ -35,6 +35,10 @@ public:
     void SetStreamMask(int mask, ILog* sink);
     // A copy of the sinks of the category, in registration order.
     std::vector<ILog*> GetStreams(TStreamCategory category) const;
+    // The sinks of the category, without a copy; stays valid while no sink is added.
+    const std::vector<ILog*>& Streams(TStreamCategory category) const;
+    // Whether any sink wants messages of the category.
+    bool IsEnabled(TStreamCategory category) const { return !Streams(category).empty(); }
 
 private:
     void AddToCategories(int mask, ILog* sink, bool skipDuplicates);

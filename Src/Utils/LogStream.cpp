@@ -8,8 +8,11 @@
 namespace VexlaLib {
 
 CLogStream::CLogStream(CLog::TStreamCategory category, TTimestamp timestamp)
-    : m_streams(CLog::Instance().GetStreams(category)), m_timestamp(timestamp)
+    : m_timestamp(timestamp), m_enabled(CLog::Instance().IsEnabled(category))
 {
+    if (!m_enabled)
+        return;
+    m_streams = CLog::Instance().GetStreams(category);
     if (m_timestamp == TIMESTAMP_AT_START)
         Buffer() << DumpTimeStamp(std::wstring());
 }
@@ -24,6 +27,8 @@ CLogStream::~CLogStream()
 
 CLogStream& CLogStream::operator<<(std::wostream& (*manipulator)(std::wostream&))
 {
+    if (!m_enabled)
+        return *this;
     manipulator(Buffer());
     flush();
     return *this;
@@ -31,6 +36,8 @@ CLogStream& CLogStream::operator<<(std::wostream& (*manipulator)(std::wostream&)
 
 CLogStream& CLogStream::operator<<(std::ios_base& (*manipulator)(std::ios_base&))
 {
+    if (!m_enabled)
+        return *this;
     manipulator(Buffer());
     return *this;
 }
@@ -60,6 +67,27 @@ std::wstring CLogStream::DumpTimeStamp(const std::wstring& text)
            std::to_wstring(second) + L"." + std::to_wstring(ms) + L"\n" + text;
 }
 
+void CLogStream::WriteHexBytes(const unsigned char* data, size_t length, size_t limit)
+{
+    if (!m_enabled)
+        return;
+    static const char kDigits[] = "0123456789abcdef";
+    const size_t shown = length < limit ? length : limit;
+    std::wstring text;
+    text.reserve(shown * 6 + 5);
+    for (size_t i = 0; i < shown; ++i) {
+        if (i > 0)
+            text += L", ";
+        text += L"0x";
+        if (data[i] >= 0x10)
+            text += static_cast<wchar_t>(kDigits[data[i] >> 4]);
+        text += static_cast<wchar_t>(kDigits[data[i] & 0x0F]);
+    }
+    if (shown < length)
+        text += shown > 0 ? L", ..." : L"...";
+    Buffer() << text;
+}
+
 std::wostringstream& CLogStream::Buffer()
 {
     if (!m_buffer)
@@ -75,11 +103,10 @@ void CLogStream::WriteNarrow(const char* text)
 
 void CLogStream::WriteNarrow(const char* text, size_t length)
 {
-    std::wstring wide;
-    wide.reserve(length);
+    // Straight into the buffer: no wide copy of the text.
+    std::wostringstream& buffer = Buffer();
     for (size_t i = 0; i < length; ++i)
-        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(text[i])));
-    Buffer() << wide;
+        buffer.put(static_cast<wchar_t>(static_cast<unsigned char>(text[i])));
 }
 
 }  // namespace VexlaLib

@@ -20,6 +20,9 @@ class ILog;
 // Wide text is written as it is; narrow text (char arrays, const char*, std::string) is widened byte
 // by byte, without UTF-8 decoding; bool reads 1 or 0; unsigned char and enumerations read as numbers;
 // std::hex and std::dec switch the base of the later numbers of the same message.
+//
+// A message of a category without sinks costs nothing: no timestamp, no buffer, and every << returns
+// at once. Code that must compute a value only to log it asks IsEnabled() first.
 class CLogStream {
 public:
     enum TTimestamp { TIMESTAMP_NONE = 0, TIMESTAMP_AT_START = 1, TIMESTAMP_AT_FLUSH = 2 };
@@ -34,6 +37,8 @@ public:
     CLogStream& operator<<(const T& value)
     {
         using TValue = std::decay_t<T>;
+        if (!m_enabled)
+            return *this;
         if constexpr (std::is_same_v<TValue, char*> || std::is_same_v<TValue, const char*>)
             WriteNarrow(value);
         else if constexpr (std::is_same_v<T, wchar_t*> || std::is_same_v<T, const wchar_t*>)
@@ -58,6 +63,13 @@ public:
     // std::hex, std::dec and the other format manipulators.
     CLogStream& operator<<(std::ios_base& (*manipulator)(std::ios_base&));
 
+    // Whether any sink takes this message.
+    bool IsEnabled() const { return m_enabled; }
+
+    // Writes up to limit bytes as "0x41, 0x1, ...", adding ", ..." when the data is longer; one
+    // formatting pass, no text per byte.
+    void WriteHexBytes(const unsigned char* data, size_t length, size_t limit);
+
     // Delivers the text written so far to every sink of the category; a later << starts a new text.
     void flush();
 
@@ -72,6 +84,7 @@ private:
     std::unique_ptr<std::wostringstream> m_buffer;
     std::vector<ILog*> m_streams;
     TTimestamp m_timestamp;
+    bool m_enabled;
 };
 
 // Shorthands for the usual form of a message: the category and a timestamp taken at its start.

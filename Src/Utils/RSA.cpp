@@ -66,7 +66,7 @@ TByteArray CRSA::Decrypt(const TByteArray& data) const {
     return output;
 }
 
-TByteArray CRSA::DecryptServerIdentity(const TByteArray& identity, const CRSA& rootKey) {
+TByteArray CRSA::DecryptServerIdentity(const TByteArray& identity, const CRSA& rootKey, bool checkDigest) {
     if (identity.size() < 2 || identity[0] != 'S' || identity[1] != 'K') {
         throw std::runtime_error("CRSA: server identity lacks the SK header");
     }
@@ -75,10 +75,25 @@ TByteArray CRSA::DecryptServerIdentity(const TByteArray& identity, const CRSA& r
     }
     TByteArray signature(identity.rend() - 2 - IDENTITY_KEY_LENGTH, identity.rend() - 2);
     TByteArray modulus;
-    if (!Decode(rootKey.Decrypt(signature), modulus)) {
+    const TByteArray block = rootKey.Decrypt(signature);
+    if (!Decode(block, modulus)) {
         throw std::runtime_error("CRSA: server identity does not verify");
     }
+    if (checkDigest && !HasModulusDigest(block, modulus)) {
+        throw std::runtime_error("CRSA: server identity digest does not match its modulus");
+    }
     return modulus;
+}
+
+bool CRSA::HasModulusDigest(const TByteArray& block, const TByteArray& modulus) {
+    // The digest sits between the trailer and the modulus: R[20] is its first byte, R[1] its last.
+    const TByteArray digest = CSHA1::Calc(TByteArray(modulus.begin() + 1, modulus.end()));
+    for (int n = 0; n < CSHA1::DIGEST_LENGTH; ++n) {
+        if (block[CSHA1::DIGEST_LENGTH - n] != digest[n]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool CRSA::Decode(const TByteArray& block, TByteArray& out) {

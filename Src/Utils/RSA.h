@@ -27,11 +27,15 @@ public:
     TByteArray Decrypt(const TByteArray& data) const;
 
     // Checks an identity ("SK" and a 128-byte signature block) under a 1024-bit root key and returns
-    // the server modulus it carries: 49 bytes, a zero byte then 48 bytes big-endian.
-    static TByteArray DecryptServerIdentity(const TByteArray& identity, const CRSA& rootKey);
+    // the server modulus it carries: 49 bytes, a zero byte then 48 bytes big-endian. With checkDigest
+    // the 20 bytes beside the modulus must also be its SHA-1; without it only the trailer and the
+    // marker (three bytes) are checked.
+    static TByteArray DecryptServerIdentity(const TByteArray& identity, const CRSA& rootKey, bool checkDigest = false);
     // Recovers the server modulus from a verified block R (little-endian, at least 128 bytes):
     // R[0] must be 0xBC and R[0x46], R[0x45] must be "S", "U". On success `out` holds 49 bytes.
     static bool Decode(const TByteArray& block, TByteArray& out);
+    // Whether the decoded block R carries the SHA-1 of the recovered modulus (49 bytes from Decode).
+    static bool HasModulusDigest(const TByteArray& block, const TByteArray& modulus);
     // Message-recovery encoding of at most length-22 bytes into `length` bytes (SHA-1, trailer 0xBC).
     static TByteArray Encode(const TByteArray& message, int length);
     // The 50-byte master key packet value: "P" "S" and the encoded secret encrypted with the server key.

@@ -154,8 +154,20 @@ wchar_t CUtils::GetUnicodeFromMBS(const char** p)
         }
         value = value * 64 + (bytes[i] & 0x3F);
     }
+    // Surrogates and values above U+10FFFF are no characters: the text ends here as at any other
+    // malformed sequence.
+    if (!IsUnicodeScalarValue(value)) {
+        LogInfo() << "Utils, GetUnicodeFromMBS - Illegal UTF-8 code sequence." << std::endl;
+        *p = nullptr;
+        return 0;
+    }
     *p = value == 0 ? nullptr : *p + continuations + 1;
     return static_cast<wchar_t>(value);
+}
+
+bool CUtils::IsUnicodeScalarValue(unsigned int c)
+{
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
 }
 
 bool CUtils::PutUnicodeToMBS(std::string* out, unsigned int c)

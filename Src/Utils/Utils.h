@@ -36,8 +36,11 @@ public:
     static void ConvertWideToChar(const std::wstring& text, std::string* out);
 
     // Decodes one character at *p and advances *p past it. At the terminating NUL, and on a malformed
-    // sequence (logged), *p becomes null; the value returned then is not part of the text.
+    // sequence (logged), *p becomes null; the value returned then is not part of the text. A sequence
+    // that decodes to a surrogate or to a value above U+10FFFF is malformed.
     static wchar_t GetUnicodeFromMBS(const char** p);
+    // Up to U+10FFFF and not a surrogate (U+D800 to U+DFFF).
+    static bool IsUnicodeScalarValue(unsigned int c);
     // Appends the UTF-8 form of c; false (logged, nothing appended) for values from U+110000 up.
     static bool PutUnicodeToMBS(std::string* out, unsigned int c);
 };

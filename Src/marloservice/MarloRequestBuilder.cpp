@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include <glib.h>
+
 const char* const CMarloRequestBuilder::get_token_req_1 =
     "<?xml version=\"1.0\"?><deviceTokenGet><deviceEnabled>true</deviceEnabled><deviceId>";
 const char* const CMarloRequestBuilder::get_token_req_2 = "</deviceId><email>";
@@ -15,6 +17,31 @@ const char* const CMarloRequestBuilder::purchase_req_4 = "</deviceToken></offerP
 
 namespace
 {
+// The characters of the XML 1.0 Char production.
+bool IsXmlCharacter(gunichar c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Calls visit(start, end, character) for each UTF-8 character of text; a byte that starts no valid
+// character is passed alone as the invalid character (gunichar)-1.
+template <typename TVisit> void ForEachCharacter(const std::string& text, TVisit visit)
+{
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (at < end)
+    {
+        const gunichar c = g_utf8_get_char_validated(at, end - at);
+        // A NUL byte is a character of its own here; glib reads it as the end of the text.
+        const char* next = (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2) || c == 0)
+                               ? at + 1
+                               : g_utf8_next_char(at);
+        visit(at, next, c == static_cast<gunichar>(-2) ? static_cast<gunichar>(-1) : c);
+        at = next;
+    }
+}
+
 std::string Concatenate(std::initializer_list<std::string> pieces)
 {
     std::size_t length = 0;
@@ -49,8 +76,9 @@ std::string CMarloRequestBuilder::XmlEscape(const std::string& text)
 {
     std::string escaped;
     escaped.reserve(text.size());
-    for (const char c : text)
-    {
+    ForEachCharacter(text, [&escaped](const char* start, const char* end, gunichar c) {
+        if (!IsXmlCharacter(c))
+            return;
         switch (c)
         {
         case '&': escaped += "&amp;"; break;
@@ -58,8 +86,15 @@ std::string CMarloRequestBuilder::XmlEscape(const std::string& text)
         case '>': escaped += "&gt;"; break;
         case '"': escaped += "&quot;"; break;
         case '\'': escaped += "&apos;"; break;
-        default: escaped += c; break;
+        default: escaped.append(start, end); break;
         }
-    }
+    });
     return escaped;
+}
+
+bool CMarloRequestBuilder::IsXmlText(const std::string& text)
+{
+    bool carried = true;
+    ForEachCharacter(text, [&carried](const char*, const char*, gunichar c) { carried = carried && IsXmlCharacter(c); });
+    return carried;
 }

@@ -24,6 +24,10 @@ public:
     static std::string PurchaseBody(const std::string& msin, const std::string& associateTag,
                                     const std::string& deviceToken);
 
-    // Replaces &, <, >, " and ' by their entities.
+    // Replaces &, <, >, " and ' by their entities. Characters XML 1.0 cannot carry (most control
+    // characters, surrogates, U+FFFE and U+FFFF) and bytes that are not UTF-8 are left out.
     static std::string XmlEscape(const std::string& text);
+
+    // Whether text is UTF-8 made only of characters XML 1.0 can carry.
+    static bool IsXmlText(const std::string& text);
 };

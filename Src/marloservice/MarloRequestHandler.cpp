@@ -37,6 +37,8 @@ std::string CMarloRequestHandler::device_token_get(const std::string& payload)
         m_messages << "ERROR: no params" << std::endl;
         return FailureReply();
     }
+    if (!CarriedByXml("deviceid", deviceId))
+        return FailureReply();
     return EncryptAndSend(email, password, deviceId);
 }
 
@@ -72,6 +74,9 @@ std::string CMarloRequestHandler::purchase(const std::string& payload)
         m_messages << "ERROR: no params" << std::endl;
         return FailureReply();
     }
+    if (!CarriedByXml("msin", msin) || !CarriedByXml("devicetoken", deviceToken) ||
+        (associateTag != nullptr && !CarriedByXml("associatetag", associateTag)))
+        return FailureReply();
     return Send(m_config.purchase_url(),
                 CMarloRequestBuilder::PurchaseBody(msin, associateTag != nullptr ? associateTag : "", deviceToken));
 }
@@ -88,6 +93,14 @@ std::string CMarloRequestHandler::Send(const std::string& url, const std::string
         return FailureReply();
     }
     return CMarloReply::Success(response.m_body, response.m_httpStatus);
+}
+
+bool CMarloRequestHandler::CarriedByXml(const char* name, const char* value)
+{
+    if (CMarloRequestBuilder::IsXmlText(value))
+        return true;
+    m_messages << "ERROR: " << name << " holds a character that XML 1.0 cannot carry" << std::endl;
+    return false;
 }
 
 std::string CMarloRequestHandler::FailureReply()

@@ -29,6 +29,9 @@ private:
     std::string EncryptAndSend(const char* email, const char* password, const char* deviceId);
     std::string Send(const std::string& url, const std::string& body);
     std::string FailureReply();
+    // False, with the reason in the messages, when the value of member name cannot go into the XML
+    // request (a control character, or text that is not UTF-8).
+    bool CarriedByXml(const char* name, const char* value);
 
     const CMarloConfig& m_config;
     IStoreTransport& m_transport;

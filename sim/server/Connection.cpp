@@ -114,9 +114,9 @@ bool CConnection::SendBadChecksum(const CPacket& packet)
     return written;
 }
 
-bool CConnection::SendUndecodable()
+bool CConnection::SendUndecodable(size_t bodyLength)
 {
-    const bool written = m_channel.WriteUndecodable();
+    const bool written = m_channel.WriteUndecodable(bodyLength);
     RecordSent(nullptr, "undecodable", written);
     return written;
 }

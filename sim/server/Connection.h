@@ -49,7 +49,7 @@ public:
     // Each records a "sent" event (the packet, and what was wrong with the frame on purpose).
     bool Send(const VexlaLib::CPacket& packet);
     bool SendBadChecksum(const VexlaLib::CPacket& packet);
-    bool SendUndecodable();
+    bool SendUndecodable(size_t bodyLength);
     bool SendHalfFrame(const VexlaLib::CPacket& packet);
 
     // Connection thread only: see CFrameChannel::SwitchKeys.

@@ -1,5 +1,6 @@
 #include "ControlCommands.h"
 
+#include <algorithm>
 #include <chrono>
 #include <set>
 
@@ -12,6 +13,7 @@
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
+#include "Network/Frame.h"
 #include "Network/Value.h"
 #include "PacketJson.h"
 #include "Scenario.h"
@@ -155,7 +157,7 @@ std::string CControlCommands::Identity(json_object* command)
 {
     TIdentityKey key;
     if (!CScenario::ParseIdentityKey(CJson::GetString(command, "key", ""), key)) {
-        return ErrorLine("key must be primary, backup or corrupt");
+        return ErrorLine("key must be primary, backup, corrupt or wrong_digest");
     }
     m_context.scenario.SetIdentityKey(key);
     return OkLine();
@@ -209,11 +211,13 @@ std::string CControlCommands::Send(json_object* command, const std::string& name
             return ErrorLine(error);
         }
     }
+    const long long undecodableLength =
+        std::max(2LL, std::min<long long>(CJson::GetInt(command, "size", 2), VexlaLib::CFrame::MAX_BODY_LENGTH));
     size_t sent = 0;
     for (const auto& connection : Targets(command)) {
         const bool written = name == "send"           ? connection->Send(*packet)
                              : name == "bad_checksum" ? connection->SendBadChecksum(*packet)
-                                                      : connection->SendUndecodable();
+                                                      : connection->SendUndecodable(static_cast<size_t>(undecodableLength));
         sent += written ? 1 : 0;
     }
     return Count("sent", sent);

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "Network/ByteArrayInputStream.h"
+#include "Network/ByteArrayOutputStream.h"
 #include "Network/Frame.h"
 
 namespace ServerSim {
@@ -116,9 +117,9 @@ bool CFrameChannel::WriteBadChecksum(const VexlaLib::CPacket& packet)
     return WriteFrame(&packet, FAULT_CHECKSUM);
 }
 
-bool CFrameChannel::WriteUndecodable()
+bool CFrameChannel::WriteUndecodable(size_t bodyLength)
 {
-    return WriteFrame(nullptr, FAULT_UNDECODABLE);
+    return WriteFrame(nullptr, FAULT_UNDECODABLE, std::max<size_t>(bodyLength, 2));
 }
 
 bool CFrameChannel::WriteHalfFrame(const VexlaLib::CPacket& packet)
@@ -126,7 +127,7 @@ bool CFrameChannel::WriteHalfFrame(const VexlaLib::CPacket& packet)
     return WriteFrame(&packet, FAULT_HALF);
 }
 
-bool CFrameChannel::WriteFrame(const VexlaLib::CPacket* packet, TFrameFault fault)
+bool CFrameChannel::WriteFrame(const VexlaLib::CPacket* packet, TFrameFault fault, size_t undecodableLength)
 {
     std::lock_guard<std::mutex> guard(m_writeLock);
     if (m_writeBroken) {
@@ -135,9 +136,13 @@ bool CFrameChannel::WriteFrame(const VexlaLib::CPacket* packet, TFrameFault faul
     TByteArray bytes;
     if (fault == FAULT_UNDECODABLE) {
         // A container mark other than 0x41 fails decoding at the first byte.
-        const TByteArraySPtr body = std::make_shared<TByteArray>(TByteArray{0x42, 0x00});
+        const TByteArraySPtr body = std::make_shared<TByteArray>(undecodableLength, 0x00);
+        body->front() = 0x42;
         const uint32_t checksum = CFrame::Checksum(m_writeChecksumKey, body);
-        bytes = {static_cast<unsigned char>(body->size()), 0x42, 0x00};
+        VexlaLib::CByteArrayOutputStream length;
+        length.WriteVarInt32(static_cast<int>(body->size()));
+        bytes = *length.ToByteArray();
+        bytes.insert(bytes.end(), body->begin(), body->end());
         for (int i = 0; i < CFrame::CHECKSUM_LENGTH; ++i) {
             bytes.push_back(static_cast<unsigned char>(checksum >> (8 * i)));
         }

@@ -31,8 +31,9 @@ public:
     bool WritePacket(const VexlaLib::CPacket& packet);
     // A frame whose checksum is off by one bit.
     bool WriteBadChecksum(const VexlaLib::CPacket& packet);
-    // A correctly checksummed frame whose body does not decode (wrong container mark).
-    bool WriteUndecodable();
+    // A correctly checksummed frame of bodyLength bytes (at least 2) whose body does not decode (wrong
+    // container mark).
+    bool WriteUndecodable(size_t bodyLength);
     // The first half of the packet's frame, and nothing after it: the stream is left inside a frame.
     bool WriteHalfFrame(const VexlaLib::CPacket& packet);
 
@@ -54,7 +55,7 @@ private:
     bool ReadByte(unsigned char* byte) override;
     size_t Available() const override;
 
-    bool WriteFrame(const VexlaLib::CPacket* packet, TFrameFault fault);
+    bool WriteFrame(const VexlaLib::CPacket* packet, TFrameFault fault, size_t undecodableLength = 0);
 
     const int m_fd;
     unsigned char m_readBuffer[4096];

@@ -1,5 +1,6 @@
 #include "PacketJson.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -20,6 +21,9 @@ using VexlaLib::CUtils;
 using VexlaLib::TPacketSPtr;
 
 namespace {
+
+const int64_t kMaxRepeatedBytes = 64 * 1024 * 1024;
+const int kMaxShownBytes = 1024 * 1024;
 
 std::string Hex(const unsigned char* data, int length)
 {
@@ -128,7 +132,10 @@ json_object* CPacketJson::ValueToJson(const CAttribute& attribute)
         return ContainerToJson(*container, false).release();
     }
     tagged = json_object_new_object();
-    if (attribute.GetBinary(&bytes, &length)) {
+    if (attribute.GetBinary(&bytes, &length) && length > kMaxShownBytes) {
+        // Events stay lines a test can read quickly: a value this large is shown by its size.
+        json_object_object_add(tagged, "binary_length", json_object_new_int(length));
+    } else if (attribute.GetBinary(&bytes, &length)) {
         json_object_object_add(tagged, "binary", json_object_new_string(Hex(bytes, length).c_str()));
     } else if (attribute.GetAddress(&bytes)) {
         char address[32];
@@ -266,6 +273,21 @@ bool CPacketJson::AppendValue(int key, json_object* value, CPacket& packet, std:
             if (!ParseHex(json_object_get_string(binary), bytes) || bytes.empty()) {
                 error = "binary must be a non-empty even-length hex string";
                 return false;
+            }
+            // "repeat": N sends the bytes N times, so a test can ask for a large value in a short line.
+            const int64_t repeat = json_object_get_int64(CJson::Get(value, "repeat"));
+            if (repeat > 1) {
+                if (repeat > kMaxRepeatedBytes / static_cast<int64_t>(bytes.size())) {
+                    error = "repeat makes the value longer than 64 MiB";
+                    return false;
+                }
+                // Doubling: a few copies however many repetitions.
+                const size_t total = bytes.size() * static_cast<size_t>(repeat);
+                bytes.reserve(total);
+                while (bytes.size() < total) {
+                    const size_t more = std::min(bytes.size(), total - bytes.size());
+                    bytes.insert(bytes.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(more));
+                }
             }
             packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_BINARY, bytes.data(), static_cast<int>(bytes.size())));
             return true;

@@ -29,7 +29,7 @@ bool CScenario::Apply(json_object* scenario, std::string& error)
     TIdentityKey key = IdentityKey();
     const std::string identity = CJson::GetString(scenario, "identity", "");
     if (!identity.empty() && !ParseIdentityKey(identity, key)) {
-        error = "identity must be primary, backup or corrupt";
+        error = "identity must be primary, backup, corrupt or wrong_digest";
         return false;
     }
     std::map<std::string, SAccount> accounts;
@@ -161,6 +161,8 @@ bool CScenario::ParseIdentityKey(const std::string& text, TIdentityKey& key)
         key = TIdentityKey::eBackup;
     } else if (text == "corrupt") {
         key = TIdentityKey::eCorrupt;
+    } else if (text == "wrong_digest") {
+        key = TIdentityKey::eWrongDigest;
     } else {
         return false;
     }

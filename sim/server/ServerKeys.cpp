@@ -87,7 +87,10 @@ TByteArray CServerKeys::MakeIdentity(TIdentityKey key) const
     // modulus, its SHA-1 digest and the trailer 0xBC. Signing it with the root key's private exponent
     // lets the client recover it with the public root key.
     const TByteArray modulus = ServerModulus();
-    const TByteArray digest = VexlaLib::CSHA1::Calc(modulus);
+    TByteArray digest = VexlaLib::CSHA1::Calc(modulus);
+    if (key == TIdentityKey::eWrongDigest) {
+        digest[0] ^= 0x01;
+    }
     TByteArray block(kRootBytes, 0xBB);
     const size_t modulusAt = kRootBytes - 1 - kDigestBytes - kServerBytes;
     block[0] = 0x00;

@@ -9,7 +9,8 @@
 namespace ServerSim {
 
 // Which test root key signs the server identity the simulator hands out.
-enum class TIdentityKey { ePrimary, eBackup, eCorrupt };
+// eWrongDigest: signed with the primary root key, but the digest beside the modulus is not its SHA-1.
+enum class TIdentityKey { ePrimary, eBackup, eCorrupt, eWrongDigest };
 
 // The simulator's private keys: the two test root keys that sign the server identity and the test
 // server key that recovers the client's master secret.

@@ -163,6 +163,8 @@ class Buses:
                    f"--vexlad-args={vexlad_args}", f"--marlo-args={marlo_args}"]
         for bus, names in (services or {}).items():
             command += [f"--service={bus}:{name}={exec_line}" for name, exec_line in names.items()]
+        if not two:
+            command.append("--one-bus")
         written = subprocess.run(command, check=True, capture_output=True, text=True).stdout
         addresses = dict(line.split("=", 1) for line in written.splitlines())
         self.private_address = addresses["TESK_PRIVATE_BUS_ADDRESS"]

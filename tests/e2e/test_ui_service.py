@@ -1,25 +1,83 @@
 """com.vexla.ui end to end: the Vexla screens call it with tesk-send on the public and the private bus,
 vexlad is started by D-Bus activation, platform-sim plays the phone and vexla-server-sim the network."""
 
+import json
+import os
+import signal
+
 import pytest
 
 import harness
-from system import LOGIN_STATE, SIM, UI, System
+from eventqueue import EventQueue
+from serversim import ServerSim
 
-SCENARIO = {
-    "accounts": [{"name": "alice", "password": "secret"}],
-    "users": [{"name": "bob", "fullName": "Bob Builder", "country": "NL"}],
-    "buddies": {"alice": [{"name": "bob"}]},
-    "balances": {"alice": {"currency": "EUR", "amount": 1234}},
-    "calls": {"answer": {"voicemail_number": "+15550111"},
-              "voicemails": {"alice": [{"index": 1, "from": "bob", "subject": "hi",
-                                        "timestamp": 1700000000, "duration": 12}]}}}
+SIM = "nylo://com.nylo.sim/"
+UI = "nylo://com.vexla.ui/"
+DB = "nylo://com.nylo.db/"
+LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
 
 
-def Phone(workdir):
-    """Two buses with vexlad activatable on both; every test starts vexlad with a call on the public bus,
-    whose daemon then carries its output."""
-    return System(workdir, scenario=SCENARIO, two=True, daemon_bus="public")
+class Phone:
+    """Two buses with vexlad activatable on both, the two simulators and one event queue over them."""
+
+    def __init__(self, workdir):
+        self.server = ServerSim(workdir, scenario={
+            "accounts": [{"name": "alice", "password": "secret"}],
+            "users": [{"name": "bob", "fullName": "Bob Builder", "country": "NL"}],
+            "buddies": {"alice": [{"name": "bob"}]},
+            "balances": {"alice": {"currency": "EUR", "amount": 1234}},
+            "calls": {"answer": {"voicemail_number": "+15550111"},
+                      "voicemails": {"alice": [{"index": 1, "from": "bob", "subject": "hi",
+                                                "timestamp": 1700000000, "duration": 12}]}}})
+        settings = os.path.join(workdir, "settings")
+        with open(settings, "w") as file:
+            file.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
+        self.buses = harness.Buses(two=True, vexlad_args=f"--data-dir {workdir}/data --settings {settings} --stderr "
+                                                         "--log-level 7")
+        self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",
+                                         os.path.join(workdir, "platform.db"), "--retry-interval", "100"],
+                                        env=self.buses.env, name="platform-sim")
+        self.platform.wait_for_line("platform-sim: ready")
+        self.events = EventQueue()
+        self.events.follow_platform(self.buses)
+        self.events.follow_server(self.server)
+        # The bus whose daemon started vexlad, and so carries its output.
+        self.started_on = "public"
+
+    def send(self, uri, payload, *options, public=True):
+        return harness.tesk_send(self.buses, *(["--public"] if public else []), *options, uri, json.dumps(payload))
+
+    def call(self, uri, payload, status=0, public=True):
+        run = self.send(uri, payload, public=public)
+        assert run.returncode == status, run.stdout + run.stderr
+        return harness.reply_lines(run)[0]
+
+    def ui(self, method, payload=None, status=0, public=True):
+        return self.call(UI + method, payload or {}, status=status, public=public)
+
+    def expect(self, **pattern):
+        return self.events.expect(**pattern)
+
+    def expect_received(self, chunk, **packet):
+        return self.expect(source="server", type="received", chunk=chunk, packet=packet)["packet"]
+
+    def expect_ended(self):
+        self.buses.daemon(self.started_on).wait_for_line("Vexla service ended.")
+
+    def update_credentials(self, account_id):
+        """As the account framework does, on the private bus: vexlad starts there and signs in."""
+        self.started_on = "private"
+        return self.ui("updateCredentials", {"username": "alice", "password": "secret", "accountId": account_id},
+                       public=False)
+
+    def stop(self):
+        """Ends a vexlad that still runs (its output would keep the bus daemons' streams open), then the rest."""
+        pid = harness.owner_pid(self.buses.private_address, "com.vexla.ui")
+        if pid is not None:
+            os.kill(pid, signal.SIGQUIT)
+            self.expect_ended()
+        for stop in (self.events.close, self.platform.stop, self.buses.stop, self.server.stop):
+            stop()
 
 
 @pytest.fixture
@@ -45,21 +103,20 @@ def test_a_wrong_password_is_refused_and_the_daemon_ends(phone):
 
 def test_updated_credentials_bring_the_messaging_transport_online(phone):
     account = phone.call(SIM + "addAccount", {"username": "alice", "password": "secret", "enable": False})
-    reply = phone.ui("updateCredentials", {"username": "alice", "password": "secret",
-                                           "accountId": account["accountId"]})
+    reply = phone.update_credentials(account["accountId"])
     assert reply["credentials"]["common"]["password"] == "secret"
     phone.expect(source="platform", event="write", operation="put", kind=LOGIN_STATE,
                  record={"state": "logging-on", "username": "alice"})
     phone.expect(source="platform", event="write", operation="merge", kind=LOGIN_STATE, record={"state": "online"})
 
-    # Signed in now: a second update is refused, on the private bus as on the public one.
+    # Signed in now: a second update is refused.
     reply = phone.ui("updateCredentials", {"username": "alice", "password": "secret"}, status=1, public=False)
     assert reply == {"returnValue": False, "errorCode": "CONNECTION_FAILED"}
 
 
 def test_screens_search_read_privacy_and_balance_while_signed_in(phone):
     account = phone.call(SIM + "addAccount", {"username": "alice", "password": "secret", "enable": False})
-    phone.ui("updateCredentials", {"username": "alice", "password": "secret", "accountId": account["accountId"]})
+    phone.update_credentials(account["accountId"])
     phone.expect(source="platform", event="write", operation="merge", kind=LOGIN_STATE, record={"state": "online"})
 
     reply = phone.ui("searchContacts", {"searchString": "bob"}, status=1)

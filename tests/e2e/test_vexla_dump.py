@@ -90,6 +90,10 @@ def test_logged_byte_list_is_accepted_as_input():
     assert result.stdout.decode() == CONNECT_DUMP
     assert run_dump(input_bytes=b"{0x41, 0x100}").returncode == 2
     assert run_dump(input_bytes=b"{0x41, 0x0").returncode == 2
+    # A long body is logged with its first bytes only: such a list cannot be decoded.
+    cut_short = run_dump(input_bytes=b"BINARY, [300]{0x41, 0x2, ...}")
+    assert cut_short.returncode == 2
+    assert b"cut short" in cut_short.stderr
 
 
 def test_binary_body_from_a_file_keeps_utf8_and_hides_the_password(tmp_path):

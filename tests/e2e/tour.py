@@ -42,10 +42,11 @@ class DemoSystem:
     marloservice is in the lines of the bus daemon that started it (`private_log`, `public_log`);
     `daemon_log` is where the steps look for vexlad's lines (a test that starts vexlad itself sets it)."""
 
-    def __init__(self, workdir, scenario_extra=None, server_state=None):
+    def __init__(self, workdir, scenario_extra=None, server_state=None, log_level=6):
         self.workdir = workdir
         self.scenario_extra = scenario_extra or {}
         self.server_state = server_state
+        self.log_level = log_level
         self.data_dir = os.path.join(workdir, "data")
         self._running = []
         try:
@@ -67,7 +68,7 @@ class DemoSystem:
             settings.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
         marlo_config = write_config(os.path.join(self.workdir, "marlo.conf"), self.store)
         self.buses = harness.Buses(vexlad_args=f"--data-dir {self.data_dir} --settings {self.settings} --stderr "
-                                               "--log-level 6", marlo_args=f"--config {marlo_config}")
+                                               f"--log-level {self.log_level}", marlo_args=f"--config {marlo_config}")
         self._running.append(self.buses.stop)
         self._running.append(self.quit_daemon)
         self.daemon_log = self.private_log

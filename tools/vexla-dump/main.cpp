@@ -46,6 +46,10 @@ bool ReadInput(const CDumpOptions& options, TByteArray* bytes, std::string* erro
         bytes->assign(raw.begin(), raw.end());
         return true;
     }
+    if (raw.find("...") != std::string::npos) {
+        *error = "the byte list is cut short (the log shows only the first bytes of a long body)";
+        return false;
+    }
     if (!CHexText::Parse(raw, bytes)) {
         *error = "the input is not hexadecimal text (use --binary for raw bytes)";
         return false;

@@ -16,6 +16,7 @@
 #include "Tesk/App/Meridex/TeskIMService.h"
 #include "Tesk/App/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
+#include "Tesk/App/UIBusExposure.h"
 #include "Tesk/App/VexlaUIService.h"
 #include "Tesk/Core/SystemRequest.h"
 #include "Tesk/Core/TeskService.h"
@@ -29,6 +30,9 @@ using VexlaLib::CUtils;
 namespace {
 
 const wchar_t kPlatformId[] = L"2017/1.0.0.0";
+const char kCallServiceName[] = "com.vexla.call";
+const char kIMServiceName[] = "com.vexla.im";
+const char kUIServiceName[] = "com.vexla.ui";
 
 }  // namespace
 
@@ -40,8 +44,8 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
     // The phone-side and messaging endpoints own their names; their methods come with their handlers.
     m_callService = new CTeskCallService();
     m_imService = new CTeskIMService();
-    const bool servicesOk = CVexlaServiceApplication::StartService(m_callService, "com.vexla.call", mainLoop, false) &&
-                            CVexlaServiceApplication::StartService(m_imService, "com.vexla.im", mainLoop, false);
+    const bool servicesOk = CVexlaServiceApplication::StartService(m_callService, kCallServiceName, mainLoop, false) &&
+                            CVexlaServiceApplication::StartService(m_imService, kIMServiceName, mainLoop, false);
 
     m_session = new CVexlaSession(m_store, mainLoop, m_imService);
     CVexlaServiceApplication::pVexlaSession = m_session;
@@ -75,7 +79,8 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
         imHandler->OnLoginSuccess_setup(user, accountId, loginStateId, mood, availability);
     });
 
-    if (!servicesOk || !CVexlaServiceApplication::StartService(m_uiService, "com.vexla.ui", mainLoop, true)) {
+    if (!servicesOk || !CVexlaServiceApplication::StartService(m_uiService, kUIServiceName, mainLoop, true) ||
+        !CUIBusExposure::Apply(m_uiService, options.GetFrameworkOnPublicBus())) {
         VexlaLib::LogError() << "Failed to start services." << std::endl;
         return false;
     }
@@ -84,6 +89,18 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
     const CPlatformRequest redirect = CSystemRequest::AddRedirectHandler(L"com.nylo.app.phone", L"vexlavm://", true);
     m_imService->ExecuteClientCallOneReply(redirect.uri, redirect.Payload(), nullptr);
     return true;
+}
+
+std::vector<std::pair<std::string, CTeskService*>> CDaemonAssembly::Services() const
+{
+    std::vector<std::pair<std::string, CTeskService*>> services;
+    if (m_callService != nullptr)
+        services.emplace_back(kCallServiceName, m_callService);
+    if (m_imService != nullptr)
+        services.emplace_back(kIMServiceName, m_imService);
+    if (m_uiService != nullptr)
+        services.emplace_back(kUIServiceName, m_uiService);
+    return services;
 }
 
 void CDaemonAssembly::ApplySettingsFile(const CDaemonOptions& options)

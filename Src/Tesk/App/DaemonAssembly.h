@@ -2,6 +2,10 @@
 
 #include <glib.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace VexlaLib {
 class CPersistentFileStorage;
 }
@@ -14,6 +18,7 @@ class CDisplayServiceClient;
 class CIMHandler;
 class CTeskCallService;
 class CTeskIMService;
+class CTeskService;
 class CVexlaSession;
 class CVexlaUIService;
 
@@ -34,6 +39,8 @@ public:
     void TearDown();
 
     CVexlaSession* Session() const { return m_session; }
+    // The bus services built so far with their names, for driving their handlers in-process.
+    std::vector<std::pair<std::string, CTeskService*>> Services() const;
 
 private:
     // The settings file of --settings, applied to the library after the daemon's own properties.

@@ -29,6 +29,9 @@ CDaemonOptions::TParseResult CDaemonOptions::Parse(int argc, const char* const* 
         } else if (argument == "--stderr") {
             m_logToStderr = true;
             continue;
+        } else if (argument == "--framework-on-public-bus") {
+            m_frameworkOnPublicBus = true;
+            continue;
         } else if (name == "--data-dir") {
             m_dataDir = value;
         } else if (name == "--settings") {
@@ -53,11 +56,15 @@ CDaemonOptions::TParseResult CDaemonOptions::Parse(int argc, const char* const* 
 
 void CDaemonOptions::PrintUsage(std::ostream& stream)
 {
-    stream << "Usage: vexlad [--data-dir DIR] [--settings FILE] [--log-level N] [--stderr] [--version] [--help]\n"
+    stream << "Usage: vexlad [--data-dir DIR] [--settings FILE] [--log-level N] [--stderr] [--framework-on-public-bus]\n"
+              "              [--version] [--help]\n"
               "  --data-dir DIR    directory of the store file and the avatar cache (default /var/vexla)\n"
               "  --settings FILE   library settings, one key and value per line\n"
               "  --log-level N     log level 0..7: 3 errors, 4 warnings, 5 notices (default), 6 info, 7 debug\n"
               "  --stderr          also write every log line to standard error\n"
+              "  --framework-on-public-bus\n"
+              "                    accept the account framework's calls of com.vexla.ui (onEnabled,\n"
+              "                    updateCredentials, onCredentialsChanged) on the public bus too\n"
               "  --version         print the version and exit\n"
               "  --help            print this help and exit\n";
 }

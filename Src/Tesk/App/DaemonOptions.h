@@ -21,10 +21,12 @@ public:
     const std::string& GetSettingsFile() const { return m_settingsFile; }
     int GetLogLevel() const { return m_logLevel; }
     bool GetLogToStderr() const { return m_logToStderr; }
+    bool GetFrameworkOnPublicBus() const { return m_frameworkOnPublicBus; }
 
 private:
     std::string m_dataDir = "/var/vexla";
     std::string m_settingsFile;
     int m_logLevel = 5;
     bool m_logToStderr = false;
+    bool m_frameworkOnPublicBus = false;
 };

@@ -300,6 +300,12 @@ void CBusConnection::OnMethodCall(GDBusMessage* call)
                   "No method \"" + method + "\" in category \"" + category + "\"");
         return;
     }
+    std::string reason;
+    if (m_dispatcher->Refuses(this, category, method, &reason))
+    {
+        SendError(call, "org.freedesktop.DBus.Error.AccessDenied", reason);
+        return;
+    }
     TBusMessageHandler handler = *found; // the table may change while the handler runs
     const gchar* payload = nullptr;
     g_variant_get(g_dbus_message_get_body(call), "(&s)", &payload);

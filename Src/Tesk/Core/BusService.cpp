@@ -163,6 +163,23 @@ const TBusMessageHandler* CBusService::FindMethod(const std::string& category, c
     return row == table->second.end() ? nullptr : &row->second;
 }
 
+void CBusService::RestrictToPrivateBus(const std::string& category, const std::string& method)
+{
+    m_privateOnly.insert({category, method});
+}
+
+bool CBusService::Refuses(const CBusConnection* connection, const std::string& category, const std::string& method,
+                          std::string* reason) const
+{
+    // One bus serving as both is private: nothing to tell apart.
+    if (connection != m_public.get() || m_public == m_private || m_privateOnly.count({category, method}) == 0)
+    {
+        return false;
+    }
+    *reason = "\"" + method + "\" is called by the platform on the private bus only";
+    return true;
+}
+
 std::vector<std::string> CBusService::Categories() const
 {
     std::vector<std::string> categories;

@@ -18,7 +18,9 @@
 #include "Tesk/Core/IBusDispatcher.h"
 
 #include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct CBusMethod
@@ -40,6 +42,9 @@ public:
     bool Register(const char* name, TBusScope scope, std::string* error);
     // Adds (or replaces) the methods of a category; works before and after Register.
     bool AddCategory(const std::string& category, const std::vector<CBusMethod>& methods, std::string* error);
+    // Calls of `method` in `category` that come in on the public bus are refused with a D-Bus AccessDenied
+    // error naming the method, unless both buses are one. For methods only the platform may call.
+    void RestrictToPrivateBus(const std::string& category, const std::string& method);
     // Runs for every live message whose caller cancelled it or left the bus, after it has been dropped
     // from the subscriptions.
     void SetCancelHandler(TBusMessageHandler handler) { m_cancelHandler = std::move(handler); }
@@ -60,8 +65,14 @@ public:
     void RemoveSubscribers(const std::string& key);
     size_t SubscriberCount(const std::string& key) const;
 
+    // The method tables as the connections see them: lets an in-process caller (the fuzz harness)
+    // reach a handler without a bus round trip.
+    const IBusDispatcher& Dispatcher() const { return *this; }
+
 private:
     const TBusMessageHandler* FindMethod(const std::string& category, const std::string& method) const override;
+    bool Refuses(const CBusConnection* connection, const std::string& category, const std::string& method,
+                 std::string* reason) const override;
     std::vector<std::string> Categories() const override;
     std::vector<std::string> Methods(const std::string& category) const override;
     void OnMessageCancelled(const TBusMessageSPtr& message) override;
@@ -71,5 +82,6 @@ private:
     TBusConnectionSPtr m_public;
     std::map<std::string, std::map<std::string, TBusMessageHandler>> m_categories;
     std::map<std::string, std::vector<TBusMessageSPtr>> m_subscriptions;
+    std::set<std::pair<std::string, std::string>> m_privateOnly;
     TBusMessageHandler m_cancelHandler;
 };

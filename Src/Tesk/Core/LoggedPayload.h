@@ -1,7 +1,7 @@
 #pragma once
-// What of a bus payload may reach the log: every member whose key contains "password" (in any case)
-// reads "<redacted>", at any depth. A payload that mentions a password but does not parse is
-// replaced whole.
+// What of a bus payload may reach the log: every member whose parsed key contains "password" (in any
+// case) reads "<redacted>", at any depth. A payload that does not parse as one JSON value is replaced
+// whole when it mentions a password or holds an escape.
 
 #include <string>
 

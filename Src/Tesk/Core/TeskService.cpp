@@ -99,6 +99,16 @@ void CTeskService::Shutdown()
     }
 }
 
+bool CTeskService::RestrictToPrivateBus(const char* category, const char* method)
+{
+    if (!m_service)
+    {
+        return false;
+    }
+    m_service->RestrictToPrivateBus(category, method);
+    return true;
+}
+
 bool CTeskService::RegisterCategory(const char* category, const std::vector<CBusMethod>& methods)
 {
     std::string error;
@@ -133,7 +143,11 @@ bool CTeskService::ExecuteClientCallPrivate(const std::wstring& uri, const std::
 bool CTeskService::Call(const TBusConnectionSPtr& connection, const char* logText, const std::wstring& uri,
                         const std::wstring& payload, TBusReplies replies, TBusReplyHandler callback)
 {
-    VexlaLib::LogInfo() << logText << uri << L" " << CLoggedPayload::Redact(payload) << std::endl;
+    VexlaLib::CLogStream log = VexlaLib::LogInfo();
+    if (log.IsEnabled())
+    {
+        log << logText << uri << L" " << CLoggedPayload::Redact(payload) << std::endl;
+    }
     if (!connection)
     {
         LogBusError("No connection to call on");

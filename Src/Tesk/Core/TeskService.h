@@ -52,10 +52,15 @@ public:
     virtual bool AttachClientToService(const TBusConnectionSPtr& connection);
     // Leaves the bus, if registered.
     void Shutdown();
+    // Refuses calls of `method` in `category` that come in on the public bus (see CBusService); false
+    // when the service is not registered.
+    bool RestrictToPrivateBus(const char* category, const char* method);
 
     // The connection calls are made on: another object may AttachClientToService to it.
     const TBusConnectionSPtr& PublicConnection() const { return m_handle; }
     GMainLoop* MainLoop() const { return m_mainLoop; }
+    // The method tables of the registered service (null before Register), for in-process callers.
+    const IBusDispatcher* Dispatcher() const { return m_service ? &m_service->Dispatcher() : nullptr; }
 
     // A call that may be answered more than once (subscriptions and watches).
     bool ExecuteClientCall(const std::wstring& uri, const std::wstring& payload, TBusReplyHandler callback);

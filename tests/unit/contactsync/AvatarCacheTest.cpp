@@ -96,8 +96,12 @@ TEST(AvatarFileNameTest, OnlySafeNamesBecomeFileNames)
     EXPECT_TRUE(CAvatarCache::IsSafeFileNamePart(L"b\u00f6b"));
     for (const std::wstring& name : {std::wstring(L"../x"), std::wstring(L"a/b"), std::wstring(L".."),
                                      std::wstring(L".hidden"), std::wstring(L""), std::wstring(L"a\nb"),
-                                     std::wstring(L"a\x7f"), std::wstring(L"a\0b", 3)})
+                                     std::wstring(L"a\x7f"), std::wstring(L"a\0b", 3),
+                                     std::wstring(L"a") + static_cast<wchar_t>(0x110000) + L"b",
+                                     std::wstring(L"a") + static_cast<wchar_t>(0xD800) + L"b",
+                                     std::wstring(L"a") + static_cast<wchar_t>(-1)})
         EXPECT_FALSE(CAvatarCache::IsSafeFileNamePart(name));
+    EXPECT_TRUE(CAvatarCache::IsSafeFileNamePart(std::wstring(L"a") + static_cast<wchar_t>(0x10FFFF)));
 }
 
 TEST_F(CAvatarCacheTest, InitializeReadsOnlyCacheFilesOfTheListing)
@@ -155,6 +159,21 @@ TEST_F(CAvatarCacheTest, WritesThePictureWithoutALeadingZeroByteAndNotifies)
     // A picture that starts with another byte is written whole.
     ReceiveAvatar(1, {1, 2});
     EXPECT_EQ(std::string("\x01\x02"), m_dir.Read("AVATAR_0x0012abcd_bob.jpg"));
+}
+
+TEST_F(CAvatarCacheTest, APictureForChecksumZeroIsFoundAgainAtTheNextStart)
+{
+    // A picture the server sends while the contact's checksum is 0 still gets a cache file name that
+    // the next start reads back, instead of a file no start recognises.
+    StartCache();
+    SignInWithList({Buddy(1, L"bob", 0)});
+    ReceiveAvatar(1, {0xff, 0xd8});
+    EXPECT_EQ((std::set<std::string>{"AVATAR_0x00000000_bob.jpg"}), m_dir.Files());
+    std::wstring name;
+    int crc = -1;
+    EXPECT_TRUE(CAvatarCache::InitAvatarFromFileName(L"AVATAR_0x00000000_bob.jpg", &name, &crc));
+    EXPECT_EQ(L"bob", name);
+    EXPECT_EQ(0, crc);
 }
 
 TEST_F(CAvatarCacheTest, ANewChecksumReplacesTheFile)

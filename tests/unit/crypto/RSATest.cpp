@@ -109,6 +109,28 @@ TEST(RSA, BackupIdentityVerifiesOnlyUnderBackupRootKey) {
                  std::runtime_error);
 }
 
+TEST(RSA, TestIdentitiesCarryTheDigestOfTheirModulus) {
+    EXPECT_EQ(ServerModulus(),
+              CRSA::DecryptServerIdentity(Identity("primary"), RootKey(VexlaLib::ROOT_KEY_TEST_PRIMARY), true));
+    EXPECT_EQ(ServerModulus(),
+              CRSA::DecryptServerIdentity(Identity("backup"), RootKey(VexlaLib::ROOT_KEY_TEST_BACKUP), true));
+}
+
+TEST(RSA, DigestCheckRefusesAnyChangedDigestByte) {
+    const TByteArray identity = Identity("primary");
+    const TByteArray signature(identity.rbegin(), identity.rend() - 2);
+    const TByteArray block = RootKey(VexlaLib::ROOT_KEY_TEST_PRIMARY).Decrypt(signature);
+    TByteArray modulus;
+    ASSERT_TRUE(CRSA::Decode(block, modulus));
+    ASSERT_TRUE(CRSA::HasModulusDigest(block, modulus));
+    for (size_t n = 1; n <= 20; ++n) {
+        TByteArray changed = block;
+        changed[n] ^= 0x80;
+        EXPECT_TRUE(CRSA::Decode(changed, modulus)) << "byte " << n;
+        EXPECT_FALSE(CRSA::HasModulusDigest(changed, modulus)) << "byte " << n;
+    }
+}
+
 // A root key without modulus would fail any arithmetic with another error: the header is checked first.
 TEST(RSA, IdentityWithoutHeaderFailsBeforeAnyArithmetic) {
     CRSA incompleteKey(VexlaLib::ROOT_KEY_BITS, Exponent());

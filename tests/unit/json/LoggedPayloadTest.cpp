@@ -21,3 +21,13 @@ TEST(LoggedPayloadTest, UnparsablePayloadMentioningAPasswordIsReplacedWhole)
 {
     EXPECT_EQ(CLoggedPayload::Redact(LR"({"password":"secret")"), L"<redacted>");
 }
+
+TEST(LoggedPayloadTest, KeysAreReadAsTheServiceReadsThem)
+{
+    EXPECT_EQ(CLoggedPayload::Redact(LR"({"pass\u0077ord":"p","user":"u"})"), LR"({"password":"<redacted>","user":"u"})");
+    EXPECT_EQ(CLoggedPayload::Redact(LR"({"a":{"\u0050ASSWORD":1}})"), LR"({"a":{"PASSWORD":"<redacted>"}})");
+    // Text after the value, or an escape in text that does not parse, may hide a password.
+    EXPECT_EQ(CLoggedPayload::Redact(LR"({"a":1} {"password":"p"})"), L"<redacted>");
+    EXPECT_EQ(CLoggedPayload::Redact(LR"({"pass\u0077ord":"p")"), L"<redacted>");
+    EXPECT_EQ(CLoggedPayload::Redact(L"42"), L"42");
+}

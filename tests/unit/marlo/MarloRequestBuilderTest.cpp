@@ -28,6 +28,12 @@ TEST(MarloRequestBuilder, CallerValuesAreEscaped)
     EXPECT_EQ(CMarloRequestBuilder::PurchaseBody("<B>", "x&y", "'t'"),
               "<?xml version=\"1.0\"?><offerPurchase><MSIN>&lt;B&gt;</MSIN><associateTag>x&amp;y</associateTag>"
               "<deviceToken>&apos;t&apos;</deviceToken></offerPurchase>");
+    // Characters XML 1.0 cannot carry never reach the body.
+    EXPECT_EQ(CMarloRequestBuilder::XmlEscape(std::string("a\x01\x1f\0b\t\xef\xbf\xbf\xed\xa0\x80\xff", 13)), "ab\t");
+    EXPECT_EQ(CMarloRequestBuilder::XmlEscape("\xf0\x9f\x98\x80\r\n"), "\xf0\x9f\x98\x80\r\n");
+    EXPECT_TRUE(CMarloRequestBuilder::IsXmlText("plain \xc3\xa4 \xf0\x9f\x98\x80\t"));
+    EXPECT_FALSE(CMarloRequestBuilder::IsXmlText("bell\x07"));
+    EXPECT_FALSE(CMarloRequestBuilder::IsXmlText("\xc3"));
     EXPECT_NE(CMarloRequestBuilder::DeviceTokenBody("nylo", "</deviceId><x>", "E", "P")
                   .find("<deviceId>nylo:&lt;/deviceId&gt;&lt;x&gt;</deviceId>"),
               std::string::npos);

@@ -107,6 +107,21 @@ TEST_F(MarloRequestHandlerTest, MissingParametersFailWithoutTransfer)
     EXPECT_TRUE(m_store.m_posts.empty());
 }
 
+TEST_F(MarloRequestHandlerTest, ValuesXmlCannotCarryFailWithoutTransfer)
+{
+    EXPECT_EQ(m_handler.device_token_get(R"({"email":"e","password":"p","deviceid":"IMEI\u0001"})"), FAILURE_REPLY);
+    EXPECT_EQ(m_handler.purchase(R"({"msin":"B\u001b1","devicetoken":"DT"})"), FAILURE_REPLY);
+    EXPECT_EQ(m_handler.purchase(R"({"msin":"B1","devicetoken":"DT\uffff"})"), FAILURE_REPLY);
+    EXPECT_EQ(m_handler.purchase(R"({"msin":"B1","devicetoken":"DT","associatetag":"tag\u001f"})"), FAILURE_REPLY);
+    EXPECT_EQ(m_messages.str(), "ERROR: deviceid holds a character that XML 1.0 cannot carry\nERROR! returning false reply\n"
+                                "ERROR: msin holds a character that XML 1.0 cannot carry\nERROR! returning false reply\n"
+                                "ERROR: devicetoken holds a character that XML 1.0 cannot carry\nERROR! returning false reply\n"
+                                "ERROR: associatetag holds a character that XML 1.0 cannot carry\nERROR! returning false reply\n");
+    EXPECT_TRUE(m_store.m_posts.empty());
+    // Tabs, line ends and characters beyond the first plane are text.
+    EXPECT_NE(m_handler.purchase(R"({"msin":"B\t1\n","devicetoken":"DT\ud83d\ude00"})"), FAILURE_REPLY);
+}
+
 TEST_F(MarloRequestHandlerTest, PayloadThatIsNotJsonFails)
 {
     EXPECT_EQ(m_handler.purchase("{\"msin\": "), FAILURE_REPLY);

@@ -7,6 +7,7 @@
 #include "Network/Attribute.h"
 #include "Network/ByteArrayInputStream.h"
 #include "Network/ByteArrayOutputStream.h"
+#include "ServerKeys.h"
 #include "Utils/BigInt.h"
 #include "Utils/CRC32.h"
 #include "Utils/SHA1.h"
@@ -150,6 +151,9 @@ void CFakeServer::SendIdentity(TIdentity identity) {
     std::vector<unsigned char> blob = FromHex(identity == IDENTITY_BACKUP ? IDENTITY_BACKUP_HEX : IDENTITY_PRIMARY_HEX);
     if (identity == IDENTITY_CORRUPT) {
         blob[40] ^= 0x55;
+    }
+    if (identity == IDENTITY_WRONG_DIGEST) {
+        blob = ServerSim::CServerKeys(VEXLA_SERVER_SIM_KEYS_DIR).MakeIdentity(ServerSim::TIdentityKey::eWrongDigest);
     }
     m_serverRandom.assign(20, 0);
     for (size_t n = 0; n < m_serverRandom.size(); ++n) {

@@ -16,7 +16,8 @@ namespace VexlaTest {
 // acts on the connection accepted last.
 class CFakeServer {
 public:
-    enum TIdentity { IDENTITY_PRIMARY, IDENTITY_BACKUP, IDENTITY_CORRUPT };
+    // IDENTITY_WRONG_DIGEST is signed by the primary root key, but its digest is not the modulus's SHA-1.
+    enum TIdentity { IDENTITY_PRIMARY, IDENTITY_BACKUP, IDENTITY_CORRUPT, IDENTITY_WRONG_DIGEST };
 
     CFakeServer();
 

@@ -165,19 +165,41 @@ TEST_F(OneServerTest, BackupRootKeyIdentityIsAccepted) {
     }));
 }
 
-TEST(HandshakeTest, CorruptIdentityMovesToTheNextServer) {
+// The first server sends an identity that is refused; the client logs in through the other one.
+static void ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::TIdentity identity) {
     TwoServers servers;
     ASSERT_TRUE(servers.harness.Start());
-    EXPECT_TRUE(LogIn(servers.harness, [&servers] {
+    EXPECT_TRUE(LogIn(servers.harness, [&servers, identity] {
         CFakeServer* refused = servers.AcceptFirst();
         ASSERT_TRUE(refused);
         ASSERT_TRUE(refused->ReadConnect());
-        refused->SendIdentity(CFakeServer::IDENTITY_CORRUPT);
+        refused->SendIdentity(identity);
         EXPECT_TRUE(refused->PeerClosed());
         CFakeServer* next = servers.Other(refused);
         ASSERT_TRUE(next->Accept());
         ASSERT_TRUE(next->Handshake());
         AnswerLogin(*next);
+    }));
+}
+
+TEST(HandshakeTest, CorruptIdentityMovesToTheNextServer) {
+    ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::IDENTITY_CORRUPT);
+}
+
+// The TEST environment checks the digest beside the modulus by default.
+TEST(HandshakeTest, IdentityWithAWrongDigestMovesToTheNextServer) {
+    ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::IDENTITY_WRONG_DIGEST);
+}
+
+TEST(HandshakeTest, IdentityWithAWrongDigestPassesWhenTheCheckIsOff) {
+    CFakeServer server;
+    CNetHarness harness{server.Address()};
+    harness.properties.SetString(L"CHECK_IDENTITY_DIGEST", L"NO");
+    ASSERT_TRUE(harness.Start());
+    EXPECT_TRUE(LogIn(harness, [&server] {
+        ASSERT_TRUE(server.Accept());
+        ASSERT_TRUE(server.Handshake(TPacketSPtr(), CFakeServer::IDENTITY_WRONG_DIGEST));
+        AnswerLogin(server);
     }));
 }
 

@@ -56,6 +56,15 @@ TEST_F(ServerKeysTest, CorruptIdentityVerifiesUnderNeitherRootKey)
     EXPECT_THROW(CRSA::DecryptServerIdentity(identity, Root(VexlaLib::ROOT_KEY_TEST_BACKUP)), std::exception);
 }
 
+TEST_F(ServerKeysTest, WrongDigestIdentityPassesOnlyWithoutTheDigestCheck)
+{
+    const TByteArray identity = m_keys.MakeIdentity(TIdentityKey::eWrongDigest);
+    TByteArray modulus = m_keys.ServerModulus();
+    modulus.insert(modulus.begin(), 0x00);
+    EXPECT_EQ(CRSA::DecryptServerIdentity(identity, Root(VexlaLib::ROOT_KEY_TEST_PRIMARY)), modulus);
+    EXPECT_THROW(CRSA::DecryptServerIdentity(identity, Root(VexlaLib::ROOT_KEY_TEST_PRIMARY), true), std::exception);
+}
+
 TEST_F(ServerKeysTest, RecoversSecretsTheClientEncrypted)
 {
     TByteArray modulus = m_keys.ServerModulus();

@@ -92,9 +92,22 @@ TEST_F(Utf8Test, OutOfRangeCharacterFailsAppendsNothingAndEndsTheConversion)
 TEST_F(Utf8Test, RoundTripKeepsEveryScalarValue)
 {
     std::wstring all;
-    for (unsigned int c = 1; c < 0x110000; c += 97)
-        all.push_back(static_cast<wchar_t>(c));
+    for (unsigned int c = 1; c < 0x110000; c += 97) {
+        if (CUtils::IsUnicodeScalarValue(c))
+            all.push_back(static_cast<wchar_t>(c));
+    }
     EXPECT_EQ(Decode(Encode(all)), all);
+}
+
+TEST_F(Utf8Test, SurrogatesAndValuesAboveTheLastCodePointEndTheConversion)
+{
+    EXPECT_EQ(Decode("ab\xED\xA0\x80" "cd"), L"ab");
+    EXPECT_EQ(Decode("ab\xED\xBF\xBF"), L"ab");
+    EXPECT_EQ(Decode("ab\xF4\x90\x80\x80" "cd"), L"ab");
+    EXPECT_EQ(Decode("\xF7\xBF\xBF\xBF"), L"");
+    EXPECT_EQ(CLogCapture::Get().Count(kSequenceError), 4u);
+    // The neighbours are characters.
+    EXPECT_EQ(Decode("\xED\x9F\xBF\xEE\x80\x80"), std::wstring(L"\uD7FF\uE000"));
 }
 
 TEST(StringUtilsTest, TokenizeKeepsEmptyFields)

@@ -4,6 +4,7 @@
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
 #include "Utils/LogStream.h"
+#include "AllocationCounter.h"
 #include "WireTestHelpers.h"
 #include "support/LogCapture.h"
 
@@ -88,6 +89,29 @@ TEST(PacketDump, NeverShowsPasswordsOrSavedCredentials)
     EXPECT_EQ(text.find(L"alice"), std::wstring::npos);
     EXPECT_NE(text.find(L"\tAttr(1): key: KEY_PASSWORD, Type: STRING, {<redacted>}\n"), std::wstring::npos);
     EXPECT_NE(text.find(L"\tAttr(3): key: KEY_SAVEDDATA, Type: CONTAINER, {<redacted>}\n"), std::wstring::npos);
+}
+
+TEST(PacketDump, LargeValuesShowTheirLengthAndOnlyTheirStart)
+{
+    const std::vector<unsigned char> bytes(1 << 20, 0xAB);
+    const std::vector<int> numbers(100000, 7);
+    TPacketSPtr packet = PacketWith(KEY_AVATARIMAGE, TYPE_BINARY, bytes.data(), static_cast<int>(bytes.size()));
+    packet->AddAttr(std::make_shared<CAttribute>(KEY_CHATS, TYPE_INTARRAY, numbers.data(), static_cast<int>(numbers.size())));
+
+    const size_t before = VexlaTest::AllocationCount();
+    const std::wstring text = DumpOf(*packet);
+    // Formatting a megabyte must not cost an allocation per byte.
+    EXPECT_LT(VexlaTest::AllocationCount() - before, 200u);
+
+    std::wstring shownBytes = L"0xab";
+    for (int i = 1; i < 256; ++i)
+        shownBytes += L", 0xab";
+    std::wstring shownNumbers = L"0x7";
+    for (int i = 1; i < 256; ++i)
+        shownNumbers += L", 0x7";
+    EXPECT_NE(text.find(L"Type: BINARY, [1048576]{" + shownBytes + L", ...}\n"), std::wstring::npos);
+    EXPECT_NE(text.find(L"Type: INTARRAY, [100000]{" + shownNumbers + L", ...}\n"), std::wstring::npos);
+    EXPECT_LT(text.size(), 4000u);
 }
 
 TEST(NameTables, CoverEveryCodeAndNothingElse)

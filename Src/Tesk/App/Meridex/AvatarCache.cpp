@@ -31,7 +31,8 @@ std::string ToPath(const std::wstring& fileName)
 std::wstring FormatCrc(int crc)
 {
     wchar_t text[16];
-    std::swprintf(text, sizeof(text) / sizeof(text[0]), L"%#010x", static_cast<unsigned int>(crc));
+    // "0x" spelled out: the "#" flag leaves it off for 0, which no listing would read back.
+    std::swprintf(text, sizeof(text) / sizeof(text[0]), L"0x%08x", static_cast<unsigned int>(crc));
     return text;
 }
 
@@ -163,9 +164,11 @@ bool CAvatarCache::IsSafeFileNamePart(const std::wstring& name)
 {
     if (name.empty() || name[0] == L'.')
         return false;
-    return std::none_of(name.begin(), name.end(), [](wchar_t c) {
-        return c == L'/' || c < 0x20 || (c >= 0x7f && c < 0xa0);
+    const bool plain = std::none_of(name.begin(), name.end(), [](wchar_t c) {
+        return c == L'/' || c < 0x20 || (c >= 0x7f && c < 0xa0) ||
+               !CUtils::IsUnicodeScalarValue(static_cast<unsigned int>(c));
     });
+    return plain && CUtils::ConvertCharToWide(CUtils::ConvertWideToChar(name)) == name;
 }
 
 void CAvatarCache::OnContactAdded(const CContact& contact)

@@ -51,8 +51,9 @@ public:
     // AVATAR_0x<hex>_<name>.<extension> → name and checksum; false for anything else, including names
     // that would be unfit to write.
     static bool InitAvatarFromFileName(const std::wstring& fileName, std::wstring* name, int* crc);
-    // Not empty, no "/", no leading ".", no NUL or other control character: such a name keeps a file
-    // inside the cache directory.
+    // Not empty, no "/", no leading ".", no NUL or other control character, only Unicode scalar values
+    // (no surrogates, nothing above U+10FFFF) and unchanged through UTF-8 and back: such a name keeps a
+    // file inside the cache directory and is read back as the same name.
     static bool IsSafeFileNamePart(const std::wstring& name);
 
     // IVexlaLibListener.
