@@ -14,7 +14,7 @@ from platformsim import AM, DB, SIM, Sim, callback_payload, start_echo
 
 @pytest.fixture
 def sim(private_bus, tmp_path):  # noqa: F811
-    running = Sim(private_bus, str(tmp_path / "db.sqlite"), "--retry-interval", "100", "--power-down-timeout", "300")
+    running = Sim(private_bus, str(tmp_path / "db.sqlite"), "--retry-interval", "100", "--power-down-timeout", "3000")
     yield running
     running.stop()
 
