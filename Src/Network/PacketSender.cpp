@@ -57,7 +57,8 @@ CPacketSender::~CPacketSender() {
     m_sentQueue.reset();
 }
 
-bool CPacketSender::SendPacket(const TSocketSPtr& socket, const TPacketSPtr& packet, const TByteArraySPtr& key) {
+bool CPacketSender::SendPacket(const TSocketSPtr& socket, const TPacketSPtr& packet, const TByteArraySPtr& key)
+{
     // The whole frame goes out in one write: one cipher run, and no pause between its parts.
     if (!socket->SendArray(CFrame::Encode(*packet, key))) {
         return false;

@@ -37,8 +37,7 @@ __attribute__((target("pclmul,sse4.1"))) inline __m128i Fold(__m128i lane, __m12
     return _mm_xor_si128(_mm_xor_si128(high, low), next);
 }
 
-__attribute__((target("pclmul,sse4.1"))) uint32_t FoldBlocks(uint32_t value, const unsigned char* data,
-                                                             size_t length)
+__attribute__((target("pclmul,sse4.1"))) uint32_t FoldBlocks(uint32_t value, const unsigned char* data, size_t length)
 {
     const __m128i* in = reinterpret_cast<const __m128i*>(data);
     __m128i x1 = _mm_xor_si128(_mm_loadu_si128(in), _mm_cvtsi32_si128(static_cast<int>(value)));

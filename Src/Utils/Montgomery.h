@@ -21,8 +21,7 @@ public:
     explicit CMontgomery(const TWords& modulus)
         : m_modulus(ToLimbs(modulus, (modulus.size() + WORDS_PER_LIMB - 1) / WORDS_PER_LIMB)),
           m_quotient(NegatedInverse(m_modulus[0]))
-    {
-    }
+    {}
 
     // Numbers enter the Montgomery form as x * 2^RadixBits() mod m.
     int RadixBits() const { return int(LIMB_BITS * m_modulus.size()); }

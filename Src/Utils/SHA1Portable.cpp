@@ -17,8 +17,8 @@ void ProcessBlock(uint32_t state[5], const unsigned char* block)
 {
     uint32_t w[80];
     for (int t = 0; t < 16; ++t) {
-        w[t] = (uint32_t(block[4 * t]) << 24) | (uint32_t(block[4 * t + 1]) << 16) |
-               (uint32_t(block[4 * t + 2]) << 8) | uint32_t(block[4 * t + 3]);
+        w[t] = (uint32_t(block[4 * t]) << 24) | (uint32_t(block[4 * t + 1]) << 16) | (uint32_t(block[4 * t + 2]) << 8) |
+               uint32_t(block[4 * t + 3]);
     }
     for (int t = 16; t < 80; ++t) {
         w[t] = RotateLeft(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);

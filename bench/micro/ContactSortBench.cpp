@@ -20,8 +20,7 @@ std::unique_ptr<VexlaLib::CContactList> BuddyList()
     const int availabilities[] = {1, 2, 3, 4, 5, 10, 12};
     for (int index = 1; index <= CONTACTS; ++index) {
         const std::wstring name = L"user" + std::to_wstring(random() % 1000000);
-        VexlaLib::CContact* contact =
-            list->CreateContact(index, index, availabilities[random() % 7], name, name);
+        VexlaLib::CContact* contact = list->CreateContact(index, index, availabilities[random() % 7], name, name);
         contact->SetFullName((random() % 2 ? L"Anna " : L"bert ") + std::to_wstring(random() % 100000));
     }
     return list;

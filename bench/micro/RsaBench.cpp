@@ -24,7 +24,8 @@ struct SHandshakeInputs
 {
     TByteArray exponent{VexlaLib::RSA_PUBLIC_EXPONENT,
                         VexlaLib::RSA_PUBLIC_EXPONENT + VexlaLib::RSA_PUBLIC_EXPONENT_LENGTH};
-    TByteArray rootModulus{VexlaLib::ROOT_KEY_TEST_PRIMARY, VexlaLib::ROOT_KEY_TEST_PRIMARY + VexlaLib::ROOT_KEY_LENGTH};
+    TByteArray rootModulus{VexlaLib::ROOT_KEY_TEST_PRIMARY,
+                           VexlaLib::ROOT_KEY_TEST_PRIMARY + VexlaLib::ROOT_KEY_LENGTH};
     TByteArray identity = ReadHexFile("tests/unit/crypto/data/test-server-identity.primary.hex");
     TByteArray secret = RandomBytes(SECRET_LENGTH, 3);
 };
@@ -63,8 +64,8 @@ void RsaOpenSSL(benchmark::State& state)
     const SHandshakeInputs inputs;
     // The signature block: the 128 bytes after "SK", a big-endian number.
     const TByteArray signature(inputs.identity.begin() + 2, inputs.identity.begin() + 2 + 128);
-    const TByteArray serverModulus = CRSA::DecryptServerIdentity(inputs.identity,
-        CRSA(VexlaLib::ROOT_KEY_BITS, inputs.exponent, inputs.rootModulus));
+    const TByteArray serverModulus = CRSA::DecryptServerIdentity(
+        inputs.identity, CRSA(VexlaLib::ROOT_KEY_BITS, inputs.exponent, inputs.rootModulus));
     const TByteArray block = CRSA::Encode(inputs.secret, 48);
     BN_CTX* context = BN_CTX_new();
     for (auto _ : state) {

@@ -17,6 +17,29 @@ using namespace MicroBench;
 
 const std::vector<unsigned char> KEY(20, 0x5C);
 
+// RC4 lives in OpenSSL's legacy provider; loading it alone would hide the default one.
+class CProviders
+{
+public:
+    CProviders() : m_legacy(OSSL_PROVIDER_load(nullptr, "legacy")), m_default(OSSL_PROVIDER_load(nullptr, "default"))
+    {
+    }
+    ~CProviders()
+    {
+        for (OSSL_PROVIDER* provider : {m_legacy, m_default}) {
+            if (provider) {
+                OSSL_PROVIDER_unload(provider);
+            }
+        }
+    }
+    CProviders(const CProviders&) = delete;
+    CProviders& operator=(const CProviders&) = delete;
+
+private:
+    OSSL_PROVIDER* m_legacy;
+    OSSL_PROVIDER* m_default;
+};
+
 void Rc4Ours(benchmark::State& state)
 {
     VexlaLib::TByteArray buffer = RandomBytes(size_t(state.range(0)));
@@ -30,8 +53,7 @@ void Rc4Ours(benchmark::State& state)
 
 void Rc4OpenSSL(benchmark::State& state)
 {
-    OSSL_PROVIDER_load(nullptr, "legacy");
-    OSSL_PROVIDER_load(nullptr, "default");
+    const CProviders providers;
     EVP_CIPHER* cipher = EVP_CIPHER_fetch(nullptr, "RC4", nullptr);
     if (!cipher) {
         state.SkipWithError("no RC4 in this OpenSSL");

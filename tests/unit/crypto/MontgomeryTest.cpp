@@ -53,8 +53,8 @@ TWords PowerWith(const BIGNUM* base, const BIGNUM* exponent, const BIGNUM* modul
     BN_lshift(shifted.get(), base, montgomery.RadixBits());
     BN_mod(shifted.get(), shifted.get(), modulus, context);
     const size_t exponentWords = std::max<size_t>(1, size_t(BN_num_bits(exponent) + 31) / 32);
-    return Trimmed(montgomery.Power(ToWords(shifted.get(), words), ToWords(exponent, exponentWords),
-                                    BN_num_bits(exponent)));
+    return Trimmed(
+        montgomery.Power(ToWords(shifted.get(), words), ToWords(exponent, exponentWords), BN_num_bits(exponent)));
 }
 
 }  // namespace
@@ -87,12 +87,12 @@ TEST(Montgomery, BothLimbWidthsAgreeWithOpenSSL)
             BN_mod_exp(expected.get(), base.get(), exponent.get(), modulus.get(), context);
             const TWords want = Trimmed(ToWords(expected.get(), size_t(bits + 31) / 32));
             ASSERT_EQ(want, (PowerWith<VexlaLib::CMontgomery<uint32_t, uint64_t>>(base.get(), exponent.get(),
-                                                                                 modulus.get(), context)))
+                                                                                  modulus.get(), context)))
                 << bits << " bits, round " << round;
 #ifdef __SIZEOF_INT128__
             __extension__ typedef unsigned __int128 TUint128;
             ASSERT_EQ(want, (PowerWith<VexlaLib::CMontgomery<uint64_t, TUint128>>(base.get(), exponent.get(),
-                                                                                 modulus.get(), context)))
+                                                                                  modulus.get(), context)))
                 << bits << " bits, round " << round;
 #endif
         }
