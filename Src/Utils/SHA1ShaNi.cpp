@@ -3,6 +3,7 @@
 #include <utility>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define VEXLA_SHA1_SHANI 1
 #endif
@@ -61,9 +62,13 @@ VEXLA_SHANI_TARGET __attribute__((always_inline)) inline void AllRounds(CRounds&
 
 bool ShaNiAvailable()
 {
+    // Not every compiler's __builtin_cpu_supports knows "sha": the extended features of leaf 7 tell it
+    // (EBX bit 29).
     static const bool available = [] {
         __builtin_cpu_init();
-        return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3");
+        unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+        const bool sha = __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) && (ebx & (1u << 29)) != 0;
+        return sha && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3");
     }();
     return available;
 }
