@@ -16,7 +16,7 @@
 #include "Tesk/App/Meridex/IIMChatBus.h"
 #include "Tesk/App/Meridex/IMActivities.h"
 #include "Tesk/App/Meridex/IMChatRequests.h"
-#include "Tesk/App/Meridex/IMMarkers.h"
+#include "Tesk/App/IMMarkers.h"
 #include "Tesk/App/Meridex/IMMessageRecord.h"
 #include "Tesk/Core/ActivityRequest.h"
 #include "Tesk/Core/BusReply.h"

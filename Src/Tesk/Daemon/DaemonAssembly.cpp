@@ -1,4 +1,4 @@
-#include "Tesk/App/DaemonAssembly.h"
+#include "Tesk/Daemon/DaemonAssembly.h"
 
 #include <string>
 #include <vector>
@@ -14,7 +14,7 @@
 #include "Tesk/App/Meridex/IMHandler.h"
 #include "Tesk/App/Meridex/TeskCallService.h"
 #include "Tesk/App/Meridex/TeskIMService.h"
-#include "Tesk/App/VexlaServiceApplication.h"
+#include "Tesk/Daemon/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/App/UIBusExposure.h"
 #include "Tesk/App/VexlaUIService.h"
