@@ -130,6 +130,9 @@ int CContactList::Compare(const CContact& a, const CContact& b)
     const std::wstring& nameB = b.GetDisplayString();
     const size_t common = std::min(nameA.size(), nameB.size());
     for (size_t i = 0; i < common; ++i) {
+        // Equal characters are equal in any case; only differing ones need their lowercase forms.
+        if (nameA[i] == nameB[i])
+            continue;
         if (CUtils::NoCaseLess(nameA[i], nameB[i]))
             return -1;
         if (CUtils::NoCaseLess(nameB[i], nameA[i]))

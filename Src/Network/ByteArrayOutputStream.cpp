@@ -10,6 +10,11 @@ CByteArrayOutputStream::CByteArrayOutputStream(size_t capacity)
 
 void CByteArrayOutputStream::WriteByte(unsigned char byte) { m_bytes->push_back(byte); }
 
+void CByteArrayOutputStream::WriteBytes(const unsigned char* data, size_t length)
+{
+    m_bytes->insert(m_bytes->end(), data, data + length);
+}
+
 void CByteArrayOutputStream::Flush() { }
 
 TByteArraySPtr CByteArrayOutputStream::ToByteArray() const { return m_bytes; }

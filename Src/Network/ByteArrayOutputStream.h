@@ -12,6 +12,8 @@ public:
     explicit CByteArrayOutputStream(size_t capacity = 0);
 
     void WriteByte(unsigned char byte) override;
+    // One append instead of a call per byte.
+    void WriteBytes(const unsigned char* data, size_t length) override;
     void Flush() override;
 
     TByteArraySPtr ToByteArray() const;

@@ -17,23 +17,32 @@ TByteArraySPtr CFrame::Encode(const CPacket& packet, const TByteArraySPtr& key)
 {
     CByteArrayOutputStream body;
     packet.Serialize(&body);
-    const TByteArraySPtr bodyBytes = body.ToByteArray();
+    return Wrap(*body.ToByteArray(), key);
+}
 
-    CByteArrayOutputStream frame(kMaxLengthBytes + bodyBytes->size() + CHECKSUM_LENGTH);
-    frame.WriteVarInt32(static_cast<int>(bodyBytes->size()));
-    frame.WriteBytes(bodyBytes->data(), bodyBytes->size());
-    const uint32_t checksum = Checksum(key, bodyBytes);
-    for (int i = 0; i < CHECKSUM_LENGTH; ++i) {
-        frame.WriteByte(static_cast<unsigned char>(checksum >> (8 * i)));
-    }
+TByteArraySPtr CFrame::Wrap(const TByteArray& body, const TByteArraySPtr& key)
+{
+    CByteArrayOutputStream frame(kMaxLengthBytes + body.size() + CHECKSUM_LENGTH);
+    frame.WriteVarInt32(static_cast<int>(body.size()));
+    frame.WriteBytes(body.data(), body.size());
+    const uint32_t checksum = Checksum(key, body.data(), body.size());
+    const unsigned char trailer[CHECKSUM_LENGTH] = {
+        static_cast<unsigned char>(checksum), static_cast<unsigned char>(checksum >> 8),
+        static_cast<unsigned char>(checksum >> 16), static_cast<unsigned char>(checksum >> 24)};
+    frame.WriteBytes(trailer, CHECKSUM_LENGTH);
     return frame.ToByteArray();
 }
 
 uint32_t CFrame::Checksum(const TByteArraySPtr& key, const TByteArraySPtr& body)
 {
+    return body ? Checksum(key, body->data(), body->size()) : Checksum(key, nullptr, 0);
+}
+
+uint32_t CFrame::Checksum(const TByteArraySPtr& key, const unsigned char* body, size_t length)
+{
     CCRC32 crc;
     crc.Reset(key);
-    crc.Update(body);
+    crc.Update(body, length);
     return crc.GetCheckSum();
 }
 
@@ -61,14 +70,12 @@ CFrame::TReadResult CFrame::Read(IInputStream* in, const TByteArraySPtr& key, TB
         return FRAME_MALFORMED;
     }
     TByteArraySPtr bytes = std::make_shared<TByteArray>(static_cast<size_t>(length));
-    for (unsigned char& byte : *bytes) {
-        in->ReadByte(&byte);
-    }
+    unsigned char trailer[CHECKSUM_LENGTH] = {};
+    in->ReadBytes(bytes->data(), bytes->size());
+    in->ReadBytes(trailer, CHECKSUM_LENGTH);
     uint32_t received = 0;
     for (int i = 0; i < CHECKSUM_LENGTH; ++i) {
-        unsigned char byte = 0;
-        in->ReadByte(&byte);
-        received |= static_cast<uint32_t>(byte) << (8 * i);
+        received |= static_cast<uint32_t>(trailer[i]) << (8 * i);
     }
     *body = bytes;
     return received == Checksum(key, bytes) ? FRAME_OK : FRAME_BAD_CHECKSUM;

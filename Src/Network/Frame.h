@@ -26,8 +26,11 @@ public:
 
     // The complete frame carrying the packet's body.
     static TByteArraySPtr Encode(const CPacket& packet, const TByteArraySPtr& key);
+    // The complete frame around a serialised body, built in one buffer.
+    static TByteArraySPtr Wrap(const TByteArray& body, const TByteArraySPtr& key);
 
     static uint32_t Checksum(const TByteArraySPtr& key, const TByteArraySPtr& body);
+    static uint32_t Checksum(const TByteArraySPtr& key, const unsigned char* body, size_t length);
 
     // False, logged, for a negative length or one above MAX_BODY_LENGTH.
     static bool IsBodyLengthAcceptable(int length);

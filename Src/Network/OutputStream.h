@@ -15,7 +15,8 @@ public:
     // Writes a varint (see IInputStream::ReadVarInt32). A negative value is written as its 32-bit
     // two's complement, which takes five groups.
     void WriteVarInt32(int value);
-    void WriteBytes(const unsigned char* data, size_t length);
+    // A byte at a time through WriteByte; sinks that can take a whole run at once override it.
+    virtual void WriteBytes(const unsigned char* data, size_t length);
 };
 
 }  // namespace VexlaLib

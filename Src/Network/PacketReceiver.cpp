@@ -4,9 +4,9 @@
 #include "Network/AttrKey.h"
 #include "Network/ByteArrayInputStream.h"
 #include "Network/ChunkKind.h"
+#include "Network/Frame.h"
 #include "Network/Session.h"
 #include "Network/Value.h"
-#include "Utils/CRC32.h"
 #include "Utils/LogStream.h"
 
 namespace VexlaLib {
@@ -40,17 +40,19 @@ TPacketSPtr CPacketReceiver::ReceivePacket(const TSocketSPtr& socket, const TByt
         socket->Close();
         return TPacketSPtr();
     }
-    const TByteArraySPtr body = std::make_shared<TByteArray>(static_cast<size_t>(length));
-    int received = 0;
-    if (!socket->ReceiveArray(body) || !socket->ReceiveInt32(&received)) {
+    // The body and its checksum in one read.
+    const TByteArraySPtr body = std::make_shared<TByteArray>(static_cast<size_t>(length) + CFrame::CHECKSUM_LENGTH);
+    if (!socket->ReceiveArray(body)) {
         // Inside a frame: reading on would start in the middle of one.
         socket->Close();
         return TPacketSPtr();
     }
-    CCRC32 checksum;
-    checksum.Reset(key);
-    checksum.Update(body);
-    if (checksum.GetCheckSum() != static_cast<unsigned int>(received)) {
+    uint32_t received = 0;
+    for (int n = 0; n < CFrame::CHECKSUM_LENGTH; ++n) {
+        received |= static_cast<uint32_t>((*body)[static_cast<size_t>(length) + n]) << (8 * n);
+    }
+    body->resize(static_cast<size_t>(length));
+    if (CFrame::Checksum(key, body) != received) {
         LogError() << "CPacketReceiver::ReceivePacket - checksum failed on received packet. Discarding packet. "
                    << std::endl;
         return TPacketSPtr();

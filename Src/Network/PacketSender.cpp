@@ -5,12 +5,11 @@
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
-#include "Network/ByteArrayOutputStream.h"
 #include "Network/ChunkKind.h"
 #include "Network/ConnectionSettings.h"
+#include "Network/Frame.h"
 #include "Network/ReconnectPattern.h"
 #include "Network/Session.h"
-#include "Utils/CRC32.h"
 #include "Utils/LogStream.h"
 
 namespace VexlaLib {
@@ -62,23 +61,8 @@ CPacketSender::~CPacketSender() {
 
 bool CPacketSender::SendPacket(const TSocketSPtr& socket, const TPacketSPtr& packet, const TByteArraySPtr& key)
 {
-    CByteArrayOutputStream body;
-    packet->Serialize(&body);
-    const TByteArraySPtr bodyBytes = body.ToByteArray();
-    CCRC32 checksum;
-    checksum.Reset(key);
-    checksum.Update(bodyBytes);
-    const unsigned int crc = checksum.GetCheckSum();
-
     // The whole frame goes out in one write: one cipher run, and no pause between its parts.
-    CByteArrayOutputStream frame;
-    frame.WriteVarInt32(static_cast<int>(bodyBytes->size()));
-    const TByteArraySPtr frameBytes = frame.ToByteArray();
-    frameBytes->insert(frameBytes->end(), bodyBytes->begin(), bodyBytes->end());
-    for (int n = 0; n < 4; ++n) {
-        frameBytes->push_back(static_cast<unsigned char>(crc >> (8 * n)));
-    }
-    if (!socket->SendArray(frameBytes)) {
+    if (!socket->SendArray(CFrame::Encode(*packet, key))) {
         return false;
     }
     CLogStream log(CLog::LOG_DEBUG, CLogStream::TIMESTAMP_AT_START);

@@ -1,6 +1,7 @@
 #include "Utils/ARC4.h"
 
 #include <cassert>
+#include <cstddef>
 #include <utility>
 
 namespace VexlaLib {
@@ -21,21 +22,23 @@ CARC4::CARC4(const std::vector<unsigned char>& key)
 
 namespace {
 
-// One key-stream step on the permutation `s` with indices i and j (kept in 0...255).
-inline unsigned char Step(unsigned char* s, unsigned& i, unsigned& j) {
+// One key-stream step on the permutation `s` with indices i and j (kept in 0...255). Word-sized
+// indices let every access be one indexed load or store.
+inline unsigned char Step(unsigned char* s, size_t& i, size_t& j)
+{
     i = (i + 1) & 0xFF;
-    unsigned si = s[i];
+    const unsigned char si = s[i];
     j = (j + si) & 0xFF;
-    unsigned sj = s[j];
-    s[i] = static_cast<unsigned char>(sj);
-    s[j] = static_cast<unsigned char>(si);
-    return s[(si + sj) & 0xFF];
+    const unsigned char sj = s[j];
+    s[i] = sj;
+    s[j] = si;
+    return s[static_cast<unsigned char>(si + sj)];
 }
 
 }  // namespace
 
 unsigned char CARC4::NextByte() {
-    unsigned i = m_i, j = m_j;
+    size_t i = m_i, j = m_j;
     unsigned char value = Step(m_s, i, j);
     m_i = static_cast<unsigned char>(i);
     m_j = static_cast<unsigned char>(j);
@@ -43,12 +46,13 @@ unsigned char CARC4::NextByte() {
 }
 
 int CARC4::EncryptBytes(unsigned char* buffer, int offset, int count) {
-    // The indices live in locals: stores to the buffer may alias the members, which would force the
-    // compiler to reload them for every byte.
-    unsigned i = m_i, j = m_j;
-    unsigned char* end = buffer + offset + count;
-    for (unsigned char* p = buffer + offset; p < end; ++p) {
-        *p ^= Step(m_s, i, j);
+    // The indices and the permutation's address live in locals: stores to the buffer may alias the
+    // members, which would force the compiler to reload them for every byte.
+    unsigned char* s = m_s;
+    size_t i = m_i, j = m_j;
+    unsigned char* p = buffer + offset;
+    for (int n = 0; n < count; ++n) {
+        p[n] ^= Step(s, i, j);
     }
     m_i = static_cast<unsigned char>(i);
     m_j = static_cast<unsigned char>(j);

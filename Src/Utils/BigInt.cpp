@@ -4,6 +4,8 @@
 #include <climits>
 #include <stdexcept>
 
+#include "Utils/Montgomery.h"
+
 namespace VexlaLib {
 
 namespace {
@@ -12,6 +14,14 @@ namespace {
 typedef std::vector<uint32_t> TLimbs;
 
 const uint64_t WORD_MASK = 0xFFFFFFFFull;
+
+// Montgomery multiplication on the widest limbs the compiler has products for.
+#ifdef __SIZEOF_INT128__
+__extension__ typedef unsigned __int128 TUint128;
+typedef CMontgomery<uint64_t, TUint128> TMontgomery;
+#else
+typedef CMontgomery<uint32_t, uint64_t> TMontgomery;
+#endif
 
 void Trim(TLimbs& a) {
     while (!a.empty() && a.back() == 0) {
@@ -207,60 +217,12 @@ void DivideMagnitudes(const TLimbs& u, const TLimbs& v, TLimbs& quotient, TLimbs
     Trim(remainder);
 }
 
-// Montgomery product a * b / 2^(32n) mod m for a, b < m (n words each, m odd), with the quotient
-// q = -m^-1 mod 2^32. `scratch` holds n + 2 words; the result (n words, < m) goes to `out`.
-void MontgomeryMultiply(const TLimbs& a, const TLimbs& b, const TLimbs& m, uint32_t q,
-                        TLimbs& scratch, TLimbs& out) {
-    const size_t n = m.size();
-    std::fill(scratch.begin(), scratch.end(), 0);
-    for (size_t i = 0; i < n; ++i) {
-        uint64_t carry = 0;
-        for (size_t j = 0; j < n; ++j) {
-            carry += uint64_t(scratch[j]) + uint64_t(a[j]) * b[i];
-            scratch[j] = uint32_t(carry);
-            carry >>= 32;
-        }
-        carry += scratch[n];
-        scratch[n] = uint32_t(carry);
-        scratch[n + 1] = uint32_t(carry >> 32);
-
-        uint32_t factor = scratch[0] * q;
-        carry = (uint64_t(scratch[0]) + uint64_t(factor) * m[0]) >> 32;
-        for (size_t j = 1; j < n; ++j) {
-            carry += uint64_t(scratch[j]) + uint64_t(factor) * m[j];
-            scratch[j - 1] = uint32_t(carry);
-            carry >>= 32;
-        }
-        carry += scratch[n];
-        scratch[n - 1] = uint32_t(carry);
-        scratch[n] = scratch[n + 1] + uint32_t(carry >> 32);
-    }
-
-    // The sum is below 2m: one conditional subtraction brings it under m.
-    bool atLeastModulus = scratch[n] != 0;
-    if (!atLeastModulus) {
-        atLeastModulus = true;
-        for (size_t j = n; j-- > 0;) {
-            if (scratch[j] != m[j]) {
-                atLeastModulus = scratch[j] > m[j];
-                break;
-            }
-        }
-    }
-    int64_t borrow = 0;
-    for (size_t j = 0; j < n; ++j) {
-        int64_t value = int64_t(scratch[j]) - (atLeastModulus ? m[j] : 0) - borrow;
-        borrow = value < 0 ? 1 : 0;
-        out[j] = uint32_t(value + (borrow << 32));
-    }
-}
-
 }  // namespace
 
 const CBigInt CBigInt::ZERO;
 const CBigInt CBigInt::ONE = CBigInt::ValueOf(1);
 
-CBigInt::CBigInt() : m_sign(0), m_bitLength(-1), m_montgomeryQuotient(-1) {}
+CBigInt::CBigInt() : m_sign(0), m_bitLength(-1) {}
 
 CBigInt::CBigInt(const std::vector<unsigned char>& bytes) : CBigInt() {
     if (bytes.empty()) {
@@ -395,7 +357,6 @@ CBigInt CBigInt::Negate() const {
     CBigInt result = *this;
     result.m_sign = -m_sign;
     result.m_bitLength = -1;
-    result.m_montgomeryQuotient = -1;
     return result;
 }
 
@@ -428,20 +389,6 @@ bool CBigInt::TestBit(int bit) const {
     return word < m_mag.size() && (m_mag[m_mag.size() - 1 - word] >> (bit % 32)) & 1;
 }
 
-uint32_t CBigInt::MontgomeryQuotient() const {
-    if (m_montgomeryQuotient < 0) {
-        // Newton's iteration for the inverse of the odd low word modulo 2^32: each step doubles
-        // the number of correct low bits, starting from 3.
-        uint32_t low = m_mag.back();
-        uint32_t inverse = low;
-        for (int step = 0; step < 4; ++step) {
-            inverse *= 2 - low * inverse;
-        }
-        m_montgomeryQuotient = uint32_t(0u - inverse);
-    }
-    return uint32_t(m_montgomeryQuotient);
-}
-
 CBigInt CBigInt::ModPow(const CBigInt& exponent, const CBigInt& modulus) const {
     if (modulus.m_sign <= 0) {
         throw std::domain_error("CBigInt: modulus not positive");
@@ -462,32 +409,9 @@ CBigInt CBigInt::ModPow(const CBigInt& exponent, const CBigInt& modulus) const {
         return ModInverse(modulus).ModPow(exponent.Negate(), modulus);
     }
 
-    const TLimbs m = modulus.Limbs();
-    const size_t n = m.size();
-    const uint32_t q = modulus.MontgomeryQuotient();
-    const int montgomeryShift = int(32 * n);
-    auto toMontgomery = [&](const CBigInt& value) {
-        TLimbs limbs = value.ShiftLeft(montgomeryShift).Mod(modulus).Limbs();
-        limbs.resize(n);
-        return limbs;
-    };
-
-    const TLimbs base = toMontgomery(Mod(modulus));
-    TLimbs accumulator = base;
-    TLimbs product(n);
-    TLimbs scratch(n + 2);
-    for (int bit = exponent.BitLength() - 2; bit >= 0; --bit) {
-        MontgomeryMultiply(accumulator, accumulator, m, q, scratch, product);
-        accumulator.swap(product);
-        if (exponent.TestBit(bit)) {
-            MontgomeryMultiply(accumulator, base, m, q, scratch, product);
-            accumulator.swap(product);
-        }
-    }
-    TLimbs one(n);
-    one[0] = 1;
-    MontgomeryMultiply(accumulator, one, m, q, scratch, product);
-    return FromLimbs(1, product);
+    const TMontgomery montgomery(modulus.Limbs());
+    const TLimbs base = ShiftLeft(montgomery.RadixBits()).Mod(modulus).Limbs();
+    return FromLimbs(1, montgomery.Power(base, exponent.Limbs(), exponent.BitLength()));
 }
 
 CBigInt CBigInt::ModInverse(const CBigInt& modulus) const {

@@ -60,12 +60,10 @@ private:
     static CBigInt FromLimbs(int sign, TWords limbs);
     TWords Limbs() const;
     bool TestBit(int bit) const;
-    uint32_t MontgomeryQuotient() const;
 
     int m_sign;
     TWords m_mag;
     mutable int m_bitLength;
-    mutable long long m_montgomeryQuotient;
 };
 
 }  // namespace VexlaLib

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -9,8 +8,10 @@
 namespace VexlaLib {
 
 // Reflected CRC-32 (polynomial 0xEDB88320, as in zlib and Ethernet) with an optional keyed start:
-// Reset(key) followed by Update(data) gives the CRC-32 of key followed by data.
-class CCRC32 {
+// Reset(key) followed by Update(data) gives the CRC-32 of key followed by data. Buffers go through
+// the carry-less multiply where the processor has it, else through sliced tables (CRC32Kernels.h).
+class CCRC32
+{
 public:
     CCRC32();
 
@@ -22,7 +23,6 @@ public:
     uint32_t GetCheckSum() const;
 
 private:
-    static const std::array<uint32_t, 256> m_table;
     uint32_t m_value;
 };
 

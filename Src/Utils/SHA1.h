@@ -4,7 +4,8 @@
 
 namespace VexlaLib {
 
-// SHA-1 message digest (FIPS 180-1). Stateless: every operation is static.
+// SHA-1 message digest (FIPS 180-1). Stateless: every operation is static. Blocks go through the
+// processor's SHA instructions where it has them (SHA1Kernels.h).
 class CSHA1 {
 public:
     static const int DIGEST_LENGTH = 20;

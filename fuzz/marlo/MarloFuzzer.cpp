@@ -1,6 +1,7 @@
 // marloservice's two bus methods ("devicetokenget", "purchase") with fuzzed payloads, answered by a
 // store that returns a fuzzed answer (transfer outcome, HTTP status and body). Every reply must be a
-// JSON object with a boolean "returnValue", whatever came in from either side.
+// JSON object with a boolean "returnValue", whatever came in from either side, and every request that
+// reaches the store must be a body XML 1.0 can carry.
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <json-c/json.h>
@@ -12,13 +13,21 @@
 
 #include "marloservice/IStoreTransport.h"
 #include "marloservice/MarloConfig.h"
+#include "marloservice/MarloRequestBuilder.h"
 #include "marloservice/MarloRequestHandler.h"
 
 namespace {
 
 class CFuzzedStore : public IStoreTransport {
 public:
-    TStoreResponse curl_send(const std::string&, const std::string&) override { return m_answer; }
+    TStoreResponse curl_send(const std::string&, const std::string& body) override
+    {
+        if (!CMarloRequestBuilder::IsXmlText(body)) {
+            fprintf(stderr, "the request body holds characters XML 1.0 cannot carry: %s\n", body.c_str());
+            abort();
+        }
+        return m_answer;
+    }
 
     TStoreResponse m_answer;
 };

@@ -16,6 +16,14 @@ AM = "nylo://com.nylo.activitymanager/"
 SIM = "nylo://com.nylo.sim/"
 
 
+def start(buses, db_path, *args):
+    """platform-sim on `buses` with its database at db_path, once it owns its names."""
+    process = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db", db_path, *args],
+                              env=buses.env, name="platform-sim")
+    process.wait_for_line("platform-sim: ready")
+    return process
+
+
 class Sim:
     """A running platform-sim (its --db at db_path), an event stream subscribed to it, and helpers to
     call it."""
@@ -23,9 +31,7 @@ class Sim:
     def __init__(self, buses, db_path, *args):
         self.buses = buses
         self.db_path = db_path
-        self.process = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db", db_path, *args],
-                                       env=buses.env, name="platform-sim")
-        self.process.wait_for_line("platform-sim: ready")
+        self.process = start(buses, db_path, *args)
         self.events = self.stream(SIM + "events", "{}")
         self.events.wait_for_line('"subscribed":true')
 

@@ -2,17 +2,20 @@
 buses whose service directories start vexlad (and, with a store, marloservice) from the build tree,
 platform-sim playing the phone, and one event queue over the platform's and the server's events.
 
-Suites build a `System` for what they need (one bus or two, a scenario, extra settings, the store) and
-drive it through its helpers; `tour.DemoSystem` is the whole system of the demo. Everything started is
-stopped in reverse order by `stop`, the first failure (e.g. a sanitizer report) raised once all stopped."""
+Suites build a `System` for what they need (one bus or two, a scenario, extra settings, the store, the
+server simulator's state) and drive it through its helpers; `tour.DemoSystem` is the whole system of the
+demo. Everything started is stopped in reverse order by `stop`, the first failure (e.g. a sanitizer report)
+raised once all stopped."""
 
 import json
 import os
 import signal
 
 import harness
+import platformsim
 from eventqueue import EventQueue
 from serversim import ServerSim
+from storesim import Store, write_config
 
 SIM = "nylo://com.nylo.sim/"
 DB = "nylo://com.nylo.db/"
@@ -28,25 +31,34 @@ DEFAULT_SCENARIO = {"accounts": [{"name": "alice", "password": "secret"}]}
 
 class System:
     """`two`: a private and a public bus (else one bus serves as both). `daemon_bus`: the bus whose
-    daemon started vexlad and so carries its output. `marlo_args`: marloservice's options, when the test
-    runs it. `platform_args`: extra options of platform-sim."""
+    daemon started vexlad and so carries its output. `store`: store-sim runs and marloservice is
+    activatable for it. `server_state`: the server simulator's state file, kept across `restart_server`.
+    `platform_args`: extra options of platform-sim."""
 
-    def __init__(self, workdir, scenario=None, settings="", two=False, log_level=7, marlo_args="",
-                 platform_args=(), daemon_bus="private"):
+    def __init__(self, workdir, scenario=None, settings="", two=False, log_level=7, store=False,
+                 server_state=None, platform_args=(), daemon_bus="private"):
         self.workdir = workdir
         self.data_dir = os.path.join(workdir, "data")
         self.daemon_bus = daemon_bus
-        self.record_id = None
+        self.started_daemon = None
+        self.login_state_id = None
+        self._scenario = scenario or DEFAULT_SCENARIO
+        self._server_state = server_state
         self._running = []
         try:
-            self._start(scenario or DEFAULT_SCENARIO, settings, two, log_level, marlo_args, platform_args)
+            self._start(settings, two, log_level, store, platform_args)
         except BaseException:
             self.stop()
             raise
 
-    def _start(self, scenario, extra_settings, two, log_level, marlo_args, platform_args):
-        self.server = ServerSim(self.workdir, scenario=scenario)
-        self._running.append(self.server.stop)
+    def _start(self, extra_settings, two, log_level, store, platform_args):
+        self.server = self._start_server()
+        self._running.append(lambda: self.server.stop())
+        marlo_args = ""
+        if store:
+            self.store = Store(os.path.join(self.workdir, "store.control"))
+            self._running.append(self.store.process.stop)
+            marlo_args = f"--config {write_config(os.path.join(self.workdir, 'marlo.conf'), self.store)}"
         self.settings = os.path.join(self.workdir, "settings")
         with open(self.settings, "w") as file:
             file.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
@@ -54,15 +66,23 @@ class System:
         self.buses = harness.Buses(two=two, vexlad_args=f"--data-dir {self.data_dir} --settings {self.settings} "
                                                         f"--stderr --log-level {log_level}", marlo_args=marlo_args)
         self._running.append(self.buses.stop)
-        self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",
-                                         os.path.join(self.workdir, "platform.db"), "--retry-interval", "100",
-                                         *platform_args], env=self.buses.env, name="platform-sim")
+        self.platform = platformsim.start(self.buses, os.path.join(self.workdir, "platform.db"),
+                                          "--retry-interval", "100", *platform_args)
         self._running.append(self.platform.stop)
-        self.platform.wait_for_line("platform-sim: ready")
         self.events = EventQueue()
         self._running.append(self.events.close)
         self._running.append(self.quit_daemon)
         self.events.follow_platform(self.buses)
+        self.events.follow_server(self.server)
+
+    def _start_server(self, port=0):
+        return ServerSim(self.workdir, port=port, scenario=self._scenario, state=self._server_state)
+
+    def restart_server(self):
+        """Kills the server simulator (SIGKILL) and starts it again on its port with its state."""
+        self.server.process.proc.kill()
+        self.server.stop()
+        self.server = self._start_server(self.server.port)
         self.events.follow_server(self.server)
 
     # --- Processes ---------------------------------------------------------------------------------
@@ -73,8 +93,9 @@ class System:
 
     @property
     def daemon(self):
-        """The output of every activated vexlad (the lines of the bus daemon that started it)."""
-        return self.buses.daemon(self.daemon_bus)
+        """vexlad's output: the lines of the bus daemon that started it, or of the vexlad the test started
+        itself (`started_daemon`)."""
+        return self.started_daemon or self.buses.daemon(self.daemon_bus)
 
     def daemon_pid(self):
         return harness.owner_pid(self.buses.private_address, "com.vexla.im")
@@ -111,8 +132,9 @@ class System:
     def call(self, uri, payload, status=0, public=None):
         """One call; its exit status must be `status`; returns the first reply."""
         run = self.send(uri, payload, public=public)
-        assert run.returncode == status, f"{uri}: {run.stdout}{run.stderr}"
-        return harness.reply_lines(run)[0]
+        replies = harness.reply_lines(run)
+        assert run.returncode == status and replies, f"{uri}: {run.stdout}{run.stderr}"
+        return replies[0]
 
     def ui(self, method, payload=None, status=0, public=True):
         return self.call(UI + method, payload or {}, status=status, public=public)
@@ -155,10 +177,10 @@ class System:
         put = self.call(DB + "put", {"objects": [{"_kind": LOGIN_STATE, "accountId": account, "username": "alice",
                                                   "serviceName": "type_vexla", "state": "logging-on",
                                                   "availability": availability, "customMessage": ""}]})
-        self.record_id = put["results"][0]["id"]
+        self.login_state_id = put["results"][0]["id"]
 
     def merge_login_state(self, **members):
-        self.call(DB + "merge", {"objects": [{"_id": self.record_id, **members}]})
+        self.call(DB + "merge", {"objects": [{"_id": self.login_state_id, **members}]})
 
     def sign_in(self):
         """A new account wanting to be online: the daemon starts, reads the password and signs in."""

@@ -14,9 +14,9 @@ import signal
 
 import harness
 import tour
-from tour import DB, MESSAGE, SIM, USERNAME, DemoSystem
+from system import DB, GROUP_CHAT, SIM
+from tour import MESSAGE, USERNAME, DemoSystem
 
-GROUP_CHAT = "com.nylo.imgroupchat.vexla:1"
 GROUP_MEMBERS = [USERNAME, "bob", "carol"]
 SETTLE_TIMEOUT = float(os.environ.get("VEXLA_FAULT_SETTLE", "240"))
 FAULTS = ("kill_vexlad", "restart_server", "drop_connection")
@@ -73,9 +73,9 @@ class Journey:
         self.system.restart_server()
 
     def drop_connection(self):
-        self.system.call(SIM + "setConnection", {"state": "disconnected"}, public=True)
+        self.system.call(SIM + "setConnection", {"state": "disconnected"})
         self.address = "127.0.0.2" if self.address == "127.0.0.1" else "127.0.0.1"
-        self.system.call(SIM + "setConnection", {"state": "connected", "ipAddress": self.address}, public=True)
+        self.system.call(SIM + "setConnection", {"state": "connected", "ipAddress": self.address})
 
     def fault(self):
         """One fault, then the wait until the daemon is signed in again: a sign-in cut short by the next
@@ -167,5 +167,5 @@ def test_no_message_is_lost_stuck_or_repeated_across_kills_restarts_and_drops(tm
     finally:
         # vexlad's lines (every run of it was started by the private bus) for a failure's post-mortem.
         with open(os.path.join(str(tmp_path), "vexlad.log"), "w") as log:
-            log.write(system.private_log.output())
+            log.write(system.daemon.output())
         system.stop()

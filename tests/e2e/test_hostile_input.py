@@ -52,7 +52,7 @@ def test_hostile_payloads_to_every_method_leave_the_session_and_its_data_alone(s
                 assert system.daemon_pid() == pid, f"vexlad ended after {name}/{method} {payload[:40]!r}"
 
     # Still signed in, with everything it had.
-    assert system.call(tour.UI + "balanceQuery", {}, public=True)["returnValue"] is True
+    assert system.call(tour.UI + "balanceQuery", {})["returnValue"] is True
     assert [r["state"] for r in system.dump(tour.LOGIN_STATE)] == ["online"]
     assert sorted((r["_id"], r["displayName"]) for r in system.dump(tour.CONTACT)) == contacts
 
@@ -83,7 +83,7 @@ def test_malformed_records_from_other_applications_are_refused_one_by_one(system
     assert len(statuses) == len(outbox) and statuses.count("successful") == 1, statuses
     assert system.daemon_pid() == pid
     assert [r["state"] for r in system.dump(tour.LOGIN_STATE)] == ["online"]
-    assert system.call(tour.UI + "balanceQuery", {}, public=True)["returnValue"] is True
+    assert system.call(tour.UI + "balanceQuery", {})["returnValue"] is True
 
 
 def hostile_server_packets():
@@ -129,7 +129,7 @@ def test_hostile_server_packets_leave_the_session_and_the_phone_alone(system):
 
     assert system.daemon_pid() == pid
     assert [r["state"] for r in system.dump(tour.LOGIN_STATE)] == ["online"]
-    assert system.call(tour.UI + "balanceQuery", {}, public=True)["returnValue"] is True
+    assert system.call(tour.UI + "balanceQuery", {})["returnValue"] is True
     cache = os.path.join(system.data_dir, "avatars", "cache")
     assert sorted(os.listdir(cache)) == sorted(os.path.basename(r["photos"][0]["localPath"])
                                                for r in system.dump(tour.CONTACT) if r.get("photos"))

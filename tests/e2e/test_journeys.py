@@ -52,7 +52,7 @@ def signed_in_daemon(system):
     """vexlad started by the test (so its exit status is seen), signed in through the tour's first step."""
     with harness.start_vexlad(system.data_dir, "--settings", system.settings, "--log-level", "6",
                               env=system.env) as daemon:
-        system.daemon_log = daemon
+        system.started_daemon = daemon
         # Owning its name before the account asks for it, so the bus starts no second daemon.
         daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
         tour.account_signs_in(system)
@@ -104,16 +104,16 @@ def test_a_restarted_daemon_writes_new_messages_once_and_delivered_ones_not_agai
                                    "the voicemail's message in the inbox")
     pid = system.daemon_pid()
     system.quit_daemon()
-    system.daemon_log.wait_for_line("Vexla service ended.")
+    system.daemon.wait_for_line("Vexla service ended.")
 
     # The account is set away on the phone: the availability watch outlived the daemon, and its callback
     # starts a new vexlad, which signs in, reads the chats and voicemails again and finds their markers in
     # its store.
     system.call(tour.DB + "merge", {"objects": [{"_id": system.login_state_id, "availability": tour.PLATFORM_AWAY}]})
-    system.daemon_log.wait_for_line("Initialisation done, entering main loop.")
+    system.daemon.wait_for_line("Initialisation done, entering main loop.")
     assert system.daemon_pid() not in (None, pid)
     system.expect_received("CHUNK_LOGIN", KEY_VEXLANAME=tour.USERNAME)
-    system.expect_login_state("online")
+    system.expect_state("online")
     for text in ("Back home", "Call me"):
         system.server.command("chat_message", to=tour.USERNAME, text=text, **{"from": "bob"})
         system.expect_write("put", tour.MESSAGE, messageText=text)

@@ -31,10 +31,9 @@ def system(tmp_path, monkeypatch):
     # AddressSanitizer keeps freed memory in quarantine (256 MiB by default), which would count every earlier
     # frame again; a small one keeps the figure about the daemon's own memory.
     monkeypatch.setenv("ASAN_OPTIONS", "quarantine_size_mb=4:" + os.environ.get("ASAN_OPTIONS", ""))
-    running = tour.DemoSystem(str(tmp_path), log_level=5)
-    with open(running.settings, "a") as settings:
-        settings.write(f"SOCKET_READ_TIMEOUT_DURING_HANDSHAKE {HANDLING_TIMEOUT}\n"
-                       f"SOCKET_READ_TIMEOUT_NORMAL_OPERATION {HANDLING_TIMEOUT}\n")
+    running = tour.DemoSystem(str(tmp_path), log_level=5,
+                              settings=f"SOCKET_READ_TIMEOUT_DURING_HANDSHAKE {HANDLING_TIMEOUT}\n"
+                                       f"SOCKET_READ_TIMEOUT_NORMAL_OPERATION {HANDLING_TIMEOUT}\n")
     yield running
     running.stop()
 
@@ -48,8 +47,7 @@ def frames_handled(system):
     the server sent before it. A request that times out while a large frame is still on its way is asked
     again."""
     def answered():
-        run = harness.tesk_send(system.buses, "--public", tour.UI + "balanceQuery", "{}")
-        return run.returncode == 0
+        return system.send(tour.UI + "balanceQuery", {}).returncode == 0
     harness.wait_until(answered, "a balance answer after the large frame", timeout=HANDLING_TIMEOUT)
 
 
@@ -73,7 +71,7 @@ def test_a_frame_of_the_largest_size_costs_at_most_three_times_its_size(system):
         assert system.server.command("connected", fields={"KEY_AVATARIMAGE": large_value()})["ok"]
         assert system.server.command("drop")["ok"]
         # The login after the reconnect carries the saved credentials.
-        system.events.expect(source="server", type="received", chunk="CHUNK_LOGIN", timeout=HANDLING_TIMEOUT)
+        system.expect(source="server", type="received", chunk="CHUNK_LOGIN", timeout=HANDLING_TIMEOUT)
     measure("handshake", reconnect_through_large_handshake)
 
     # In a session: a decodable packet carrying one large value, and a body that does not decode (logged as

@@ -1,83 +1,32 @@
 """com.vexla.ui end to end: the Vexla screens call it with tesk-send on the public and the private bus,
 vexlad is started by D-Bus activation, platform-sim plays the phone and vexla-server-sim the network."""
 
-import json
-import os
-import signal
-
 import pytest
 
 import harness
-from eventqueue import EventQueue
-from serversim import ServerSim
+from system import LOGIN_STATE, SIM, UI, System
 
-SIM = "nylo://com.nylo.sim/"
-UI = "nylo://com.vexla.ui/"
-DB = "nylo://com.nylo.db/"
-LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
+SCENARIO = {
+    "accounts": [{"name": "alice", "password": "secret"}],
+    "users": [{"name": "bob", "fullName": "Bob Builder", "country": "NL"}],
+    "buddies": {"alice": [{"name": "bob"}]},
+    "balances": {"alice": {"currency": "EUR", "amount": 1234}},
+    "calls": {"answer": {"voicemail_number": "+15550111"},
+              "voicemails": {"alice": [{"index": 1, "from": "bob", "subject": "hi",
+                                        "timestamp": 1700000000, "duration": 12}]}}}
 
 
-class Phone:
-    """Two buses with vexlad activatable on both, the two simulators and one event queue over them."""
+class Phone(System):
+    """Two buses with vexlad activatable on both; the screens' calls on the public bus start it there."""
 
     def __init__(self, workdir):
-        self.server = ServerSim(workdir, scenario={
-            "accounts": [{"name": "alice", "password": "secret"}],
-            "users": [{"name": "bob", "fullName": "Bob Builder", "country": "NL"}],
-            "buddies": {"alice": [{"name": "bob"}]},
-            "balances": {"alice": {"currency": "EUR", "amount": 1234}},
-            "calls": {"answer": {"voicemail_number": "+15550111"},
-                      "voicemails": {"alice": [{"index": 1, "from": "bob", "subject": "hi",
-                                                "timestamp": 1700000000, "duration": 12}]}}})
-        settings = os.path.join(workdir, "settings")
-        with open(settings, "w") as file:
-            file.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
-        self.buses = harness.Buses(two=True, vexlad_args=f"--data-dir {workdir}/data --settings {settings} --stderr "
-                                                         "--log-level 7")
-        self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",
-                                         os.path.join(workdir, "platform.db"), "--retry-interval", "100"],
-                                        env=self.buses.env, name="platform-sim")
-        self.platform.wait_for_line("platform-sim: ready")
-        self.events = EventQueue()
-        self.events.follow_platform(self.buses)
-        self.events.follow_server(self.server)
-        # The bus whose daemon started vexlad, and so carries its output.
-        self.started_on = "public"
-
-    def send(self, uri, payload, *options, public=True):
-        return harness.tesk_send(self.buses, *(["--public"] if public else []), *options, uri, json.dumps(payload))
-
-    def call(self, uri, payload, status=0, public=True):
-        run = self.send(uri, payload, public=public)
-        assert run.returncode == status, run.stdout + run.stderr
-        return harness.reply_lines(run)[0]
-
-    def ui(self, method, payload=None, status=0, public=True):
-        return self.call(UI + method, payload or {}, status=status, public=public)
-
-    def expect(self, **pattern):
-        return self.events.expect(**pattern)
-
-    def expect_received(self, chunk, **packet):
-        return self.expect(source="server", type="received", chunk=chunk, packet=packet)["packet"]
-
-    def expect_ended(self):
-        self.buses.daemon(self.started_on).wait_for_line("Vexla service ended.")
+        super().__init__(workdir, scenario=SCENARIO, two=True, daemon_bus="public")
 
     def update_credentials(self, account_id):
         """As the account framework does, on the private bus: vexlad starts there and signs in."""
-        self.started_on = "private"
+        self.daemon_bus = "private"
         return self.ui("updateCredentials", {"username": "alice", "password": "secret", "accountId": account_id},
                        public=False)
-
-    def stop(self):
-        """Ends a vexlad that still runs (its output would keep the bus daemons' streams open), then the rest."""
-        pid = harness.owner_pid(self.buses.private_address, "com.vexla.ui")
-        if pid is not None:
-            os.kill(pid, signal.SIGQUIT)
-            self.expect_ended()
-        for stop in (self.events.close, self.platform.stop, self.buses.stop, self.server.stop):
-            stop()
 
 
 @pytest.fixture

@@ -2,43 +2,21 @@
 after its own properties, the display followed, SIGQUIT obeyed; a taken name fails start-up."""
 
 import os
-import re
 import signal
-import subprocess
 
 import harness
 from harness import private_bus  # noqa: F401  (fixture)
+from system import SIM, System
 
 ECHO_SERVICE = os.path.join(os.path.dirname(__file__), "tesk_echo_service.py")
-SIM = "nylo://com.nylo.sim/"
-
-
-def start_platform_sim(buses, directory):
-    sim = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db", os.path.join(directory, "p.db")],
-                          env=buses.env, name="platform-sim")
-    sim.wait_for_line("platform-sim: ready")
-    return sim
-
-
-def owner_pid(buses, name):
-    """The process id of the connection that owns name on the private bus."""
-    out = subprocess.run(["gdbus", "call", "--address", buses.private_address, "--dest", "org.freedesktop.DBus",
-                          "--object-path", "/org/freedesktop/DBus", "--method",
-                          "org.freedesktop.DBus.GetConnectionUnixProcessID", name],
-                         check=True, capture_output=True, text=True, timeout=harness.DEFAULT_TIMEOUT).stdout
-    return int(re.search(r"uint32 (\d+)", out).group(1))
 
 
 def test_activated_vexlad_applies_its_settings_follows_the_display_and_quits(tmp_path):
-    settings = tmp_path / "settings"
-    settings.write_text("SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\n")
-    buses = harness.Buses(two=False, vexlad_args=f"--data-dir {tmp_path}/data --settings {settings} "
-                                                 "--stderr --log-level 6")
-    sim = start_platform_sim(buses, str(tmp_path))
+    system = System(str(tmp_path), log_level=6)
     try:
         # Calling its name starts it; it has no methods of its own yet, so the call itself fails.
-        harness.tesk_send(buses, "nylo://com.vexla.im/keepAlive", "{}")
-        daemon = buses.daemon()
+        system.send("nylo://com.vexla.im/keepAlive", {})
+        daemon = system.daemon
         daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.call, usePublicBus=0")
         daemon.wait_for_line("Started Tesk service, serviceName=com.vexla.im, usePublicBus=0")
         daemon.wait_for_line("Found a file with debug settings:")
@@ -47,23 +25,22 @@ def test_activated_vexlad_applies_its_settings_follows_the_display_and_quits(tmp
         daemon.wait_for_line("Initialisation done, entering main loop.")
 
         # The first display status is "on", as the handler starts: nothing changes.
-        assert harness.tesk_send(buses, SIM + "setDisplay", '{"state": "off"}').returncode == 0
+        system.call(SIM + "setDisplay", {"state": "off"})
         daemon.wait_for_line("- OnDisplayEvent, screen off.")
-        assert harness.tesk_send(buses, SIM + "setDisplay", '{"state": "on"}').returncode == 0
+        system.call(SIM + "setDisplay", {"state": "on"})
         daemon.wait_for_line("- OnDisplayEvent, screen on, requesting presence updates.")
 
         # Sent before the main loop ran, so the simulator has it by now.
-        [redirects] = harness.reply_lines(harness.tesk_send(buses, SIM + "listRedirects", "{}"))
+        redirects = system.call(SIM + "listRedirects", {})
         assert redirects["redirects"] == [
             {"appId": "com.nylo.app.phone", "urlPattern": "vexlavm://", "schemeForm": True}], redirects
 
-        os.kill(owner_pid(buses, "com.vexla.im"), signal.SIGQUIT)
+        os.kill(system.daemon_pid(), signal.SIGQUIT)
         daemon.wait_for_line("Shutting down vexla service.")
         daemon.wait_for_line("Vexla service ended.")
         assert sum("OnDisplayEvent" in line for line in daemon.lines) == 2, daemon.output()
     finally:
-        sim.stop()
-        buses.stop()
+        system.stop()
 
 
 def test_taken_call_service_name_fails_start_up_with_status_255(tmp_path, private_bus):

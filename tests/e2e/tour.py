@@ -1,32 +1,24 @@
 """The whole system on the simulators, and the tour through it that ./demo prints and the journeys assert.
 
-DemoSystem starts a private and a public bus whose service directories start vexlad and marloservice from
-the build tree, platform-sim, vexla-server-sim with the demo scenario (sim/server/scenarios/demo.json) and
-store-sim. Each step of the tour is one function taking the system: it drives the phone, waits for what
-should follow (with a deadline) and returns one line saying what it observed; a step that does not see it
-raises AssertionError."""
+DemoSystem is the system harness (system.System) with a private and a public bus whose service directories
+start vexlad and marloservice from the build tree, platform-sim, vexla-server-sim with the demo scenario
+(sim/server/scenarios/demo.json) and store-sim. Each step of the tour is one function taking the system: it
+drives the phone, waits for what should follow (with a deadline) and returns one line saying what it
+observed; a step that does not see it raises AssertionError."""
 
 import json
 import os
-import signal
 
 import pytest
 
 import harness
-from eventqueue import EventQueue
-from serversim import ServerSim
-from storesim import Store, write_config
+from system import BUDDY_STATUS, DB, LOGIN_STATE, SIM, UI, System
 
 SCENARIO = os.path.join(harness.SOURCE_DIR, "sim", "server", "scenarios", "demo.json")
-SIM = "nylo://com.nylo.sim/"
-DB = "nylo://com.nylo.db/"
 MARLO = "nylo://com.nylo.marlo/"
-UI = "nylo://com.vexla.ui/"
 CALL = "nylo://com.vexla.call/"
-LOGIN_STATE = "com.nylo.imloginstate.vexla:1"
 MESSAGE = "com.nylo.immessage.vexla:1"
 CONTACT = "com.nylo.contact.vexla:1"
-BUDDY_STATUS = "com.nylo.imbuddystatus.vexla:1"
 BUDDIES_WITH_PICTURES = ("bob", "carol")
 USERNAME = "alice"
 PASSWORD = "secret"
@@ -37,118 +29,16 @@ DEMO_GATEWAY = "+4410"  # the scenario's Vexla-in gateway number
 PLATFORM_AVAILABILITY = {0: "online", PLATFORM_AWAY: "away", PLATFORM_OFFLINE: "offline"}
 
 
-class DemoSystem:
-    """Everything running; `env` names both buses. The output (--stderr) of an activated vexlad or
-    marloservice is in the lines of the bus daemon that started it (`private_log`, `public_log`);
-    `daemon_log` is where the steps look for vexlad's lines (a test that starts vexlad itself sets it)."""
+class DemoSystem(System):
+    """Everything running, the store and marloservice included, on two buses. `scenario_extra` adds to
+    or replaces members of the demo scenario; the other options are the harness's."""
 
-    def __init__(self, workdir, scenario_extra=None, server_state=None, log_level=6):
-        self.workdir = workdir
-        self.scenario_extra = scenario_extra or {}
-        self.server_state = server_state
-        self.log_level = log_level
-        self.data_dir = os.path.join(workdir, "data")
-        self._running = []
-        try:
-            self._start()
-        except BaseException:
-            self.stop()
-            raise
-        self.account_id = None
-        self.login_state_id = None
-        self.device_token = None
-
-    def _start(self):
-        self.server = self._start_server()
-        self._running.append(lambda: self.server.stop())
-        self.store = Store(os.path.join(self.workdir, "store.control"))
-        self._running.append(self.store.process.stop)
-        self.settings = os.path.join(self.workdir, "settings")
-        with open(self.settings, "w") as settings:
-            settings.write(f"SERVER_ENVIRONMENT TEST\nUSE_SDF_SERVER NO\nSERVER_ADDRESS_LIST {self.server.address}\n")
-        marlo_config = write_config(os.path.join(self.workdir, "marlo.conf"), self.store)
-        self.buses = harness.Buses(vexlad_args=f"--data-dir {self.data_dir} --settings {self.settings} --stderr "
-                                               f"--log-level {self.log_level}", marlo_args=f"--config {marlo_config}")
-        self._running.append(self.buses.stop)
-        self._running.append(self.quit_daemon)
-        self.daemon_log = self.private_log
-        self.platform = harness.Process([harness.binary("sim", "platform", "platform-sim"), "--db",
-                                         os.path.join(self.workdir, "platform.db"), "--retry-interval", "100"],
-                                        env=self.buses.env, name="platform-sim")
-        self._running.append(self.platform.stop)
-        self.platform.wait_for_line("platform-sim: ready")
-        self.events = EventQueue()
-        self._running.append(self.events.close)
-        self.events.follow_platform(self.buses)
-        self.events.follow_server(self.server)
-
-    def _start_server(self, port=0):
+    def __init__(self, workdir, scenario_extra=None, log_level=6, **options):
         with open(SCENARIO) as scenario:
-            return ServerSim(self.workdir, port=port, scenario={**json.load(scenario), **self.scenario_extra},
-                             state=self.server_state)
-
-    def restart_server(self):
-        """Kills the server simulator (SIGKILL) and starts it again on its port with its state."""
-        self.server.process.proc.kill()
-        self.server.stop()
-        self.server = self._start_server(self.server.port)
-        self.events.follow_server(self.server)
-
-    @property
-    def env(self):
-        return self.buses.env
-
-    @property
-    def private_log(self):
-        return self.buses.daemon("private")
-
-    @property
-    def public_log(self):
-        return self.buses.daemon("public")
-
-    def call(self, uri, payload, public=False):
-        """One call with tesk-send; returns its first reply, which must succeed."""
-        run = harness.tesk_send(self.buses, *(["--public"] if public else []), uri, json.dumps(payload))
-        replies = harness.reply_lines(run)
-        assert run.returncode == 0 and replies, f"{uri} failed: {run.stdout}{run.stderr}"
-        return replies[0]
-
-    def expect_platform(self, **pattern):
-        return self.events.expect(source="platform", **pattern)
-
-    def expect_login_state(self, state):
-        return self.expect_platform(event="write", operation="merge", kind=LOGIN_STATE, record={"state": state})
-
-    def expect_write(self, operation, kind, **record):
-        return self.expect_platform(event="write", operation=operation, kind=kind, record=record)["record"]
-
-    def dump(self, kind, database="com.nylo.db"):
-        return self.call(SIM + "dump", {"database": database, "kind": kind}, public=True)["results"]
-
-    def expect_received(self, chunk, **packet):
-        return self.events.expect(source="server", type="received", chunk=chunk, packet=packet)["packet"]
-
-    def daemon_pid(self):
-        return harness.owner_pid(self.buses.private_address, "com.vexla.im")
-
-    def quit_daemon(self):
-        """Orderly end of a vexlad that still runs (SIGQUIT)."""
-        pid = self.daemon_pid()
-        if pid:
-            os.kill(pid, signal.SIGQUIT)
-            harness.wait_gone(pid)
-
-    def stop(self):
-        """Stops everything that was started, last first; the first failure (e.g. a sanitizer report) is
-        raised once all are stopped."""
-        failure = None
-        while self._running:
-            try:
-                self._running.pop()()
-            except Exception as error:  # noqa: BLE001 - every part is stopped before reporting
-                failure = failure or error
-        if failure:
-            raise failure
+            demo = {**json.load(scenario), **(scenario_extra or {})}
+        super().__init__(workdir, scenario=demo, two=True, log_level=log_level, store=True, **options)
+        self.account_id = None
+        self.device_token = None
 
 
 @pytest.fixture
@@ -166,20 +56,20 @@ def account_signs_in(system):
     """The account is added and enabled as the account framework does: its call to com.vexla.ui "onEnabled"
     starts vexlad, which creates the account's login-state record; the record's watch signs it in."""
     system.account_id = system.call(SIM + "addAccount", {"username": USERNAME, "password": PASSWORD,
-                                                         "enable": True}, public=True)["accountId"]
+                                                         "enable": True})["accountId"]
     record = system.expect_write("put", LOGIN_STATE, accountId=system.account_id, username=USERNAME,
                                  state="logging-on")
     system.login_state_id = record["_id"]
-    system.daemon_log.wait_for_line("Initialisation done, entering main loop.")
+    system.daemon.wait_for_line("Initialisation done, entering main loop.")
     system.expect_received("CHUNK_LOGIN", KEY_VEXLANAME=USERNAME)
-    system.expect_login_state("online")
+    system.expect_state("online")
     return (f"account {system.account_id} ({USERNAME}) enabled; vexlad (pid {system.daemon_pid()}) started by "
             f"D-Bus activation created its login state and signed in to the server at {system.server.address}")
 
 
 def phone_takes_voicemail_links(system):
     """At start-up vexlad asked the application manager to hand vexlavm:// links to the phone."""
-    redirects = system.call(SIM + "listRedirects", {}, public=True)["redirects"]
+    redirects = system.call(SIM + "listRedirects", {})["redirects"]
     # Asked once per start, and this vexlad started once.
     assert redirects == [{"appId": "com.nylo.app.phone", "urlPattern": "vexlavm://", "schemeForm": True}], redirects
     return "vexlavm:// links are handed to com.nylo.app.phone"
@@ -240,7 +130,7 @@ def call_gets_a_gateway_number(system):
 def incoming_call_is_named(system):
     """The server announces a call from carol; when the phone rings, com.vexla.call names the caller."""
     system.server.command("incoming_call", account=USERNAME, display="Carol Singer", **{"from": "carol"})
-    system.daemon_log.wait_for_line("VexlaLib Callback: OnCallingContact")
+    system.daemon.wait_for_line("VexlaLib Callback: OnCallingContact")
     reply = system.call(CALL + "incomingContactTranslate", {"clid": DEMO_GATEWAY, "cnap": "", "uui": "",
                                                             "accountId": system.account_id})
     assert reply == {"returnValue": True, "address": "carol"}, reply
@@ -253,7 +143,7 @@ def voicemail_launches_the_phone(system):
     system.server.command("voicemail", account=USERNAME, subject="call me", duration=12, **{"from": "bob"})
     message = system.expect_write("put", MESSAGE, messageText=lambda text: "vexlavm://" in text)
     voicemail_id = message["messageText"].split("vexlavm://", 1)[1].split('"', 1)[0]
-    reply = system.call(UI + "listenToVoicemail", {"target": voicemail_id}, public=True)
+    reply = system.call(UI + "listenToVoicemail", {"target": voicemail_id})
     assert reply["returnValue"] is True, reply
     launch = system.expect_platform(event="launch", request={"id": "com.nylo.app.phone"})["request"]
     return (f"bob's voicemail arrived as a vexlavm://{voicemail_id} link; listening launched the phone on "
@@ -262,17 +152,17 @@ def voicemail_launches_the_phone(system):
 
 def balance_is_read(system):
     """The Vexla screens ask for the credit."""
-    reply = system.call(UI + "balanceQuery", {}, public=True)
+    reply = system.call(UI + "balanceQuery", {})
     assert reply["returnValue"] is True and "balance" in reply, reply
     return f"balance {reply['balance']} {reply['currency']}"
 
 
 def display_is_followed(system):
     """The screen goes off and on; vexlad hears both."""
-    system.call(SIM + "setDisplay", {"state": "off"}, public=True)
-    system.daemon_log.wait_for_line("screen off.")
-    system.call(SIM + "setDisplay", {"state": "on"}, public=True)
-    system.daemon_log.wait_for_line("screen on, requesting presence updates.")
+    system.call(SIM + "setDisplay", {"state": "off"})
+    system.daemon.wait_for_line("screen off.")
+    system.call(SIM + "setDisplay", {"state": "on"})
+    system.daemon.wait_for_line("screen on, requesting presence updates.")
     return "screen off and on again: vexlad followed both"
 
 
@@ -292,10 +182,10 @@ def account_goes_offline(system):
     """The account is set offline: vexlad logs out, writes the offline state and ends itself."""
     pid = system.daemon_pid()
     system.call(DB + "merge", {"objects": [{"_id": system.login_state_id, "availability": PLATFORM_OFFLINE}]})
-    system.expect_login_state("logging-off")
+    system.expect_state("logging-off")
     system.expect_received("CHUNK_LOGOUT")
-    system.expect_login_state("offline")
-    system.daemon_log.wait_for_line("Vexla service ended.")
+    system.expect_state("offline")
+    system.daemon.wait_for_line("Vexla service ended.")
     assert harness.wait_gone(pid), f"vexlad (pid {pid}) still runs after going offline"
     return f"logged out, login state offline, vexlad (pid {pid}) ended"
 

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/provider.h>
 
 #include <random>
 #include <string>
@@ -81,4 +83,55 @@ TEST(ARC4, EncryptsInPlaceFromOffsetAndDecryptsBack) {
     // A further drop skips another 768 bytes of the stream.
     decryptor.Drop();
     EXPECT_EQ(reference[2 * CARC4::DROP_LENGTH + 51], decryptor.NextByte());
+}
+
+// The buffer loop, fed pieces of every awkward length, against OpenSSL's RC4 after the same drop
+// and against the byte-at-a-time path.
+TEST(ARC4, BufferPiecesMatchOpenSSLAndTheBytePath)
+{
+    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    OSSL_PROVIDER* base = OSSL_PROVIDER_load(nullptr, "default");
+    EVP_CIPHER* rc4 = EVP_CIPHER_fetch(nullptr, "RC4", nullptr);
+    const std::vector<unsigned char> key(20, 0x5C);
+    const std::vector<size_t> pieces = {0, 1, 15, 16, 17, 3, 255, 256, 257, 1500, 0, 16384, 7};
+    size_t total = 0;
+    for (size_t piece : pieces)
+        total += piece;
+    std::vector<unsigned char> data(total);
+    std::mt19937 random(5);
+    for (auto& byte : data)
+        byte = static_cast<unsigned char>(random());
+
+    std::vector<unsigned char> ours = data;
+    CARC4 cipher(key);
+    size_t at = 0;
+    for (size_t piece : pieces) {
+        EXPECT_EQ(int(piece), cipher.EncryptBytes(ours.data(), int(at), int(piece)));
+        at += piece;
+    }
+    CARC4 bytewise(key);
+    for (size_t n = 0; n < data.size(); ++n) {
+        ASSERT_EQ(ours[n], data[n] ^ bytewise.NextByte()) << n;
+    }
+
+    if (rc4) {
+        EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
+        EVP_EncryptInit_ex2(context, rc4, nullptr, nullptr, nullptr);
+        EVP_CIPHER_CTX_set_key_length(context, int(key.size()));
+        EVP_EncryptInit_ex2(context, nullptr, key.data(), nullptr, nullptr);
+        std::vector<unsigned char> dropped(CARC4::DROP_LENGTH);
+        std::vector<unsigned char> theirs(data.size());
+        int length = 0;
+        EVP_EncryptUpdate(context, dropped.data(), &length, dropped.data(), int(dropped.size()));
+        EVP_EncryptUpdate(context, theirs.data(), &length, data.data(), int(data.size()));
+        EXPECT_EQ(theirs, ours);
+        EVP_CIPHER_CTX_free(context);
+        EVP_CIPHER_free(rc4);
+    }
+    for (OSSL_PROVIDER* provider : {legacy, base}) {
+        if (provider)
+            OSSL_PROVIDER_unload(provider);
+    }
+    if (!rc4)
+        GTEST_SKIP() << "this OpenSSL has no RC4: only the byte path was compared";
 }

@@ -131,3 +131,34 @@ TEST(Frame, EncodingAllocatesNothingPerByte)
     // 256 times the bytes: only the logarithmic growth of the body buffer may add allocations.
     EXPECT_LE(forLarge, forSmall + 10);
 }
+
+// Bodies around the varint's one- and two-byte lengths and the checksum's 16- and 64-byte steps,
+// wrapped and read back through a stream that is not aligned to them.
+TEST(Frame, WrapsAndReadsBackBodiesOfEveryStepLength)
+{
+    const TByteArraySPtr key = Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20});
+    for (size_t length : {0, 1, 15, 16, 17, 63, 64, 65, 127, 128, 129, 1500, 16384}) {
+        TByteArray body(length);
+        for (size_t n = 0; n < length; ++n) {
+            body[n] = static_cast<unsigned char>(n * 37 + 11);
+        }
+        TByteArray keyThenBody = *key;
+        keyThenBody.insert(keyThenBody.end(), body.begin(), body.end());
+        const TByteArraySPtr frame = CFrame::Wrap(body, key);
+        const size_t header = length < 128 ? 1 : length < 16384 ? 2 : 3;
+        ASSERT_EQ(frame->size(), header + length + CFrame::CHECKSUM_LENGTH) << length;
+        EXPECT_EQ(TByteArray(frame->end() - CFrame::CHECKSUM_LENGTH, frame->end()),
+                  LittleEndian(ReferenceCrc32(keyThenBody)))
+            << length;
+
+        TByteArraySPtr stream = std::make_shared<TByteArray>(1, 0x7F);
+        stream->insert(stream->end(), frame->begin(), frame->end());
+        CByteArrayInputStream in(stream);
+        unsigned char skipped = 0;
+        in.ReadByte(&skipped);
+        TByteArraySPtr read;
+        ASSERT_EQ(ReadFrame(&in, key, &read), CFrame::FRAME_OK) << length;
+        EXPECT_EQ(*read, body) << length;
+        EXPECT_EQ(in.Available(), 0u) << length;
+    }
+}
