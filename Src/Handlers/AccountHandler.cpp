@@ -475,7 +475,10 @@ void CAccountHandler::OnTimer(int id)
         m_pLib->NotifyGetBalanceFailed(true);
         break;
     case TIMER_LOGIN:
+        // The attempt ends here, reported once: the forced disconnect that follows finds it over.
         LogWarning() << L"Login time-out." << std::endl;
+        m_state = STATE_LOGGED_OUT;
+        m_pendingError.reset();
         m_pNetModule->ForceDisconnect();
         m_pLib->NotifyLoginFailed(LOGIN_ERROR_UNKNOWN);
         break;

@@ -192,6 +192,15 @@ void CContactHandler::ClearSessionData()
     ForgetPendingAdd();
 }
 
+void CContactHandler::FailPendingAdd()
+{
+    // An add whose contact was listed but not found yet has no timer and is pending all the same.
+    const bool pending = m_pAddTimer->StopTimer() || IsAddPending();
+    ForgetPendingAdd();
+    if (pending)
+        m_pLib->NotifyAddContactFailed(false, 0);
+}
+
 bool CContactHandler::HandleError(const TPacketSPtr& /*packet*/, int code)
 {
     switch (code) {

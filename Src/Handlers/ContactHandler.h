@@ -53,6 +53,8 @@ public:
     void EndContactSearch();
     void SetPollInterval(int ms);
 
+    // Ends an add under way with its failure (not timed out, code 0): its session is over.
+    void FailPendingAdd();
     void ClearSessionData() override;
     bool HandleError(const TPacketSPtr& packet, int code) override;
 

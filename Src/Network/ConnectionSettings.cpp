@@ -17,6 +17,8 @@ const wchar_t ENV_STAGING[] = L"STAGING";
 const wchar_t ENV_TEST[] = L"TEST";
 
 const char TEST_SERVERS[] = "127.0.0.1:10010 127.0.0.2:10010";
+// The LIVE and STAGING servers listen on one port; their host names are set at build time.
+const wchar_t ROOT_SERVER_PORT[] = L":9010";
 const char SDFSERVER_LIVE[] = VEXLA_LIVE_SDF_SERVER;
 const char SDFSERVER_STAGING[] = VEXLA_STAGING_SDF_SERVER;
 const char SDFSERVER_TEST[] = "127.0.0.1:2020";
@@ -147,8 +149,12 @@ std::vector<std::wstring> CConnectionSettings::GetDefaultRootServers() const {
     if (environment == ENV_TEST) {
         return SplitList(CUtils::ConvertCharToWide(TEST_SERVERS));
     }
-    return SplitList(CUtils::ConvertCharToWide(environment == ENV_STAGING ? VEXLA_STAGING_SERVERS
-                                                                          : VEXLA_LIVE_SERVERS));
+    std::vector<std::wstring> servers = SplitList(
+        CUtils::ConvertCharToWide(environment == ENV_STAGING ? VEXLA_STAGING_SERVER_HOST : VEXLA_LIVE_SERVER_HOSTS));
+    for (std::wstring& server : servers) {
+        server += ROOT_SERVER_PORT;
+    }
+    return servers;
 }
 
 bool CConnectionSettings::UsesTestKeys() const {

@@ -387,6 +387,7 @@ void CPacketSender::RunNormalLoop() {
             m_session->SignalReconnectNeeded(false);
             return;
         }
+        LogDebug() << "CPacketSender::OnExecute - Send timed out, the packet stays first in the queue." << std::endl;
     }
 }
 

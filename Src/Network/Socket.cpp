@@ -8,9 +8,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 
 #include "Utils/LogStream.h"
 #include "Utils/Utils.h"
@@ -29,10 +31,16 @@ typedef std::chrono::steady_clock TClock;
 
 TClock::time_point DeadlineIn(int seconds) { return TClock::now() + std::chrono::seconds(seconds); }
 
+// What poll may wait for: never negative (which would wait for ever), never beyond the int range.
 int MillisecondsLeft(TClock::time_point deadline)
 {
     const long long left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
+    return static_cast<int>(std::min<long long>(std::max(left, 0LL), std::numeric_limits<int>::max()));
+}
+
+int ClampTimeout(int seconds)
+{
+    return std::min(std::max(seconds, CSocket::MIN_TIMEOUT_SECONDS), CSocket::MAX_TIMEOUT_SECONDS);
 }
 
 }  // namespace
@@ -143,9 +151,15 @@ void CSocket::Close()
 
 bool CSocket::IsValid() const { return m_descriptor >= 0 && !m_closed; }
 
-void CSocket::SetReadTimeout(int seconds) { m_readTimeout = seconds; }
+void CSocket::SetReadTimeout(int seconds)
+{
+    m_readTimeout = ClampTimeout(seconds);
+}
 
-void CSocket::SetWriteTimeout(int seconds) { m_writeTimeout = seconds; }
+void CSocket::SetWriteTimeout(int seconds)
+{
+    m_writeTimeout = ClampTimeout(seconds);
+}
 
 void CSocket::SetInputEncryption(const std::shared_ptr<CARC4>& cipher) { m_inputCipher = cipher; }
 

@@ -28,6 +28,10 @@ public:
     };
 
     static const int DEFAULT_TIMEOUT_SECONDS = 1200;
+    // Time-outs are clamped to what a wait in milliseconds can hold (about 24.8 days), and to at
+    // least a second, so that a setting can neither wait for ever nor spin.
+    static constexpr int MIN_TIMEOUT_SECONDS = 1;
+    static constexpr int MAX_TIMEOUT_SECONDS = 2147483;
 
     explicit CSocket(TSocketType type);
     ~CSocket();
@@ -43,6 +47,8 @@ public:
 
     void SetReadTimeout(int seconds);
     void SetWriteTimeout(int seconds);
+    int GetReadTimeout() const { return m_readTimeout; }
+    int GetWriteTimeout() const { return m_writeTimeout; }
     void SetInputEncryption(const std::shared_ptr<CARC4>& cipher);
     void SetOutputEncryption(const std::shared_ptr<CARC4>& cipher);
 

@@ -19,7 +19,6 @@
 #include "Utils/Utils.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cwctype>
 #include <limits>
 
@@ -217,7 +216,7 @@ CTimer* CVexlaLib::CreateTimer(ITimer* callback)
 void CVexlaLib::SetProperty(const std::wstring& key, const std::wstring& value)
 {
     if (!m_pProperties) {
-        assert(false);
+        LogError() << L"CVexlaLib::SetProperty - the library is not initialised; " << key << L" not set." << std::endl;
         return;
     }
     m_pProperties->SetString(key, value);
@@ -261,7 +260,6 @@ void CVexlaLib::SendPacket(TPacketSPtr packet, int requestId)
 
 std::wstring CVexlaLib::GetLocalConnectionAddress() const
 {
-    assert(m_pNetModule && "m_pNetModule != __null");
     return m_pNetModule ? m_pNetModule->GetLocalConnectionAddress() : std::wstring();
 }
 
@@ -280,9 +278,12 @@ void CVexlaLib::ForceNewSessionReconnect()
 void CVexlaLib::ClearSessionData()
 {
     LogNotice() << L"CVexlaLib::ClearSessionData - clearing session data." << std::endl;
-    // The messages still waiting go with the session's chats: their writers hear of it first.
+    // The messages still waiting go with the session's chats, and an add under way with its
+    // session: their callers hear of it first.
     if (m_pChatHandler)
         m_pChatHandler->FailAwaitingMessages();
+    if (m_pContactHandler)
+        m_pContactHandler->FailPendingAdd();
     m_model.ClearSessionData();
     for (CBaseHandler* handler : m_handlers)
         handler->ClearSessionData();
@@ -319,9 +320,10 @@ bool CVexlaLib::CancelLogin()
 
 bool CVexlaLib::Logout()
 {
-    if (!m_pAccountHandler)
+    CAccountHandler* handler = SessionHandler(m_pAccountHandler);
+    if (handler == nullptr)
         return false;
-    m_pAccountHandler->Logout();
+    handler->Logout();
     return true;
 }
 
@@ -336,17 +338,20 @@ bool CVexlaLib::RegisterUser(const std::wstring& name, const std::wstring& passw
 
 bool CVexlaLib::RequestCreditBalance()
 {
-    return m_pAccountHandler && m_pAccountHandler->RequestCreditBalance();
+    CAccountHandler* handler = SessionHandler(m_pAccountHandler);
+    return handler && handler->RequestCreditBalance();
 }
 
 bool CVexlaLib::RequestProfile()
 {
-    return m_pAccountHandler && m_pAccountHandler->RequestProfile();
+    CAccountHandler* handler = SessionHandler(m_pAccountHandler);
+    return handler && handler->RequestProfile();
 }
 
 bool CVexlaLib::SaveProfile(const CProfile& profile)
 {
-    return m_pAccountHandler && m_pAccountHandler->SaveProfile(profile);
+    CAccountHandler* handler = SessionHandler(m_pAccountHandler);
+    return handler && handler->SaveProfile(profile);
 }
 
 bool CVexlaLib::SetUseSavedCredentials(bool use)
@@ -397,23 +402,25 @@ TPacketSPtr CVexlaLib::GetSavedCredentials()
 
 bool CVexlaLib::SetOnlineStatus(int availability)
 {
-    if (!m_pPresenceHandler)
+    CPresenceHandler* handler = SessionHandler(m_pPresenceHandler);
+    if (handler == nullptr)
         return false;
-    m_pPresenceHandler->SetOnlineStatus(availability);
+    handler->SetOnlineStatus(availability);
     return true;
 }
 
 bool CVexlaLib::RequestPresenceUpdate()
 {
-    if (!m_pPresenceHandler)
+    CPresenceHandler* handler = SessionHandler(m_pPresenceHandler);
+    if (handler == nullptr)
         return false;
-    m_pPresenceHandler->RequestPresenceUpdate();
+    handler->RequestPresenceUpdate();
     return true;
 }
 
 bool CVexlaLib::SetClientState(eClientState state)
 {
-    if (!m_pPresenceHandler)
+    if (!m_pPresenceHandler || (state != CLIENT_STATE_FOREGROUND && state != CLIENT_STATE_BACKGROUND))
         return false;
     m_clientState = state;
     m_pPresenceHandler->SetForegroundMode(state == CLIENT_STATE_FOREGROUND);
@@ -424,62 +431,70 @@ bool CVexlaLib::SetClientState(eClientState state)
 
 bool CVexlaLib::RequestContactList()
 {
-    if (!m_pContactHandler)
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
+    if (handler == nullptr)
         return false;
-    m_pContactHandler->RequestContactList();
+    handler->RequestContactList();
     return true;
 }
 
 bool CVexlaLib::AddContact(const std::wstring& name, const std::wstring& message)
 {
-    return m_pContactHandler && m_pContactHandler->AddContact(CUtils::ToLowerCase(name), message);
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
+    return handler && handler->AddContact(CUtils::ToLowerCase(name), message);
 }
 
 bool CVexlaLib::AddVexlaOutContact(const std::wstring& number, const std::wstring& fullName)
 {
-    return m_pContactHandler && m_pContactHandler->AddVexlaOutContact(number, fullName);
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
+    return handler && handler->AddVexlaOutContact(number, fullName);
+}
+
+bool CVexlaLib::ForwardToContact(int id, void (CContactHandler::*operation)(CContact*))
+{
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
+    CContact* contact = m_model.GetContact(id);
+    if (handler == nullptr || contact == nullptr)
+        return false;
+    (handler->*operation)(contact);
+    return true;
 }
 
 bool CVexlaLib::DeleteContact(int id)
 {
-    CContact* contact = m_model.GetContact(id);
-    if (!m_pContactHandler || contact == nullptr)
-        return false;
-    m_pContactHandler->DeleteContact(contact);
-    return true;
+    return ForwardToContact(id, &CContactHandler::DeleteContact);
 }
 
 bool CVexlaLib::RequestContactProps(int id)
 {
-    CContact* contact = m_model.GetContact(id);
-    if (!m_pContactHandler || contact == nullptr)
-        return false;
-    m_pContactHandler->RequestContactProps(contact);
-    return true;
+    return ForwardToContact(id, &CContactHandler::RequestContactProps);
 }
 
 bool CVexlaLib::RequestAvatar(int id, int width, int height)
 {
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
     CContact* contact = m_model.GetContact(id);
-    if (!m_pContactHandler || contact == nullptr)
+    if (handler == nullptr || contact == nullptr)
         return false;
-    m_pContactHandler->RequestAvatar(contact, width, height);
+    handler->RequestAvatar(contact, width, height);
     return true;
 }
 
 bool CVexlaLib::SendAuthRequest(const std::wstring& name, const std::wstring& message)
 {
-    if (!m_pContactHandler)
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
+    if (handler == nullptr)
         return false;
-    m_pContactHandler->SendAuthRequest(CUtils::ToLowerCase(name), message);
+    handler->SendAuthRequest(CUtils::ToLowerCase(name), message);
     return true;
 }
 
 bool CVexlaLib::AnswerAuthRequest(const std::wstring& name, int type)
 {
-    if (!m_pContactHandler)
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
+    if (handler == nullptr)
         return false;
-    m_pContactHandler->AuthorizeContact(CUtils::ToLowerCase(name), type);
+    handler->AuthorizeContact(CUtils::ToLowerCase(name), type);
     return true;
 }
 
@@ -505,38 +520,36 @@ bool CVexlaLib::RejectContact(const std::wstring& name)
 
 bool CVexlaLib::SearchContacts(const std::wstring& text)
 {
-    if (!m_pContactHandler)
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
+    if (handler == nullptr)
         return false;
-    m_pContactHandler->SearchContacts(text);
+    handler->SearchContacts(text);
     return true;
 }
 
 bool CVexlaLib::ExtendContactSearch()
 {
-    if (!m_pContactHandler)
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
+    if (handler == nullptr)
         return false;
-    m_pContactHandler->ExtendContactSearch();
+    handler->ExtendContactSearch();
     return true;
 }
 
 bool CVexlaLib::EndContactSearch()
 {
-    if (!m_pContactHandler)
+    CContactHandler* handler = SessionHandler(m_pContactHandler);
+    if (handler == nullptr)
         return false;
-    m_pContactHandler->EndContactSearch();
+    handler->EndContactSearch();
     return true;
 }
 
 // Calls and voicemail.
 
-CCallHandler* CVexlaLib::CallHandlerForRequest() const
-{
-    return IsLoggedIn() ? m_pCallHandler.get() : nullptr;
-}
-
 bool CVexlaLib::ForwardToVoicemail(int id, void (CCallHandler::*operation)(CVoicemail*))
 {
-    CCallHandler* handler = CallHandlerForRequest();
+    CCallHandler* handler = SessionHandler(m_pCallHandler);
     CVoicemail* voicemail = m_model.GetVoicemail(id);
     if (handler == nullptr || voicemail == nullptr)
         return false;
@@ -546,7 +559,7 @@ bool CVexlaLib::ForwardToVoicemail(int id, void (CCallHandler::*operation)(CVoic
 
 bool CVexlaLib::RequestContactCall(int id)
 {
-    CCallHandler* handler = CallHandlerForRequest();
+    CCallHandler* handler = SessionHandler(m_pCallHandler);
     const CContact* contact = m_model.GetContact(id);
     if (handler == nullptr || contact == nullptr)
         return false;
@@ -556,7 +569,7 @@ bool CVexlaLib::RequestContactCall(int id)
 
 bool CVexlaLib::RequestVexlaCall(const std::wstring& name)
 {
-    CCallHandler* handler = CallHandlerForRequest();
+    CCallHandler* handler = SessionHandler(m_pCallHandler);
     if (handler == nullptr)
         return false;
     if (const CContact* contact = FindContact(name))
@@ -568,7 +581,7 @@ bool CVexlaLib::RequestVexlaCall(const std::wstring& name)
 
 bool CVexlaLib::RequestVexlaOutCall(const std::wstring& number)
 {
-    CCallHandler* handler = CallHandlerForRequest();
+    CCallHandler* handler = SessionHandler(m_pCallHandler);
     if (handler == nullptr)
         return false;
     handler->RequestVexlaOutCall(number);
@@ -592,7 +605,7 @@ bool CVexlaLib::DeleteVoicemail(int id)
 
 bool CVexlaLib::MarkAllVoicemailsAsRead()
 {
-    CCallHandler* handler = CallHandlerForRequest();
+    CCallHandler* handler = SessionHandler(m_pCallHandler);
     if (handler == nullptr)
         return false;
     handler->MarkAllVoicemailsAsRead();
@@ -601,7 +614,7 @@ bool CVexlaLib::MarkAllVoicemailsAsRead()
 
 bool CVexlaLib::DeleteAllVoicemails()
 {
-    CCallHandler* handler = CallHandlerForRequest();
+    CCallHandler* handler = SessionHandler(m_pCallHandler);
     if (handler == nullptr)
         return false;
     handler->DeleteAllVoicemails();
@@ -612,7 +625,7 @@ bool CVexlaLib::DeleteAllVoicemails()
 
 CChat* CVexlaLib::ChatForOperation(int id)
 {
-    return m_pChatHandler && IsLoggedIn() ? m_model.GetChat(id) : nullptr;
+    return SessionHandler(m_pChatHandler) ? m_model.GetChat(id) : nullptr;
 }
 
 template <typename TCall>
@@ -627,17 +640,19 @@ bool CVexlaLib::ForwardToChat(int id, TCall call)
 
 bool CVexlaLib::RequestRecentChats()
 {
-    if (!m_pChatHandler)
+    CChatHandler* handler = SessionHandler(m_pChatHandler);
+    if (handler == nullptr)
         return false;
-    m_pChatHandler->RequestRecentChats();
+    handler->RequestRecentChats();
     return true;
 }
 
 bool CVexlaLib::RequestUnreadChats()
 {
-    if (!m_pChatHandler)
+    CChatHandler* handler = SessionHandler(m_pChatHandler);
+    if (handler == nullptr)
         return false;
-    m_pChatHandler->RequestUnreadChats();
+    handler->RequestUnreadChats();
     return true;
 }
 
@@ -685,24 +700,25 @@ bool CVexlaLib::SendChatMsg(int id, const std::wstring& text, int* sendId)
 
 CChat* CVexlaLib::CreateOrOpenChat(const std::wstring& name)
 {
-    if (!m_pChatHandler || !IsLoggedIn())
-        return nullptr;
-    return m_pChatHandler->CreateOrOpenChat(CUtils::ToLowerCase(name));
+    CChatHandler* handler = SessionHandler(m_pChatHandler);
+    return handler ? handler->CreateOrOpenChat(CUtils::ToLowerCase(name)) : nullptr;
 }
 
 bool CVexlaLib::MarkAllChatsAsRead()
 {
-    if (!m_pChatHandler || !IsLoggedIn())
+    CChatHandler* handler = SessionHandler(m_pChatHandler);
+    if (handler == nullptr)
         return false;
-    m_pChatHandler->MarkAllChatsAsRead();
+    handler->MarkAllChatsAsRead();
     return true;
 }
 
 bool CVexlaLib::LeaveAllChats()
 {
-    if (!m_pChatHandler || !IsLoggedIn())
+    CChatHandler* handler = SessionHandler(m_pChatHandler);
+    if (handler == nullptr)
         return false;
-    m_pChatHandler->LeaveAllChats();
+    handler->LeaveAllChats();
     return true;
 }
 
@@ -832,9 +848,11 @@ void CVexlaLib::HandleError(const TPacketSPtr& packet)
     packet->GetAttrInt32(KEY_ERROR_CODE, &code);
     packet->GetAttrString(KEY_ERROR_MESSAGE, &message);
     LogError() << L"Received CHUNK_ERROR: " << code << L" " << message << L"." << std::endl;
+    // Signed out only the account handler is asked: the others answer requests of a session.
     bool claimed = false;
     for (CBaseHandler* handler : m_handlers)
-        claimed = handler->HandleError(packet, code) || claimed;
+        if (IsLoggedIn() || handler == m_pAccountHandler.get())
+            claimed = handler->HandleError(packet, code) || claimed;
     if (!claimed)
         LogError() << L"Unhandled CHUNK_ERROR: " << code << L" " << message << L"." << std::endl;
 }
@@ -852,9 +870,10 @@ void CVexlaLib::HandlePresenceSettings(const TPacketSPtr& packet)
         m_foregroundPollInterval = SecondsToMs(seconds);
     if (packet->GetAttrInt32(KEY_BG_POLL_INTERVAL, &seconds))
         m_backgroundPollInterval = SecondsToMs(seconds);
-    assert((m_clientState == CLIENT_STATE_FOREGROUND || m_clientState == CLIENT_STATE_BACKGROUND) && "m_clientState");
-    m_pContactHandler->SetPollInterval(m_clientState == CLIENT_STATE_FOREGROUND ? m_foregroundPollInterval
-                                                                                 : m_backgroundPollInterval);
+    // Signed out there is no list to poll.
+    if (IsLoggedIn())
+        m_pContactHandler->SetPollInterval(m_clientState == CLIENT_STATE_FOREGROUND ? m_foregroundPollInterval
+                                                                                    : m_backgroundPollInterval);
 }
 
 // Network events.

@@ -223,9 +223,15 @@ private:
     void HandlePresenceSettings(const TPacketSPtr& packet);
     void CheckForUpgrade(const TPacketSPtr& packet, const std::wstring& url, const std::wstring& latestVersion);
     bool AnswerAuthRequest(const std::wstring& name, int type);
-    // The call handler when it may work: null before Initialize and while signed out (its reports go
-    // to signed-in listeners only).
-    CCallHandler* CallHandlerForRequest() const;
+    // The handler when a request of the session may go to it: null before Initialize and while
+    // signed out (its reports go to signed-in listeners only, and nothing of it may run without one).
+    template <typename THandler>
+    THandler* SessionHandler(const std::unique_ptr<THandler>& handler) const
+    {
+        return IsLoggedIn() ? handler.get() : nullptr;
+    }
+    // Calls the operation for the contact with that handle; false without one or while signed out.
+    bool ForwardToContact(int id, void (CContactHandler::*operation)(CContact*));
     // Calls the operation for the voicemail with that handle; false without one or without the handler.
     bool ForwardToVoicemail(int id, void (CCallHandler::*operation)(CVoicemail*));
     // The chat with that handle when the chat handler can work on it: null before Initialize, while
@@ -237,7 +243,9 @@ private:
     // Calls the event on every listener, in registration order, with adding and removing refused.
     template <typename TCall>
     void CallListeners(TCall call);
-    void RequireLoggedIn() const;
+    // Whether an event that belongs to a session may be reported: false while signed out, when the
+    // event is dropped and logged instead.
+    bool SessionEventAllowed(const wchar_t* event) const;
 
     std::vector<IVexlaLibListener*> m_listeners;
     CModel m_model;

@@ -9,8 +9,6 @@
 #include "Network/Packet.h"
 #include "Utils/LogStream.h"
 
-#include <cassert>
-
 namespace VexlaLib {
 
 namespace {
@@ -47,9 +45,12 @@ void CVexlaLib::CallListeners(TCall call)
     m_notifying = wasNotifying;
 }
 
-void CVexlaLib::RequireLoggedIn() const
+bool CVexlaLib::SessionEventAllowed(const wchar_t* event) const
 {
-    assert(IsLoggedIn() && "IsLoggedIn()");
+    if (IsLoggedIn())
+        return true;
+    LogError() << CALLBACK_PREFIX << event << L" dropped: no session." << std::endl;
+    return false;
 }
 
 void CVexlaLib::NotifyRegisterUserSuccess()
@@ -96,14 +97,16 @@ void CVexlaLib::NotifyAvailabilityChanged(int availability)
 
 void CVexlaLib::NotifyGetBalanceFailed(bool timedOut)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnGetBalanceFailed"))
+        return;
     LogCallback(L"OnGetBalanceFailed");
     CallListeners([&](IVexlaLibListener* l) { l->OnGetBalanceFailed(timedOut); });
 }
 
 void CVexlaLib::NotifyGetBalanceSuccess()
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnGetBalanceSuccess"))
+        return;
     const CCredit* credit = m_model.GetCredit();
     if (credit == nullptr)
         return;
@@ -125,28 +128,32 @@ void CVexlaLib::NotifyUpgradeAvailable(const std::wstring& message, const std::w
 
 void CVexlaLib::NotifyContactAdded(const CContact& contact)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnContactAdded"))
+        return;
     LogCallback(L"OnContactAdded", contact.GetCallTarget());
     CallListeners([&](IVexlaLibListener* l) { l->OnContactAdded(contact); });
 }
 
 void CVexlaLib::NotifyContactDeleted(const CContact& contact)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnContactDeleted"))
+        return;
     LogCallback(L"OnContactDeleted", contact.GetCallTarget());
     CallListeners([&](IVexlaLibListener* l) { l->OnContactDeleted(contact); });
 }
 
 void CVexlaLib::NotifyContactUpdated(const CContact& contact, int changes)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnContactUpdated"))
+        return;
     LogInfo() << L" " << CALLBACK_PREFIX << L"OnContactUpdated - " << contact.GetCallTarget() << L"." << std::endl;
     CallListeners([&](IVexlaLibListener* l) { l->OnContactUpdated(contact, changes); });
 }
 
 void CVexlaLib::NotifyContactListUpdated(bool deferred)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnContactListUpdated"))
+        return;
     if (deferred) {
         m_contactListChanged = true;
         return;
@@ -158,84 +165,96 @@ void CVexlaLib::NotifyContactListUpdated(bool deferred)
 
 void CVexlaLib::NotifyContactPropsUpdated(const CContact& contact, int changes)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnContactPropsUpdated"))
+        return;
     LogCallback(L"OnContactPropsUpdated", contact.GetCallTarget());
     CallListeners([&](IVexlaLibListener* l) { l->OnContactPropsUpdated(contact, changes); });
 }
 
 void CVexlaLib::NotifyContactPropsFailed(bool timedOut)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnContactPropsFailed"))
+        return;
     LogCallback(L"OnContactPropsFailed.");
     CallListeners([&](IVexlaLibListener* l) { l->OnContactPropsFailed(timedOut); });
 }
 
 void CVexlaLib::NotifyAvatarReceived(const CContact& contact, TByteArraySPtr image)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnAvatarReceived"))
+        return;
     LogCallback(L"OnAvatarReceived.");
     CallListeners([&](IVexlaLibListener* l) { l->OnAvatarReceived(contact, image); });
 }
 
 void CVexlaLib::NotifyGetProfileSuccess(bool changed, const CProfile& profile)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnGetProfileSuccess"))
+        return;
     LogCallback(L"OnGetProfileSuccess.");
     CallListeners([&](IVexlaLibListener* l) { l->OnGetProfileSuccess(changed, profile); });
 }
 
 void CVexlaLib::NotifyGetProfileFailed(bool timedOut)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnGetProfileFailed"))
+        return;
     LogCallback(L"OnGetProfileFailed.");
     CallListeners([&](IVexlaLibListener* l) { l->OnGetProfileFailed(timedOut); });
 }
 
 void CVexlaLib::NotifySaveProfileSuccess()
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnSaveProfileSuccess"))
+        return;
     LogCallback(L"OnSaveProfileSuccess.");
     CallListeners([](IVexlaLibListener* l) { l->OnSaveProfileSuccess(); });
 }
 
 void CVexlaLib::NotifySaveProfileFailed(bool timedOut)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnSaveProfileFailed"))
+        return;
     LogCallback(L"OnSaveProfileFailed.");
     CallListeners([&](IVexlaLibListener* l) { l->OnSaveProfileFailed(timedOut); });
 }
 
 void CVexlaLib::NotifySearchFinished(const CSearch& search, bool extendable)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnSearchFinished"))
+        return;
     LogCallback(L"OnSearchFinished.");
     CallListeners([&](IVexlaLibListener* l) { l->OnSearchFinished(search, extendable); });
 }
 
 void CVexlaLib::NotifySearchFailed(const CSearch& search)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnSearchFailed"))
+        return;
     LogCallback(L"OnSearchFailed.");
     CallListeners([&](IVexlaLibListener* l) { l->OnSearchFailed(search); });
 }
 
 void CVexlaLib::NotifySearchResultAdded(const CSearch& search)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnSearchResultAdded"))
+        return;
     LogCallback(L"OnSearchResultAdded.");
     CallListeners([&](IVexlaLibListener* l) { l->OnSearchResultAdded(search); });
 }
 
 void CVexlaLib::NotifyCallsEnabled(bool enabled)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnCallsEnabled"))
+        return;
     LogInfo() << L"e" << CALLBACK_PREFIX << L"OnCallsEnabled - " << enabled << L"." << std::endl;
     CallListeners([&](IVexlaLibListener* l) { l->OnCallsEnabled(enabled); });
 }
 
 void CVexlaLib::NotifyGatewayNumberUpdated(const std::wstring& number, const std::wstring& name)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnGatewayNumberUpdated"))
+        return;
     LogCallback(L"OnGatewayNumberUpdated", number);
     CallListeners([&](IVexlaLibListener* l) { l->OnGatewayNumberUpdated(number, name); });
 }
@@ -243,28 +262,32 @@ void CVexlaLib::NotifyGatewayNumberUpdated(const std::wstring& number, const std
 void CVexlaLib::NotifyCallingContact(int localTime, const std::wstring& callTarget, const std::wstring& vexlaName,
                                      const std::wstring& displayName)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnCallingContact"))
+        return;
     LogCallback(L"OnCallingContact", callTarget);
     CallListeners([&](IVexlaLibListener* l) { l->OnCallingContact(localTime, callTarget, vexlaName, displayName); });
 }
 
 void CVexlaLib::NotifyUseDialOutNumber(const std::wstring& number)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnUseDialOutNumber"))
+        return;
     LogCallback(L"OnUseDialOutNumber", number);
     CallListeners([&](IVexlaLibListener* l) { l->OnUseDialOutNumber(number); });
 }
 
 void CVexlaLib::NotifyDialOutFailed(IVexlaLibListener::eDialoutError error)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnDialOutFailed"))
+        return;
     LogCallback(L"OnDialOutFailed", static_cast<int>(error));
     CallListeners([&](IVexlaLibListener* l) { l->OnDialOutFailed(error); });
 }
 
 void CVexlaLib::NotifyEventAdded(const CEventBase* event)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnEventAdded"))
+        return;
     LogInfo() << CALLBACK_PREFIX << L"OnEventAdded - " << event->GetTypeStr() << L" " << event->GetHandle() << L"."
               << std::endl;
     CallListeners([&](IVexlaLibListener* l) { l->OnEventAdded(event); });
@@ -272,21 +295,24 @@ void CVexlaLib::NotifyEventAdded(const CEventBase* event)
 
 void CVexlaLib::NotifyEventDeleted(const CEventBase* event)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnEventDeleted"))
+        return;
     LogCallback(L"OnEventDeleted.");
     CallListeners([&](IVexlaLibListener* l) { l->OnEventDeleted(event); });
 }
 
 void CVexlaLib::NotifyEventUpdated(const CEventBase* event)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnEventUpdated"))
+        return;
     LogCallback(L"OnEventUpdated.");
     CallListeners([&](IVexlaLibListener* l) { l->OnEventUpdated(event); });
 }
 
 void CVexlaLib::NotifyEventListUpdated(bool deferred)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnEventListUpdated"))
+        return;
     if (deferred) {
         m_eventListChanged = true;
         return;
@@ -299,14 +325,16 @@ void CVexlaLib::NotifyEventListUpdated(bool deferred)
 
 void CVexlaLib::NotifyGetChatFailed(bool timedOut)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnGetChatFailed"))
+        return;
     LogCallback(L"OnGetChatFailed.");
     CallListeners([&](IVexlaLibListener* l) { l->OnGetChatFailed(timedOut); });
 }
 
 void CVexlaLib::NotifyChatMessagesAdded(const CChat& chat, int count)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnChatMessagesAdded"))
+        return;
     LogCallback(L"OnChatMessagesAdded", count);
     CallListeners([&](IVexlaLibListener* l) { l->OnChatMessagesAdded(chat, count); });
 }
@@ -338,20 +366,23 @@ void CVexlaLib::NotifyPacketReceived(TPacketSPtr packet)
 
 void CVexlaLib::NotifyAddContactSuccess(const CContact& contact)
 {
-    RequireLoggedIn();
+    if (!SessionEventAllowed(L"OnAddContactSuccess"))
+        return;
     LogCallback(L"OnAddContactSuccess.");
     CallListeners([&](IVexlaLibListener* l) { l->OnAddContactSuccess(contact); });
 }
 
+// Also reported while the session is being cleared, after the sign-out: an add ends with its session.
 void CVexlaLib::NotifyAddContactFailed(bool timedOut, int errorCode)
 {
-    RequireLoggedIn();
     LogCallback(L"OnInvalidContactIdentityReceived.");
     CallListeners([&](IVexlaLibListener* l) { l->OnAddContactFailed(timedOut, errorCode); });
 }
 
 void CVexlaLib::NotifySendAuthRequestFailed()
 {
+    if (!SessionEventAllowed(L"OnSendAuthRequestFailed"))
+        return;
     LogCallback(L"OnSendAuthRequestFailed.");
     CallListeners([](IVexlaLibListener* l) { l->OnSendAuthRequestFailed(); });
 }

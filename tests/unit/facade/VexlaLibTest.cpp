@@ -202,10 +202,14 @@ TEST(CFacadeLifecycleTest, FailedNetworkStartLeavesTheLibraryUninitialised)
     EXPECT_FALSE(lib.Initialize(&storage, std::unique_ptr<CScriptedNetModule>(new CScriptedNetModule)));
 }
 
-#ifndef NDEBUG
-TEST(CFacadeLifecycleDeathTest, SetPropertyBeforeInitializeIsAPreconditionFailure)
+TEST(CFacadeLifecycleTest, CallsBeforeInitializeAreRefusedAndLogged)
 {
     CVexlaLib lib;
-    EXPECT_DEATH(lib.SetProperty(L"PSTN", L"123"), "false");
+    CLogCapture::Get().Clear();
+    lib.SetProperty(L"PSTN", L"123");
+    EXPECT_TRUE(CLogCapture::Get().Contains(L"CVexlaLib::SetProperty - the library is not initialised; PSTN not set."));
+    std::wstring value;
+    EXPECT_FALSE(lib.GetProperty(L"PSTN", &value));
+    EXPECT_EQ(L"", lib.GetLocalConnectionAddress());
+    EXPECT_FALSE(lib.SetClientState(CLIENT_STATE_BACKGROUND));
 }
-#endif

@@ -67,6 +67,26 @@ TEST_F(ConnectionSettingsTest, EnvironmentsChooseServersAndRootKeys) {
     EXPECT_EQ(L"127.0.0.1:5000", settings.GetDefaultSDFServer());
 }
 
+TEST_F(ConnectionSettingsTest, LiveHasEightServersAndStagingOneAllOnPort9010)
+{
+    const auto onPort9010 = [](const std::vector<std::wstring>& servers) {
+        for (const std::wstring& server : servers) {
+            const size_t colon = server.find(L':');
+            if (colon == 0 || colon == std::wstring::npos || server.substr(colon) != L":9010") {
+                return false;
+            }
+        }
+        return true;
+    };
+    const std::vector<std::wstring> live = settings.GetDefaultRootServers();
+    EXPECT_EQ(8u, live.size());
+    EXPECT_TRUE(onPort9010(live));
+    properties.SetString(L"SERVER_ENVIRONMENT", L"STAGING");
+    const std::vector<std::wstring> staging = settings.GetDefaultRootServers();
+    EXPECT_EQ(1u, staging.size());
+    EXPECT_TRUE(onPort9010(staging));
+}
+
 TEST_F(ConnectionSettingsTest, NumbersAndListsAreParsedFromText) {
     properties.SetString(L"PROTOCOL_VERSION", L" 3 7");
     properties.SetString(L"CALLMETHODS", L"2 ");

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <future>
 #include <mutex>
 
 #include "FakeServer.h"
 #include "NetHarness.h"
+#include "support/LogCapture.h"
 
 using namespace VexlaLib;
 using namespace VexlaTest;
@@ -458,4 +460,83 @@ TEST(SavedCredentialsTest, EraseCanBeUndoneWithTheLocalCopy) {
     ASSERT_TRUE(harness.storage.GetBytes(L"SAVEDDATA", &after));
     EXPECT_EQ(before, after);
     ASSERT_TRUE(harness.module.GetSavedCredentials());
+}
+
+TEST_F(NetModuleTest, DisconnectWithoutAConnectionIsIgnoredAndWithOneEndsIt)
+{
+    Start();
+    // Nothing to disconnect: the request neither connects nor stands in for the login queued behind it.
+    harness.module.SendPacket(CFakeServer::Make(CHUNK_DISCONNECT));
+    LogIn();
+    EXPECT_EQ(0, CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_DISCONNECT));
+    harness.module.SendPacket(CFakeServer::Make(CHUNK_DISCONNECT));
+    EXPECT_TRUE(server.PeerClosed(20000));
+}
+
+TEST_F(NetModuleTest, ContinueWithoutAPausedHandshakeIsDroppedWithoutConnecting)
+{
+    CLogCapture::Get().Clear();
+    Start();
+    harness.module.Continue();
+    ASSERT_TRUE(harness.Pump([] { return CLogCapture::Get().Contains(L"Missing mandatory information in packet."); }));
+    // The first connection the server sees is the login's.
+    LogIn();
+}
+
+namespace {
+
+// Notes when the sender reports a send that timed out, without keeping the log (a flood of packet
+// dumps comes with it).
+class CSendTimeOutWatch : public ILog
+{
+public:
+    static CSendTimeOutWatch& Get()
+    {
+        static CSendTimeOutWatch* watch = [] {
+            CSendTimeOutWatch* sink = new CSendTimeOutWatch;
+            CLog::Instance().AddStream(0x1F, sink);
+            return sink;
+        }();
+        return *watch;
+    }
+    void log(const std::wstring& text) override
+    {
+        if (text.find(L"Send timed out, the packet stays first") != std::wstring::npos) {
+            seen = true;
+        }
+    }
+    std::atomic<bool> seen{false};
+};
+
+}  // namespace
+
+TEST_F(NetModuleTest, ATimedOutSendKeepsItsPlaceAtTheFrontOfTheQueue)
+{
+    harness.properties.SetString(L"SOCKET_WRITE_TIMEOUT_NORMAL_OPERATION", L"1");
+    CSendTimeOutWatch& watch = CSendTimeOutWatch::Get();
+    Start();
+    LogIn();
+    // The server reads nothing: frames small enough never to go out in part fill the connection
+    // until a send times out before its first byte.
+    const std::vector<unsigned char> filler(900, 0xAB);
+    int queued = 0;
+    while (!watch.seen && queued < 200000) {
+        for (int i = 0; i < 1000; ++i, ++queued) {
+            TPacketSPtr message = CFakeServer::Make(CHUNK_SENDCHATMESSAGE);
+            CNetHarness::AddInt(message, KEY_REQUEST_ID, queued);
+            message->AddAttr(std::make_shared<CAttribute>(KEY_AVATARIMAGE, TYPE_BINARY, filler.data(),
+                                                          static_cast<int>(filler.size())));
+            harness.module.SendPacket(message);
+        }
+        harness.Pump([&watch] { return watch.seen.load(); }, 3000);
+    }
+    ASSERT_TRUE(watch.seen);
+    // Read now, every message arrives once and in order: the one that timed out went again first.
+    for (int expected = 0; expected < queued; ++expected) {
+        const TPacketSPtr message = server.Read();
+        int id = -1;
+        ASSERT_TRUE(message && message->GetAttrInt32(KEY_REQUEST_ID, &id)) << "after " << expected;
+        ASSERT_EQ(expected, id);
+    }
+    harness.module.Terminate();
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <future>
+#include <limits>
 #include <thread>
 
 #include "LoopbackListener.h"
@@ -142,6 +143,28 @@ TEST_F(SocketTest, TimeOutBeforeTheFirstByteKeepsTheSocketButInsideAReadClosesIt
     EXPECT_FALSE(m_socket.ReceiveInt32(&value));
     EXPECT_FALSE(m_socket.IsValid());
     EXPECT_TRUE(m_listener.PeerClosed());
+}
+
+TEST_F(SocketTest, TimeOutsAreClampedToWhatAWaitInMillisecondsCanHold)
+{
+    const std::pair<int, int> cases[] = {{30, 30},
+                                         {2147483, 2147483},
+                                         {2147484, 2147483},
+                                         {3000000, 2147483},
+                                         {std::numeric_limits<int>::max(), 2147483},
+                                         {0, 1},
+                                         {-5, 1}};
+    for (const auto& c : cases) {
+        m_socket.SetReadTimeout(c.first);
+        m_socket.SetWriteTimeout(c.first);
+        EXPECT_EQ(c.second, m_socket.GetReadTimeout()) << c.first;
+        EXPECT_EQ(c.second, m_socket.GetWriteTimeout()) << c.first;
+    }
+    // The longest wait still ends when the byte comes.
+    ASSERT_TRUE(m_listener.Write({0x2A}));
+    unsigned char byte = 0;
+    EXPECT_TRUE(m_socket.ReceiveByte(&byte));
+    EXPECT_EQ(0x2A, byte);
 }
 
 TEST_F(SocketTest, VarintThatStopsHalfwayClosesTheSocket) {
