@@ -9,11 +9,13 @@ namespace VexlaLib {
 
 class IInputStream;
 
-// Bytes with a length; an empty value (only ever received) holds no array.
+// Bytes with a length; an empty value holds no array.
 class CValueBinary : public CValue {
 public:
     // Copies length bytes; length must be at least 1.
     CValueBinary(const unsigned char* data, int length);
+    // Any number of bytes, none included (a server's empty picture).
+    explicit CValueBinary(std::vector<unsigned char> data);
 
     // The bytes, or null for an empty value.
     unsigned char* GetData() { return m_data.empty() ? nullptr : m_data.data(); }
@@ -26,8 +28,6 @@ public:
     static std::unique_ptr<CValueBinary> Deserialize(IInputStream* in);
 
 private:
-    explicit CValueBinary(std::vector<unsigned char> data);
-
     std::vector<unsigned char> m_data;
 };
 

@@ -29,7 +29,7 @@ CPacket ChatBatch()
         message.body = "Are we still on for the meeting at three? Bring the notes, message " + std::to_string(n);
         chat.msgs.push_back(message);
     }
-    return ServerSim::CChatPackets::Messages(chat, 0, 1);
+    return *ServerSim::CChatPackets::Messages(chat, 0, 1);
 }
 
 TByteArraySPtr Encode(const CPacket& packet)

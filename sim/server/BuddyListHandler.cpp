@@ -8,8 +8,6 @@
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
-#include "Network/ByteArrayInputStream.h"
-#include "Network/ValueBinary.h"
 
 using VexlaLib::COutgoingPacket;
 
@@ -134,16 +132,8 @@ void CBuddyListHandler::OnPicture(CConnection& connection, CContactDirectory& di
         return;
     VexlaLib::TPacketSPtr answer = COutgoingPacket::Create(VexlaLib::CHUNK_AVATAR);
     COutgoingPacket::AddInt32(answer, VexlaLib::KEY_BUDDYINDEX, index);
-    const std::vector<unsigned char>& picture = record.user.picture;
-    if (!picture.empty()) {
-        answer->AddAttr(std::make_shared<VexlaLib::CAttribute>(VexlaLib::KEY_AVATARIMAGE, VexlaLib::TYPE_BINARY,
-                                                               picture.data(), static_cast<int>(picture.size())));
-    } else {
-        // A user without a picture gets an empty image, as the network sends it: a zero length.
-        VexlaLib::CByteArrayInputStream zeroLength(std::make_shared<VexlaLib::TByteArray>(1, 0));
-        answer->AddAttr(std::make_shared<VexlaLib::CAttribute>(VexlaLib::KEY_AVATARIMAGE, VexlaLib::TYPE_BINARY,
-                                                               VexlaLib::CValueBinary::Deserialize(&zeroLength)));
-    }
+    // A user without a picture gets an empty image, as the network sends it: a zero length.
+    COutgoingPacket::AddBinary(answer, VexlaLib::KEY_AVATARIMAGE, record.user.picture);
     connection.Send(*answer);
 }
 

@@ -8,10 +8,9 @@
 #include "Connection.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
-#include "Network/Attribute.h"
+#include "Network/OutgoingPacket.h"
 #include "PacketJson.h"
 #include "ServerSim.h"
-#include "Utils/Utils.h"
 
 namespace ServerSim {
 
@@ -20,23 +19,6 @@ using namespace VexlaLib;
 namespace {
 
 const char kDefaultSetup[] = R"({"KEY_CALLMETHODS": [2, 3], "KEY_VO_ENABLED": 1})";
-
-TPacketSPtr NewPacket(int chunk)
-{
-    TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
-    packet->AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, chunk));
-    return packet;
-}
-
-void AddInt(CPacket& packet, int key, int value)
-{
-    packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_INT32, value));
-}
-
-void AddText(CPacket& packet, int key, const std::string& value)
-{
-    packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_STRING, CUtils::ConvertCharToWide(value)));
-}
 
 }  // namespace
 
@@ -123,7 +105,7 @@ bool CCallDesk::ParseSetup(json_object* setup, SSetup& parsed, std::string& erro
         return true;
     }
     // Checked once here, so every later set-up packet builds.
-    CPacket probe(CPacket::OUTGOING);
+    const TPacketSPtr probe = COutgoingPacket::CreateContainer();
     if (!json_object_is_type(setup, json_type_object) || !CPacketJson::AppendFields(setup, probe, error)) {
         error = "a call set-up is an object of CHUNK_CALLSETUP fields or null" + (error.empty() ? "" : ": " + error);
         return false;
@@ -170,10 +152,10 @@ TPacketSPtr CCallDesk::SetupPacketLocked(const std::string& account) const
     if (!setup.send) {
         return nullptr;
     }
-    TPacketSPtr packet = NewPacket(CHUNK_CALLSETUP);
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CALLSETUP);
     TJsonPtr fields = CJson::Parse(setup.fields);
     std::string error;
-    CPacketJson::AppendFields(fields.get(), *packet, error);
+    CPacketJson::AppendFields(fields.get(), packet, error);
     return packet;
 }
 
@@ -238,23 +220,23 @@ int CCallDesk::AddVoicemail(const std::string& account, json_object* object, std
 
 TPacketSPtr CCallDesk::VoicemailsPacket(const std::vector<SSimVoicemail>& voicemails)
 {
-    TPacketSPtr records = std::make_shared<CPacket>(CPacket::OUTGOING);
+    TPacketSPtr records = COutgoingPacket::CreateContainer();
     for (const SSimVoicemail& voicemail : voicemails) {
-        TPacketSPtr record = std::make_shared<CPacket>(CPacket::OUTGOING);
-        AddInt(*record, KEY_VMINDEX, voicemail.index);
-        AddText(*record, KEY_VEXLANAME, voicemail.from);
+        TPacketSPtr record = COutgoingPacket::CreateContainer();
+        COutgoingPacket::AddInt32(record, KEY_VMINDEX, voicemail.index);
+        COutgoingPacket::AddString(record, KEY_VEXLANAME, voicemail.from);
         if (!voicemail.fullName.empty()) {
-            AddText(*record, KEY_FULLNAME, voicemail.fullName);
+            COutgoingPacket::AddString(record, KEY_FULLNAME, voicemail.fullName);
         }
         if (!voicemail.subject.empty()) {
-            AddText(*record, KEY_SUBJECT, voicemail.subject);
+            COutgoingPacket::AddString(record, KEY_SUBJECT, voicemail.subject);
         }
-        AddInt(*record, KEY_TIMESTAMP, voicemail.timestamp);
-        AddInt(*record, KEY_DURATION, voicemail.duration);
-        records->AddAttr(std::make_shared<CAttribute>(KEY_VMRECORDS, TYPE_CONTAINER, record));
+        COutgoingPacket::AddInt32(record, KEY_TIMESTAMP, voicemail.timestamp);
+        COutgoingPacket::AddInt32(record, KEY_DURATION, voicemail.duration);
+        COutgoingPacket::AddContainer(records, KEY_VMRECORDS, record);
     }
-    TPacketSPtr packet = NewPacket(CHUNK_VOICEMAILS);
-    packet->AddAttr(std::make_shared<CAttribute>(KEY_VMRECORDS, TYPE_CONTAINER, records));
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_VOICEMAILS);
+    COutgoingPacket::AddContainer(packet, KEY_VMRECORDS, records);
     return packet;
 }
 
@@ -282,14 +264,13 @@ TJsonPtr CCallDesk::VoicemailsJson(const std::string& account) const
 int CCallDesk::IncomingCall(const std::string& account, json_object* call)
 {
     const std::string from = CJson::GetString(call, "from", "");
-    CPacket packet(CPacket::OUTGOING);
-    AddInt(packet, KEY_CHUNKTYPE, CHUNK_CALLINGBUDDY);
-    AddText(packet, KEY_CALLTARGET, CJson::GetString(call, "target", from));
-    AddText(packet, KEY_VEXLANAME, from);
-    AddText(packet, KEY_DISPLAYNAME, CJson::GetString(call, "display", from));
-    AddInt(packet, KEY_TIMESTAMP, static_cast<int>(CJson::GetInt(call, "timestamp", Now())));
+    const TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CALLINGBUDDY);
+    COutgoingPacket::AddString(packet, KEY_CALLTARGET, CJson::GetString(call, "target", from));
+    COutgoingPacket::AddString(packet, KEY_VEXLANAME, from);
+    COutgoingPacket::AddString(packet, KEY_DISPLAYNAME, CJson::GetString(call, "display", from));
+    COutgoingPacket::AddInt32(packet, KEY_TIMESTAMP, static_cast<int>(CJson::GetInt(call, "timestamp", Now())));
     std::lock_guard<std::mutex> guard(m_lock);
-    return ToAccountLocked(account, packet, account.empty());
+    return ToAccountLocked(account, *packet, account.empty());
 }
 
 std::string CCallDesk::NoteAccountLocked(CConnection& connection)
@@ -328,13 +309,13 @@ void CCallDesk::AnswerNumberRequest(CConnection& connection, const CPacket& requ
     int chunk = 0;
     request.GetAttrInt32(KEY_CHUNKTYPE, &chunk);
     const std::string& number = chunk == CHUNK_LISTENVOICEMAIL ? m_voicemailNumber : m_number;
-    TPacketSPtr answer = NewPacket(CHUNK_USEPSTNNUMBER);
+    TPacketSPtr answer = COutgoingPacket::Create(CHUNK_USEPSTNNUMBER);
     if (!number.empty()) {
-        AddText(*answer, KEY_CALLPSTNNUMBER, number);
+        COutgoingPacket::AddString(answer, KEY_CALLPSTNNUMBER, number);
     }
     int requestId = 0;
     if (request.GetAttrInt32(KEY_REQUEST_ID, &requestId)) {
-        AddInt(*answer, KEY_REQUEST_ID, requestId);
+        COutgoingPacket::AddInt32(answer, KEY_REQUEST_ID, requestId);
     }
     if (m_delayMs > 0 && m_server != nullptr) {
         m_delayed.Post(*m_server, connection.Id(), answer, std::chrono::milliseconds(m_delayMs));

@@ -1,113 +1,83 @@
 #include "ChatPackets.h"
 
-#include <memory>
-
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
-#include "Network/Attribute.h"
-#include "Network/Value.h"
-#include "Utils/Utils.h"
+#include "Network/OutgoingPacket.h"
 
 namespace ServerSim {
 
 using namespace VexlaLib;
 
-namespace {
-
-void AddInt(CPacket& packet, int key, int value)
-{
-    packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_INT32, value));
-}
-
-void AddText(CPacket& packet, int key, const std::string& value)
-{
-    packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_STRING, CUtils::ConvertCharToWide(value)));
-}
-
-void AddContainer(CPacket& packet, int key, const TPacketSPtr& container)
-{
-    packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_CONTAINER, container));
-}
-
-}  // namespace
-
-CPacket CChatPackets::Bare(int chunk)
-{
-    CPacket packet(CPacket::OUTGOING);
-    AddInt(packet, KEY_CHUNKTYPE, chunk);
-    return packet;
-}
-
 TPacketSPtr CChatPackets::Record(const SSimChat& chat, const std::string& viewer)
 {
-    TPacketSPtr record = std::make_shared<CPacket>(CPacket::OUTGOING);
-    AddInt(*record, KEY_CHAT, chat.id);
-    AddText(*record, KEY_CHAT_FRIENDLYNAME, chat.FriendlyNameFor(viewer));
-    AddInt(*record, KEY_ACTIVITY_TIMESTAMP, chat.ActivityTime());
-    AddInt(*record, KEY_UNREAD_MSGS, chat.UnreadFor(viewer));
+    TPacketSPtr record = COutgoingPacket::CreateContainer();
+    COutgoingPacket::AddInt32(record, KEY_CHAT, chat.id);
+    COutgoingPacket::AddString(record, KEY_CHAT_FRIENDLYNAME, chat.FriendlyNameFor(viewer));
+    COutgoingPacket::AddInt32(record, KEY_ACTIVITY_TIMESTAMP, chat.ActivityTime());
+    COutgoingPacket::AddInt32(record, KEY_UNREAD_MSGS, chat.UnreadFor(viewer));
     return record;
 }
 
-CPacket CChatPackets::List(int chunk, const std::vector<const SSimChat*>& chats, const std::string& viewer)
+TPacketSPtr CChatPackets::List(int chunk, const std::vector<const SSimChat*>& chats, const std::string& viewer)
 {
-    CPacket packet = Bare(chunk);
-    TPacketSPtr records = std::make_shared<CPacket>(CPacket::OUTGOING);
+    TPacketSPtr packet = COutgoingPacket::Create(chunk);
+    TPacketSPtr records = COutgoingPacket::CreateContainer();
     for (const SSimChat* chat : chats) {
-        AddContainer(*records, KEY_CHATRECORD, Record(*chat, viewer));
+        COutgoingPacket::AddContainer(records, KEY_CHATRECORD, Record(*chat, viewer));
     }
-    AddContainer(packet, KEY_CHATRECORDS, records);
+    COutgoingPacket::AddContainer(packet, KEY_CHATRECORDS, records);
     return packet;
 }
 
-CPacket CChatPackets::Info(const SSimChat& chat, const std::string& viewer)
+TPacketSPtr CChatPackets::Info(const SSimChat& chat, const std::string& viewer)
 {
-    CPacket packet = Bare(CHUNK_CHATINFO);
-    AddInt(packet, KEY_CHAT, chat.id);
-    AddInt(packet, KEY_TYPE, chat.type);
-    AddText(packet, KEY_CHAT_NAME, chat.uniqueName);
-    AddText(packet, KEY_CHAT_FRIENDLYNAME, chat.FriendlyNameFor(viewer));
-    AddInt(packet, KEY_TIMESTAMP, chat.created);
-    AddInt(packet, KEY_ACTIVITY_TIMESTAMP, chat.ActivityTime());
-    AddInt(packet, KEY_UNREAD_MSGS, chat.UnreadFor(viewer));
-    AddText(packet, KEY_TOPIC, chat.topic);
-    AddText(packet, KEY_MEMBERS, chat.JoinedMembers());
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CHATINFO);
+    COutgoingPacket::AddInt32(packet, KEY_CHAT, chat.id);
+    COutgoingPacket::AddInt32(packet, KEY_TYPE, chat.type);
+    COutgoingPacket::AddString(packet, KEY_CHAT_NAME, chat.uniqueName);
+    COutgoingPacket::AddString(packet, KEY_CHAT_FRIENDLYNAME, chat.FriendlyNameFor(viewer));
+    COutgoingPacket::AddInt32(packet, KEY_TIMESTAMP, chat.created);
+    COutgoingPacket::AddInt32(packet, KEY_ACTIVITY_TIMESTAMP, chat.ActivityTime());
+    COutgoingPacket::AddInt32(packet, KEY_UNREAD_MSGS, chat.UnreadFor(viewer));
+    COutgoingPacket::AddString(packet, KEY_TOPIC, chat.topic);
+    COutgoingPacket::AddString(packet, KEY_MEMBERS, chat.JoinedMembers());
     return packet;
 }
 
 TPacketSPtr CChatPackets::MessageRecord(const SSimChatMsg& msg, int connectionId)
 {
-    TPacketSPtr record = std::make_shared<CPacket>(CPacket::OUTGOING);
-    AddInt(*record, KEY_TIMESTAMP, msg.timestamp);
-    AddText(*record, KEY_VEXLANAME, msg.author);
-    AddInt(*record, KEY_CHATMSG_TYPE, msg.type);
-    AddInt(*record, KEY_CHATMSG_STATUS, msg.status);
-    AddText(*record, msg.type == eMsgMembers ? KEY_MEMBERS : KEY_CHATMSG_BODY, msg.body);
+    TPacketSPtr record = COutgoingPacket::CreateContainer();
+    COutgoingPacket::AddInt32(record, KEY_TIMESTAMP, msg.timestamp);
+    COutgoingPacket::AddString(record, KEY_VEXLANAME, msg.author);
+    COutgoingPacket::AddInt32(record, KEY_CHATMSG_TYPE, msg.type);
+    COutgoingPacket::AddInt32(record, KEY_CHATMSG_STATUS, msg.status);
+    COutgoingPacket::AddString(record, msg.type == eMsgMembers ? KEY_MEMBERS : KEY_CHATMSG_BODY, msg.body);
     if (msg.requestId != 0 && msg.senderConn == connectionId) {
-        AddInt(*record, KEY_REQUEST_ID, msg.requestId);
+        COutgoingPacket::AddInt32(record, KEY_REQUEST_ID, msg.requestId);
     }
     return record;
 }
 
-CPacket CChatPackets::Messages(const SSimChat& chat, int afterSeq, int connectionId)
+TPacketSPtr CChatPackets::Messages(const SSimChat& chat, int afterSeq, int connectionId)
 {
-    CPacket packet = Bare(CHUNK_CHATMESSAGES);
-    AddInt(packet, KEY_CHAT, chat.id);
-    AddInt(packet, KEY_BOOKMARK, chat.LastSeq());
-    TPacketSPtr records = std::make_shared<CPacket>(CPacket::OUTGOING);
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CHATMESSAGES);
+    COutgoingPacket::AddInt32(packet, KEY_CHAT, chat.id);
+    COutgoingPacket::AddInt32(packet, KEY_BOOKMARK, chat.LastSeq());
+    TPacketSPtr records = COutgoingPacket::CreateContainer();
     for (const SSimChatMsg& msg : chat.msgs) {
         if (msg.seq > afterSeq) {
-            AddContainer(*records, KEY_CHATRECORD, MessageRecord(msg, connectionId));
+            COutgoingPacket::AddContainer(records, KEY_CHATRECORD, MessageRecord(msg, connectionId));
         }
     }
-    AddContainer(packet, KEY_CHATMSG_RECORDS, records);
+    COutgoingPacket::AddContainer(packet, KEY_CHATMSG_RECORDS, records);
     return packet;
 }
 
-CPacket CChatPackets::Created(int clientChatId, const SSimChat& chat, const std::string& viewer)
+TPacketSPtr CChatPackets::Created(int clientChatId, const SSimChat& chat, const std::string& viewer)
 {
-    CPacket packet = Bare(CHUNK_CREATEDCHAT);
-    AddInt(packet, KEY_CLIENTCHATID, clientChatId);
-    AddContainer(packet, KEY_CHATRECORD, Record(chat, viewer));
+    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CREATEDCHAT);
+    COutgoingPacket::AddInt32(packet, KEY_CLIENTCHATID, clientChatId);
+    COutgoingPacket::AddContainer(packet, KEY_CHATRECORD, Record(chat, viewer));
     return packet;
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "Network/Packet.h"
+#include "Network/PacketPtr.h"
 #include "SimChat.h"
 
 namespace ServerSim {
@@ -12,13 +12,12 @@ namespace ServerSim {
 class CChatPackets {
 public:
     // CHUNK_RECENTCHATS or CHUNK_UNREADCHATS with one record per chat.
-    static VexlaLib::CPacket List(int chunk, const std::vector<const SSimChat*>& chats, const std::string& viewer);
-    static VexlaLib::CPacket Info(const SSimChat& chat, const std::string& viewer);
+    static VexlaLib::TPacketSPtr List(int chunk, const std::vector<const SSimChat*>& chats, const std::string& viewer);
+    static VexlaLib::TPacketSPtr Info(const SSimChat& chat, const std::string& viewer);
     // The messages after afterSeq, with the chat's last seq as bookmark; request ids only on the
     // messages that connection sent.
-    static VexlaLib::CPacket Messages(const SSimChat& chat, int afterSeq, int connectionId);
-    static VexlaLib::CPacket Created(int clientChatId, const SSimChat& chat, const std::string& viewer);
-    static VexlaLib::CPacket Bare(int chunk);
+    static VexlaLib::TPacketSPtr Messages(const SSimChat& chat, int afterSeq, int connectionId);
+    static VexlaLib::TPacketSPtr Created(int clientChatId, const SSimChat& chat, const std::string& viewer);
 
 private:
     static VexlaLib::TPacketSPtr Record(const SSimChat& chat, const std::string& viewer);

@@ -7,6 +7,7 @@
 #include "ChatState.h"
 #include "Connection.h"
 #include "Network/AttrChunk.h"
+#include "Network/OutgoingPacket.h"
 #include "ServerSim.h"
 
 namespace ServerSim {
@@ -157,7 +158,7 @@ SSimChatMsg& CChatStore::AppendLocked(SSimChat& chat, const std::string& author,
 void CChatStore::SendBatchLocked(CConnection& connection, SLink& link, const SSimChat& chat)
 {
     int& synced = link.synced[chat.id];
-    connection.Send(CChatPackets::Messages(chat, synced, connection.Id()));
+    connection.Send(*CChatPackets::Messages(chat, synced, connection.Id()));
     synced = chat.LastSeq();
 }
 
@@ -175,7 +176,7 @@ void CChatStore::DistributeLocked(const SSimChat& chat, int senderConn)
         if (connection->Id() == senderConn || link.autosync.count(chat.id) != 0) {
             SendBatchLocked(*connection, link, chat);
         } else {
-            connection->Send(CChatPackets::List(CHUNK_UNREADCHATS, {&chat}, link.account));
+            connection->Send(*CChatPackets::List(CHUNK_UNREADCHATS, {&chat}, link.account));
         }
     }
 }
@@ -198,7 +199,7 @@ void CChatStore::SendList(CConnection& connection, bool unreadOnly)
     }
     std::sort(chats.begin(), chats.end(),
               [](const SSimChat* a, const SSimChat* b) { return a->ActivityTime() > b->ActivityTime(); });
-    connection.Send(CChatPackets::List(unreadOnly ? CHUNK_UNREADCHATS : CHUNK_RECENTCHATS, chats, link->account));
+    connection.Send(*CChatPackets::List(unreadOnly ? CHUNK_UNREADCHATS : CHUNK_RECENTCHATS, chats, link->account));
 }
 
 void CChatStore::SendInfo(CConnection& connection, int chatId)
@@ -207,7 +208,7 @@ void CChatStore::SendInfo(CConnection& connection, int chatId)
     SLink* link = LinkLocked(connection);
     const SSimChat* chat = link ? MemberChatLocked(chatId, link->account) : nullptr;
     if (chat != nullptr) {
-        connection.Send(CChatPackets::Info(*chat, link->account));
+        connection.Send(*CChatPackets::Info(*chat, link->account));
     }
 }
 
@@ -245,7 +246,7 @@ void CChatStore::CreateDialog(CConnection& connection, const std::string& partne
     if (autosync) {
         link->autosync.insert(chat->id);
     }
-    connection.Send(CChatPackets::Created(clientChatId, *chat, link->account));
+    connection.Send(*CChatPackets::Created(clientChatId, *chat, link->account));
 }
 
 void CChatStore::SendMessage(CConnection& connection, int chatId, const std::string& body, int requestId)
@@ -311,7 +312,7 @@ void CChatStore::MarkRead(CConnection& connection, const std::vector<int>& chatI
         }
     }
     SaveLocked();
-    connection.Send(CChatPackets::Bare(CHUNK_MARKEDCHATSREAD));
+    connection.Send(*COutgoingPacket::Create(CHUNK_MARKEDCHATSREAD));
 }
 
 void CChatStore::Leave(CConnection& connection, int chatId)

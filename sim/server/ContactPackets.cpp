@@ -38,7 +38,7 @@ int CContactPackets::PictureChecksum(const std::vector<unsigned char>& picture)
 
 TPacketSPtr CContactPackets::BuddyRecord(const SBuddyRecord& record)
 {
-    TPacketSPtr packet = std::make_shared<VexlaLib::CPacket>(VexlaLib::CPacket::OUTGOING);
+    TPacketSPtr packet = COutgoingPacket::CreateContainer();
     COutgoingPacket::AddInt32(packet, VexlaLib::KEY_BUDDYINDEX, record.buddy.index);
     if (!record.buddy.number.empty())
         COutgoingPacket::AddString(packet, VexlaLib::KEY_CALLTARGET, Wide(record.buddy.number));
@@ -61,7 +61,7 @@ TPacketSPtr CContactPackets::BuddyList(const SBuddyPage& page)
     COutgoingPacket::AddInt32(packet, VexlaLib::KEY_BOOKMARK, page.bookmark);
     COutgoingPacket::AddInt32(packet, VexlaLib::KEY_BUDDYLIST_STATUS, page.more ? 1 : 0);
     COutgoingPacket::AddInt32(packet, VexlaLib::KEY_RECORDCOUNT, static_cast<int>(page.records.size()));
-    TPacketSPtr records = std::make_shared<VexlaLib::CPacket>(VexlaLib::CPacket::OUTGOING);
+    TPacketSPtr records = COutgoingPacket::CreateContainer();
     for (const SBuddyRecord& record : page.records)
         COutgoingPacket::AddContainer(records, VexlaLib::KEY_BUDDYRECORDS, BuddyRecord(record));
     COutgoingPacket::AddContainer(packet, VexlaLib::KEY_BUDDYRECORDS, records);
@@ -73,7 +73,7 @@ TPacketSPtr CContactPackets::EntryUpdate(const SBuddyRecord& record)
     TPacketSPtr packet = COutgoingPacket::Create(VexlaLib::CHUNK_BUDDYLIST);
     COutgoingPacket::AddInt32(packet, VexlaLib::KEY_BUDDYLIST_STATUS, 0);
     COutgoingPacket::AddInt32(packet, VexlaLib::KEY_RECORDCOUNT, 1);
-    TPacketSPtr records = std::make_shared<VexlaLib::CPacket>(VexlaLib::CPacket::OUTGOING);
+    TPacketSPtr records = COutgoingPacket::CreateContainer();
     COutgoingPacket::AddContainer(records, VexlaLib::KEY_BUDDYRECORDS, BuddyRecord(record));
     COutgoingPacket::AddContainer(packet, VexlaLib::KEY_BUDDYRECORDS, records);
     return packet;
@@ -84,8 +84,7 @@ TPacketSPtr CContactPackets::Presence(const std::vector<int>& entries, int bookm
     TPacketSPtr packet = COutgoingPacket::Create(VexlaLib::CHUNK_PRESENCEUPDATE);
     COutgoingPacket::AddInt32(packet, VexlaLib::KEY_BOOKMARK, bookmark);
     if (!entries.empty())
-        packet->AddAttr(std::make_shared<VexlaLib::CAttribute>(VexlaLib::KEY_ONLINESTATUSES, VexlaLib::TYPE_INTARRAY,
-                                                               entries.data(), static_cast<int>(entries.size())));
+        COutgoingPacket::AddIntArray(packet, VexlaLib::KEY_ONLINESTATUSES, entries);
     return packet;
 }
 

@@ -83,9 +83,9 @@ void CContactSearchHandler::SendPage(CConnection& connection, int id, size_t pag
     VexlaLib::TPacketSPtr answer = COutgoingPacket::Create(VexlaLib::CHUNK_CONTACTSEARCHRESULTS);
     COutgoingPacket::AddInt32(answer, VexlaLib::KEY_SEARCH_ID, id);
     COutgoingPacket::AddInt32(answer, VexlaLib::KEY_SEARCHSTATUS, more ? STATUS_MORE : STATUS_FINISHED);
-    VexlaLib::TPacketSPtr records = std::make_shared<VexlaLib::CPacket>(VexlaLib::CPacket::OUTGOING);
+    VexlaLib::TPacketSPtr records = COutgoingPacket::CreateContainer();
     for (const SSimUser& user : page) {
-        VexlaLib::TPacketSPtr record = std::make_shared<VexlaLib::CPacket>(VexlaLib::CPacket::OUTGOING);
+        VexlaLib::TPacketSPtr record = COutgoingPacket::CreateContainer();
         COutgoingPacket::AddString(record, VexlaLib::KEY_VEXLANAME, CContactPackets::Wide(user.name));
         COutgoingPacket::AddString(record, VexlaLib::KEY_FULLNAME, CContactPackets::Wide(user.fullName));
         COutgoingPacket::AddString(record, VexlaLib::KEY_COUNTRY, CContactPackets::Wide(user.country));

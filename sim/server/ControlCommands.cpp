@@ -12,9 +12,8 @@
 #include "EventLog.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
-#include "Network/Attribute.h"
 #include "Network/Frame.h"
-#include "Network/Value.h"
+#include "Network/OutgoingPacket.h"
 #include "PacketJson.h"
 #include "Scenario.h"
 #include "ServerSim.h"
@@ -22,7 +21,7 @@
 
 namespace ServerSim {
 
-using VexlaLib::CPacket;
+using VexlaLib::COutgoingPacket;
 using VexlaLib::TPacketSPtr;
 
 namespace {
@@ -166,7 +165,7 @@ std::string CControlCommands::Identity(json_object* command)
 std::string CControlCommands::Connected(json_object* command)
 {
     json_object* fields = CJson::Get(command, "fields");
-    CPacket probe(CPacket::OUTGOING);
+    const TPacketSPtr probe = COutgoingPacket::CreateContainer();
     std::string error;
     if (fields == nullptr || !CPacketJson::AppendFields(fields, probe, error)) {
         return ErrorLine(fields == nullptr ? "fields (an object of packet fields) is required" : error);
@@ -202,9 +201,7 @@ std::string CControlCommands::Send(json_object* command, const std::string& name
     TPacketSPtr packet;
     json_object* description = CJson::Get(command, "packet");
     if (description == nullptr && name == "bad_checksum") {
-        packet = std::make_shared<CPacket>(CPacket::OUTGOING);
-        packet->AddAttr(std::make_shared<VexlaLib::CAttribute>(VexlaLib::KEY_CHUNKTYPE, VexlaLib::TYPE_INT32,
-                                                               static_cast<int>(VexlaLib::CHUNK_BALANCE)));
+        packet = COutgoingPacket::Create(VexlaLib::CHUNK_BALANCE);
     } else if (name != "undecodable") {
         std::string error;
         if (!CPacketJson::FromJson(description, packet, error)) {
@@ -231,11 +228,8 @@ std::string CControlCommands::Stall(json_object* command, bool stalled)
         std::string error;
         json_object* description = CJson::Get(command, "packet");
         if (description == nullptr) {
-            packet = std::make_shared<CPacket>(CPacket::OUTGOING);
-            packet->AddAttr(std::make_shared<VexlaLib::CAttribute>(VexlaLib::KEY_CHUNKTYPE, VexlaLib::TYPE_INT32,
-                                                                   static_cast<int>(VexlaLib::CHUNK_BALANCE)));
-            packet->AddAttr(std::make_shared<VexlaLib::CAttribute>(VexlaLib::KEY_BALANCE_CURRENCY, VexlaLib::TYPE_STRING,
-                                                                   std::wstring(L"EUR")));
+            packet = COutgoingPacket::Create(VexlaLib::CHUNK_BALANCE);
+            COutgoingPacket::AddString(packet, VexlaLib::KEY_BALANCE_CURRENCY, std::wstring(L"EUR"));
         } else if (!CPacketJson::FromJson(description, packet, error)) {
             return ErrorLine(error);
         }

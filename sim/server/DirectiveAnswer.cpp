@@ -3,16 +3,13 @@
 #include "Connection.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
-#include "Network/Attribute.h"
-#include "Network/Value.h"
+#include "Network/OutgoingPacket.h"
 #include "PacketJson.h"
 #include "Utils/LogStream.h"
-#include "Utils/Utils.h"
 
 namespace ServerSim {
 
-using VexlaLib::CAttribute;
-using VexlaLib::CPacket;
+using VexlaLib::COutgoingPacket;
 using VexlaLib::TPacketSPtr;
 
 bool CDirectiveAnswer::Apply(CConnection& connection, const std::string& stage)
@@ -42,7 +39,6 @@ bool CDirectiveAnswer::Carry(CConnection& connection, const SDirective& directiv
     if (action == "silent") {
         return true;
     }
-    CPacket answer(CPacket::OUTGOING);
     if (action == "packet") {
         TPacketSPtr packet;
         std::string error;
@@ -51,8 +47,9 @@ bool CDirectiveAnswer::Carry(CConnection& connection, const SDirective& directiv
         }
         return true;
     }
+    TPacketSPtr answer;
     if (action == "redirect") {
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_REDIRECT)));
+        answer = COutgoingPacket::Create(CHUNK_REDIRECT);
         std::string error;
         if (json_object* address = CJson::Get(parameters, "address")) {
             TJsonPtr fields(json_object_new_object());
@@ -63,21 +60,20 @@ bool CDirectiveAnswer::Carry(CConnection& connection, const SDirective& directiv
         }
     } else if (action == "error" || action == "warning") {
         const int chunk = action == "error" ? CHUNK_ERROR : CHUNK_WARNING;
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, chunk));
+        answer = COutgoingPacket::Create(chunk);
         const int code = static_cast<int>(CJson::GetInt(parameters, "code", action == "error" ? 64 : 7));
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_ERROR_CODE, TYPE_INT32, code));
+        COutgoingPacket::AddInt32(answer, KEY_ERROR_CODE, code);
         const std::string message = CJson::GetString(parameters, "message", "");
         if (!message.empty()) {
-            answer.AddAttr(std::make_shared<CAttribute>(KEY_ERROR_MESSAGE, TYPE_STRING, CUtils::ConvertCharToWide(message)));
+            COutgoingPacket::AddString(answer, KEY_ERROR_MESSAGE, message);
         }
     } else if (action == "loggedout") {
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_LOGGEDOUT)));
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_LOGOUTREASON, TYPE_INT32,
-                                                    static_cast<int>(CJson::GetInt(parameters, "code", 0))));
+        answer = COutgoingPacket::Create(CHUNK_LOGGEDOUT);
+        COutgoingPacket::AddInt32(answer, KEY_LOGOUTREASON, static_cast<int>(CJson::GetInt(parameters, "code", 0)));
     } else {
         return false;  // refused when the directive was added; nothing to do
     }
-    connection.Send(answer);
+    connection.Send(*answer);
     return action != "warning";
 }
 

@@ -11,6 +11,7 @@
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
 #include "Network/ByteArrayInputStream.h"
+#include "Network/OutgoingPacket.h"
 #include "Network/Value.h"
 #include "PacketJson.h"
 #include "Scenario.h"
@@ -90,14 +91,11 @@ void CHandshakeHandler::OnConnect(CConnection& connection, const CPacket& packet
     }
     state.serverRandom = RandomBytes(kRandomBytes);
     const TByteArray identity = connection.Context().keys.MakeIdentity(connection.Context().scenario.IdentityKey());
-    CPacket answer(CPacket::OUTGOING);
-    answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_SERVERIDENTITY)));
-    answer.AddAttr(std::make_shared<CAttribute>(KEY_SERVER_IDENTITY, TYPE_BINARY, identity.data(),
-                                                static_cast<int>(identity.size())));
-    answer.AddAttr(std::make_shared<CAttribute>(KEY_SERVER_RANDOM, TYPE_BINARY, state.serverRandom.data(),
-                                                static_cast<int>(state.serverRandom.size())));
+    const TPacketSPtr answer = COutgoingPacket::Create(CHUNK_SERVERIDENTITY);
+    COutgoingPacket::AddBinary(answer, KEY_SERVER_IDENTITY, identity);
+    COutgoingPacket::AddBinary(answer, KEY_SERVER_RANDOM, state.serverRandom);
     state.phase = TClientPhase::eAwaitMasterKey;
-    connection.Send(answer);
+    connection.Send(*answer);
 }
 
 void CHandshakeHandler::OnMasterKey(CConnection& connection, const CPacket& packet)
@@ -147,10 +145,9 @@ bool CHandshakeHandler::RecordUserData(CConnection& connection, const CPacket& p
 void CHandshakeHandler::SendConnected(CConnection& connection)
 {
     CScenario& scenario = connection.Context().scenario;
-    CPacket answer(CPacket::OUTGOING);
-    answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_CONNECTED)));
-    answer.AddAttr(std::make_shared<CAttribute>(KEY_SERVER_UTC_TIME, TYPE_INT32,
-                                                static_cast<int>(std::time(nullptr) + scenario.TimeOffset())));
+    const TPacketSPtr answer = COutgoingPacket::Create(CHUNK_CONNECTED);
+    COutgoingPacket::AddInt32(answer, KEY_SERVER_UTC_TIME,
+                              static_cast<int>(std::time(nullptr) + scenario.TimeOffset()));
     const std::string fields = scenario.ConnectedFields();
     if (!fields.empty()) {
         TJsonPtr object = CJson::Parse(fields);
@@ -159,7 +156,7 @@ void CHandshakeHandler::SendConnected(CConnection& connection)
             LogError() << "vexla-server-sim: connected fields: " << error;
         }
     }
-    connection.Send(answer);
+    connection.Send(*answer);
 }
 
 void CHandshakeHandler::OnClientData(CConnection& connection)

@@ -7,8 +7,7 @@
 #include "DirectiveAnswer.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
-#include "Network/Attribute.h"
-#include "Network/Value.h"
+#include "Network/OutgoingPacket.h"
 #include "PacketJson.h"
 #include "RegistrationRules.h"
 #include "Scenario.h"
@@ -77,10 +76,9 @@ void CLoginHandler::OnLogin(CConnection& connection, const CPacket& packet)
         SendLoggedOut(connection, account.code);
         break;
     case TLoginOutcome::eError: {
-        CPacket answer(CPacket::OUTGOING);
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_ERROR)));
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_ERROR_CODE, TYPE_INT32, account.code));
-        connection.Send(answer);
+        const TPacketSPtr answer = COutgoingPacket::Create(CHUNK_ERROR);
+        COutgoingPacket::AddInt32(answer, KEY_ERROR_CODE, account.code);
+        connection.Send(*answer);
         break;
     }
     case TLoginOutcome::eSilent:
@@ -110,11 +108,10 @@ void CLoginHandler::OnRegister(CConnection& connection, const CPacket& packet)
         return;
     }
     if (scenario.FindAccount(account.name, account)) {
-        CPacket answer(CPacket::OUTGOING);
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_LOGGEDOUT)));
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_LOGOUTREASON, TYPE_INT32, kReasonNameTaken));
-        answer.AddAttr(std::make_shared<CAttribute>(KEY_SUGGESTED_VEXLANAMES, TYPE_STRING, name + L"1 " + name + L"2"));
-        connection.Send(answer);
+        const TPacketSPtr answer = COutgoingPacket::Create(CHUNK_LOGGEDOUT);
+        COutgoingPacket::AddInt32(answer, KEY_LOGOUTREASON, kReasonNameTaken);
+        COutgoingPacket::AddString(answer, KEY_SUGGESTED_VEXLANAMES, name + L"1 " + name + L"2");
+        connection.Send(*answer);
         return;
     }
     account.password = CUtils::ConvertWideToChar(password);
@@ -158,10 +155,8 @@ void CLoginHandler::LogIn(CConnection& connection, const CPacket& packet, const 
     }
     state.account = account.name;
 
-    CPacket loggedIn(CPacket::OUTGOING);
-    loggedIn.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_LOGGEDIN)));
-    loggedIn.AddAttr(std::make_shared<CAttribute>(KEY_SESSION_ID, TYPE_BINARY, state.sessionId.data(),
-                                                  static_cast<int>(state.sessionId.size())));
+    const TPacketSPtr loggedIn = COutgoingPacket::Create(CHUNK_LOGGEDIN);
+    COutgoingPacket::AddBinary(loggedIn, KEY_SESSION_ID, state.sessionId);
     if (!account.loggedIn.empty()) {
         TJsonPtr fields = CJson::Parse(account.loggedIn);
         std::string error;
@@ -169,18 +164,16 @@ void CLoginHandler::LogIn(CConnection& connection, const CPacket& packet, const 
             LogError() << "vexla-server-sim: loggedin fields of " << account.name << ": " << error;
         }
     }
-    connection.Send(loggedIn);
+    connection.Send(*loggedIn);
 
     if (account.saveData) {
         const TByteArray token = CredentialsToken(account);
-        TPacketSPtr savedData = std::make_shared<CPacket>(CPacket::OUTGOING);
-        savedData->AddAttr(std::make_shared<CAttribute>(KEY_VEXLANAME, TYPE_STRING, CUtils::ConvertCharToWide(account.name)));
-        savedData->AddAttr(std::make_shared<CAttribute>(KEY_CREDENTIALS, TYPE_BINARY, token.data(),
-                                                        static_cast<int>(token.size())));
-        CPacket saveData(CPacket::OUTGOING);
-        saveData.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_SAVEDATA)));
-        saveData.AddAttr(std::make_shared<CAttribute>(KEY_SAVEDDATA, TYPE_CONTAINER, savedData));
-        connection.Send(saveData);
+        const TPacketSPtr savedData = COutgoingPacket::CreateContainer();
+        COutgoingPacket::AddString(savedData, KEY_VEXLANAME, account.name);
+        COutgoingPacket::AddBinary(savedData, KEY_CREDENTIALS, token);
+        const TPacketSPtr saveData = COutgoingPacket::Create(CHUNK_SAVEDATA);
+        COutgoingPacket::AddContainer(saveData, KEY_SAVEDDATA, savedData);
+        connection.Send(*saveData);
     }
     if (CCallDesk* calls = connection.Context().calls) {
         calls->OnLoggedIn(connection);
@@ -200,10 +193,9 @@ void CLoginHandler::OnLogout(CConnection& connection)
 
 void CLoginHandler::SendLoggedOut(CConnection& connection, int reason)
 {
-    CPacket answer(CPacket::OUTGOING);
-    answer.AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_LOGGEDOUT)));
-    answer.AddAttr(std::make_shared<CAttribute>(KEY_LOGOUTREASON, TYPE_INT32, reason));
-    connection.Send(answer);
+    const TPacketSPtr answer = COutgoingPacket::Create(CHUNK_LOGGEDOUT);
+    COutgoingPacket::AddInt32(answer, KEY_LOGOUTREASON, reason);
+    connection.Send(*answer);
 }
 
 }  // namespace ServerSim

@@ -10,12 +10,14 @@
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
+#include "Network/OutgoingPacket.h"
 #include "Network/Value.h"
 #include "Utils/Utils.h"
 
 namespace ServerSim {
 
 using VexlaLib::CAttribute;
+using VexlaLib::COutgoingPacket;
 using VexlaLib::CPacket;
 using VexlaLib::CUtils;
 using VexlaLib::TPacketSPtr;
@@ -203,12 +205,11 @@ bool CPacketJson::FromJson(json_object* object, TPacketSPtr& packet, std::string
         error = "a packet needs a known \"chunk\" (name or number)";
         return false;
     }
-    packet = std::make_shared<CPacket>(CPacket::OUTGOING);
-    packet->AddAttr(std::make_shared<CAttribute>(VexlaLib::KEY_CHUNKTYPE, VexlaLib::TYPE_INT32, chunk));
-    return AppendFields(object, *packet, error);
+    packet = COutgoingPacket::Create(chunk);
+    return AppendFields(object, packet, error);
 }
 
-bool CPacketJson::AppendFields(json_object* fields, CPacket& packet, std::string& error)
+bool CPacketJson::AppendFields(json_object* fields, const TPacketSPtr& packet, std::string& error)
 {
     if (!json_object_is_type(fields, json_type_object)) {
         error = "packet fields must be a JSON object";
@@ -232,7 +233,7 @@ bool CPacketJson::AppendFields(json_object* fields, CPacket& packet, std::string
     return true;
 }
 
-bool CPacketJson::AppendValue(int key, json_object* value, CPacket& packet, std::string& error)
+bool CPacketJson::AppendValue(int key, json_object* value, const TPacketSPtr& packet, std::string& error)
 {
     using namespace VexlaLib;
     switch (json_object_get_type(value)) {
@@ -243,12 +244,11 @@ bool CPacketJson::AppendValue(int key, json_object* value, CPacket& packet, std:
             error = "number out of the INT32 range (use {\"int64\": n})";
             return false;
         }
-        packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_INT32, static_cast<int>(number)));
+        COutgoingPacket::AddInt32(packet, key, static_cast<int>(number));
         return true;
     }
     case json_type_string:
-        packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_STRING,
-                                                    CUtils::ConvertCharToWide(json_object_get_string(value))));
+        COutgoingPacket::AddString(packet, key, std::string(json_object_get_string(value)));
         return true;
     case json_type_array: {
         std::vector<int> values;
@@ -264,7 +264,7 @@ bool CPacketJson::AppendValue(int key, json_object* value, CPacket& packet, std:
             error = "an INTARRAY cannot be empty";
             return false;
         }
-        packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_INTARRAY, values.data(), static_cast<int>(values.size())));
+        COutgoingPacket::AddIntArray(packet, key, values);
         return true;
     }
     case json_type_object: {
@@ -289,7 +289,7 @@ bool CPacketJson::AppendValue(int key, json_object* value, CPacket& packet, std:
                     bytes.insert(bytes.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(more));
                 }
             }
-            packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_BINARY, bytes.data(), static_cast<int>(bytes.size())));
+            COutgoingPacket::AddBinary(packet, key, bytes);
             return true;
         }
         if (json_object* address = CJson::Get(value, "address")) {
@@ -298,22 +298,20 @@ bool CPacketJson::AppendValue(int key, json_object* value, CPacket& packet, std:
                 error = "address must read a.b.c.d:port";
                 return false;
             }
-            packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_ADDRESS, static_cast<const unsigned char*>(bytes)));
+            COutgoingPacket::AddAddress(packet, key, bytes);
             return true;
         }
         if (json_object* int64 = CJson::Get(value, "int64")) {
-            packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_INT64, static_cast<long long>(json_object_get_int64(int64))));
+            COutgoingPacket::AddInt64(packet, key, static_cast<long long>(json_object_get_int64(int64)));
             return true;
         }
-        TPacketSPtr nested = std::make_shared<CPacket>(CPacket::OUTGOING);
         int chunk = 0;
-        if (ChunkCode(CJson::Get(value, "chunk"), chunk)) {
-            nested->AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, chunk));
-        }
-        if (!AppendFields(value, *nested, error)) {
+        const TPacketSPtr nested = ChunkCode(CJson::Get(value, "chunk"), chunk) ? COutgoingPacket::Create(chunk)
+                                                                                : COutgoingPacket::CreateContainer();
+        if (!AppendFields(value, nested, error)) {
             return false;
         }
-        packet.AddAttr(std::make_shared<CAttribute>(key, TYPE_CONTAINER, nested));
+        COutgoingPacket::AddContainer(packet, key, nested);
         return true;
     }
     default:

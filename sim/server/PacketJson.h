@@ -23,7 +23,7 @@ public:
     // An outgoing packet from the JSON form; "chunk" may be a name or a number and is required.
     static bool FromJson(json_object* object, VexlaLib::TPacketSPtr& packet, std::string& error);
     // Appends the members of a JSON object (without "chunk") as attributes.
-    static bool AppendFields(json_object* fields, VexlaLib::CPacket& packet, std::string& error);
+    static bool AppendFields(json_object* fields, const VexlaLib::TPacketSPtr& packet, std::string& error);
 
     // A chunk code from its name ("CHUNK_LOGIN") or number; false when unknown.
     static bool ChunkCode(json_object* value, int& code);
@@ -33,7 +33,7 @@ private:
     static TJsonPtr ContainerToJson(const VexlaLib::CPacket& packet, bool topLevel);
     static json_object* ValueToJson(const VexlaLib::CAttribute& attribute);
     static bool KeyCode(const std::string& name, int& key);
-    static bool AppendValue(int key, json_object* value, VexlaLib::CPacket& packet, std::string& error);
+    static bool AppendValue(int key, json_object* value, const VexlaLib::TPacketSPtr& packet, std::string& error);
 };
 
 }  // namespace ServerSim

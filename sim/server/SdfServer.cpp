@@ -13,6 +13,7 @@
 #include "Network/Attribute.h"
 #include "Network/ByteArrayInputStream.h"
 #include "Network/ByteArrayOutputStream.h"
+#include "Network/OutgoingPacket.h"
 #include "Network/Packet.h"
 #include "Network/SDFHandler.h"
 #include "Network/Value.h"
@@ -174,16 +175,15 @@ std::string CSdfServer::Compose(const SSdfAnswer& answer, const std::string& pho
         content = "this is not a packet";
     } else if (status == 200) {
         const SSdfIdentity& identity = answer.IdentityFor(phone);
-        CPacket reply(CPacket::OUTGOING);
+        const TPacketSPtr reply = COutgoingPacket::CreateContainer();
         if (!identity.sessionId.empty()) {
-            reply.AddAttr(
-                std::make_shared<CAttribute>(CSDFHandler::SDF_KEY_SESSION_ID, TYPE_STRING, CUtils::ConvertCharToWide(identity.sessionId)));
+            COutgoingPacket::AddString(reply, CSDFHandler::SDF_KEY_SESSION_ID, identity.sessionId);
         }
         if (identity.operatorId >= 0) {
-            reply.AddAttr(std::make_shared<CAttribute>(CSDFHandler::SDF_KEY_OPERATOR_ID, TYPE_INT32, identity.operatorId));
+            COutgoingPacket::AddInt32(reply, CSDFHandler::SDF_KEY_OPERATOR_ID, identity.operatorId);
         }
         CByteArrayOutputStream out;
-        reply.Serialize(&out);
+        reply->Serialize(&out);
         content.assign(out.ToByteArray()->begin(), out.ToByteArray()->end());
         extraHeader = "Content-Type: application/x-sdf-ac\r\n";
     } else if (!answer.location.empty()) {

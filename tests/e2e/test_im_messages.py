@@ -106,8 +106,15 @@ def test_a_dialog_turned_group_gets_a_record_a_member_its_messages_a_leave_and_a
     assert [messages_written(phone, f"bob added {name} to the chat.") for name in ("carol", "bob", "alice")] == [1, 0, 0]
 
 
-def test_an_authorisation_request_becomes_one_buddy_invite_for_the_application(phone):
+def sign_in_with_buddy_list(phone):
+    """Signed in and the buddy list sent: from then on the server routes contact packets, such as an
+    authorisation request, to the account."""
     phone.sign_in()
+    phone.expect(source="server", type="sent", chunk="CHUNK_BUDDYLIST")
+
+
+def test_an_authorisation_request_becomes_one_buddy_invite_for_the_application(phone):
+    sign_in_with_buddy_list(phone)
     phone.server.command("auth_request", account="alice", message="let me in", **{"from": "zed"})
     phone.expect_activity("Vexla auth power request", "created")
     invite = phone.expect_write("put", COMMAND, command="receivedBuddyInvite")
@@ -177,7 +184,7 @@ def test_group_chat_commands_reach_the_server(phone):
 
 
 def test_accepting_a_buddy_invite_reaches_the_server(phone):
-    phone.sign_in()
+    sign_in_with_buddy_list(phone)
     phone.server.command("auth_request", account="alice", message="hi", **{"from": "zed"})
     phone.expect_write("put", COMMAND, command="receivedBuddyInvite")
     command(phone, "receivedBuddyInvite", fromUsername="zed", params={"accept": True})
