@@ -856,7 +856,7 @@ void CIMChatTransport::VoicemailAdded(long long serverTime, long long localTime,
     LogInfo() << "Adding vexla voicemail as message; message = " << text << std::endl;
     m_pBus->AddIncomingMessage(m_userName, text, localTime * 1000, caller, m_userName);
     m_pStorage->SetString(key, L"1");
-    m_pStorage->Synchronize();
+    m_pStorage->RequestSynchronize();
 }
 
 // --- Helpers ----------------------------------------------------------------------------------------
