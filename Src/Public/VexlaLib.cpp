@@ -313,6 +313,16 @@ bool CVexlaLib::Login(const std::wstring& user, const std::wstring& password)
     return true;
 }
 
+bool CVexlaLib::LoginAgain(const std::wstring& user)
+{
+    if (!m_pNetModule)
+        return false;
+    std::wstring password = m_pNetModule->GetHeldPassword();
+    const bool started = Login(user, password);
+    CUtils::WipeText(&password);
+    return started;
+}
+
 bool CVexlaLib::CancelLogin()
 {
     return m_pAccountHandler && m_pAccountHandler->Cancel();
