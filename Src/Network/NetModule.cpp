@@ -244,11 +244,13 @@ void CNetModule::SignalWaitWithPostingChats() {
     m_sender->SignalWaitWithPostingChats();
 }
 
-std::wstring CNetModule::GetHeldPassword() {
+std::wstring CNetModule::GetHeldPassword()
+{
     return m_session ? m_session->GetHeldPassword() : std::wstring();
 }
 
-void CNetModule::ForgetPassword() {
+void CNetModule::ForgetPassword()
+{
     if (m_session) {
         m_session->ForgetPassword();
     }

@@ -85,7 +85,8 @@ CSession::CSession(CNetModule* netModule, IPersistentStorage* storage, CConnecti
     m_serverIndex = indexByte[0];
 }
 
-CSession::~CSession() {
+CSession::~CSession()
+{
     CUtils::WipeText(&m_password);
 }
 
@@ -844,18 +845,21 @@ void CSession::PutFakeLoggedoutPacketOnReceivedQueue() {
     m_netModule->PutPacketOnReceiveQueue(packet);
 }
 
-TPacketSPtr CSession::MakeLoginPacket() {
+TPacketSPtr CSession::MakeLoginPacket()
+{
     const TPacketSPtr savedCredentials = m_netModule->GetSavedCredentials();
     CSynchronize stateGuard(&m_stateLock);
     return CLoginPacket::ForReconnect(savedCredentials, m_userName, m_password, m_devicePstnNumber);
 }
 
-std::wstring CSession::GetHeldPassword() {
+std::wstring CSession::GetHeldPassword()
+{
     CSynchronize stateGuard(&m_stateLock);
     return m_password;
 }
 
-void CSession::ForgetPassword() {
+void CSession::ForgetPassword()
+{
     CSynchronize stateGuard(&m_stateLock);
     CUtils::WipeText(&m_password);
 }

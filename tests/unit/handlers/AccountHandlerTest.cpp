@@ -29,7 +29,8 @@ public:
 };
 
 // Logs back in from the logout event, as the daemon does after an address change.
-class CReloginListener : public IVexlaLibListener {
+class CReloginListener : public IVexlaLibListener
+{
 public:
     explicit CReloginListener(CVexlaLib* lib) : m_lib(lib) {}
     void OnLogout(eLogoutReason) override { m_lib->LoginAgain(L"alice"); }

@@ -252,7 +252,8 @@ TEST_F(NetModuleTest, NoNetworkBeforeAnyWorkingConnectionFailsTheLogin) {
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_NO_NETWORK));
 }
 
-TEST_F(NetModuleTest, TheLoginsPasswordIsHeldForLoggingInAgainUntilForgotten) {
+TEST_F(NetModuleTest, TheLoginsPasswordIsHeldForLoggingInAgainUntilForgotten)
+{
     EXPECT_TRUE(harness.module.GetHeldPassword().empty());
     Start();
     LogIn();

@@ -14,9 +14,18 @@ using VexlaTest::Encode;
 
 namespace {
 
-TAttributeSPtr Int(int key, int value) { return std::make_shared<CAttribute>(key, TYPE_INT32, value); }
-TAttributeSPtr Text(int key, const std::wstring& value) { return std::make_shared<CAttribute>(key, TYPE_STRING, value); }
-TAttributeSPtr Box(int key, const TPacketSPtr& value) { return std::make_shared<CAttribute>(key, TYPE_CONTAINER, value); }
+TAttributeSPtr Int(int key, int value)
+{
+    return std::make_shared<CAttribute>(key, TYPE_INT32, value);
+}
+TAttributeSPtr Text(int key, const std::wstring& value)
+{
+    return std::make_shared<CAttribute>(key, TYPE_STRING, value);
+}
+TAttributeSPtr Box(int key, const TPacketSPtr& value)
+{
+    return std::make_shared<CAttribute>(key, TYPE_CONTAINER, value);
+}
 
 // The login packets as the client has always sent them, attribute by attribute.
 TPacketSPtr Login(std::initializer_list<TAttributeSPtr> attributes)
@@ -62,8 +71,8 @@ TEST(LoginPacket, ReconnectAsksNothingSavedAndAlwaysCarriesThePhoneNumber)
               Encode(*Login({Text(KEY_VEXLANAME, L"alice"), Text(KEY_PASSWORD, L"s3cret"),
                              Text(KEY_DEVICE_PSTNNUMBER, L"+15550100")})));
     EXPECT_EQ(Encode(*CLoginPacket::ForReconnect(nullptr, L"alice", L"s3cret", L"")),
-              Encode(*Login({Text(KEY_VEXLANAME, L"alice"), Text(KEY_PASSWORD, L"s3cret"),
-                             Text(KEY_DEVICE_PSTNNUMBER, L"")})));
+              Encode(*Login(
+                  {Text(KEY_VEXLANAME, L"alice"), Text(KEY_PASSWORD, L"s3cret"), Text(KEY_DEVICE_PSTNNUMBER, L"")})));
     EXPECT_EQ(Encode(*CLoginPacket::ForReconnect(SavedCredentials(), L"alice", L"s3cret", L"")),
               Encode(*Login({Box(KEY_SAVEDDATA, SavedCredentials()), Text(KEY_DEVICE_PSTNNUMBER, L"")})));
 }
