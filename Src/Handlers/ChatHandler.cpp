@@ -26,6 +26,9 @@ const int MSG_TEXT = CChatMsg::TYPE_TEXT;
 const int MSG_MEMBER_EVENT = 4;
 const int MSG_TOPIC = 5;
 const int MSG_EMOTE = 7;
+// The platform's message database is the history: a chat keeps only its recent messages in memory,
+// over sessions resumed or not.
+const size_t MESSAGES_KEPT_PER_CHAT = 100;
 
 bool IsAcceptedMsgType(int type)
 {
@@ -234,6 +237,7 @@ int CChatHandler::SendChatMsg(CChat* chat, const std::wstring& text)
     }
     const int sendId = msg->GetSendId();
     m_pLib->NotifyChatMessagesAdded(*chat, 1);
+    chat->Trim(MESSAGES_KEPT_PER_CHAT);
     return sendId;
 }
 
@@ -468,6 +472,7 @@ void CChatHandler::HandleChatInfo(const TPacketSPtr& packet)
         m_pLib->NotifyEventUpdated(chat);
         m_pLib->NotifyEventListUpdated(true);
     }
+    chat->Trim(MESSAGES_KEPT_PER_CHAT);
 }
 
 bool CChatHandler::UpdateChatMembers(CChat* chat, const std::wstring& members)
@@ -519,8 +524,10 @@ void CChatHandler::HandleChatMessages(const TPacketSPtr& packet)
         chat->SetMsgBookmark(bookmark);
     }
     ResendUnconfirmed(chat);
+    // Listeners read the new messages from the end of the list, so the chat is trimmed after them.
     if (added > 0)
         m_pLib->NotifyChatMessagesAdded(*chat, added);
+    chat->Trim(MESSAGES_KEPT_PER_CHAT);
 }
 
 void CChatHandler::ResendUnconfirmed(CChat* chat)

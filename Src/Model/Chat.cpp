@@ -3,7 +3,9 @@
 #include "Model/AssignIfChanged.h"
 #include "Utils/Utils.h"
 
+#include <algorithm>
 #include <cassert>
+#include <set>
 
 namespace VexlaLib {
 
@@ -168,6 +170,33 @@ void CChat::MergeChat(CChat* other)
         m_msgs.push_back(std::move(msg));
     }
     other->m_msgs.clear();
+}
+
+void CChat::Trim(size_t maxMessages)
+{
+    size_t excess = m_msgs.size() > maxMessages ? m_msgs.size() - maxMessages : 0;
+    if (excess > 0) {
+        TMsgList kept;
+        kept.reserve(m_msgs.size() - excess);
+        for (auto& msg : m_msgs) {
+            if (excess > 0 && !msg->IsAwaitingEcho() && !msg->IsAwaitingResync()) {
+                --excess;
+                continue;
+            }
+            kept.push_back(std::move(msg));
+        }
+        m_msgs.swap(kept);
+    }
+    std::set<const CChatMember*> authors;
+    for (const auto& msg : m_msgs)
+        authors.insert(msg->GetMember());
+    const size_t before = m_members.size();
+    m_members.erase(std::remove_if(m_members.begin(), m_members.end(),
+                                   [&authors](const std::unique_ptr<CChatMember>& member) {
+                                       return member->HasLeft() && authors.count(member.get()) == 0;
+                                   }),
+                    m_members.end());
+    m_trimmedMembers += before - m_members.size();
 }
 
 }  // namespace VexlaLib

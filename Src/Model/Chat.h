@@ -79,8 +79,8 @@ public:
     bool AnyUnreadMsgs() const { return m_unreadMsgCnt > 0; }
 
     const TMemberList& GetMemberList() const { return m_members; }
-    // Members who left are counted.
-    int GetMemberCnt() const { return static_cast<int>(m_members.size()); }
+    // Members who left are counted, also those Trim dropped.
+    int GetMemberCnt() const { return static_cast<int>(m_members.size() + m_trimmedMembers); }
     CChatMember* GetFirstMember() const;
     CChatMember* GetSecondMember() const;
     CChatMember* FindMember(CChatMember::eMemberStatus status) const;
@@ -102,6 +102,9 @@ public:
     // moved message's author becomes this chat's member of the same name, added if missing, since
     // other's members go with other; the author's full name, when known, is kept.
     void MergeChat(CChat* other);
+    // Bounds what the chat keeps: drops its oldest messages beyond maxMessages, except those still
+    // awaiting their echo, then the members who left and wrote none of the messages kept.
+    void Trim(size_t maxMessages);
 
 private:
     static int m_localIdCounter;
@@ -124,6 +127,7 @@ private:
     std::wstring m_topic;
     int m_msgBookmark = 0;
     TMemberList m_members;
+    size_t m_trimmedMembers = 0;
     TMsgList m_msgs;
 };
 

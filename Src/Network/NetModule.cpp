@@ -112,7 +112,7 @@ void CNetModule::SendPacket(TPacketSPtr packet) {
 
 bool CNetModule::Process() {
     bool delivered = false;
-    while (const TPacketSPtr sent = m_sender->GetSentQueue()->Pop(false)) {
+    while (const TPacketSPtr sent = m_sender->GetSentQueue()->Pop()) {
         HandleSentPacket(sent, &delivered);
     }
     const bool connecting = m_sender->GetConnectingState();
@@ -277,7 +277,7 @@ void CNetModule::SetSavedCredentials(TPacketSPtr credentials) {
     TByteArraySPtr scrambled = body.ToByteArray();
     TwoWaySimpleObfuscate(scrambled.get());
     m_storage->SetBytes(STORAGE_SAVED_DATA, *scrambled);
-    m_storage->Synchronize();
+    m_storage->RequestSynchronize();
     CSynchronize guard(&m_savedDataLock);
     m_localSavedData.reset();
 }
@@ -291,7 +291,7 @@ void CNetModule::EraseSavedCredentials() {
     }
     m_storage->Delete(STORAGE_USE_SAVED_DATA);
     m_storage->Delete(STORAGE_SAVED_DATA);
-    m_storage->Synchronize();
+    m_storage->RequestSynchronize();
 }
 
 void CNetModule::RestoreLocallySavedCredentials() {
@@ -302,7 +302,7 @@ void CNetModule::RestoreLocallySavedCredentials() {
     }
     if (local) {
         m_storage->SetBytes(STORAGE_SAVED_DATA, *local);
-        m_storage->Synchronize();
+        m_storage->RequestSynchronize();
     }
 }
 

@@ -6,10 +6,7 @@
 
 namespace VexlaLib {
 
-CPacketQueue::CPacketQueue()
-    : m_stopWaitRequested(false)
-{
-}
+CPacketQueue::CPacketQueue() : m_stopRequests(0) {}
 
 CPacketQueue::~CPacketQueue() = default;
 
@@ -39,19 +36,17 @@ void CPacketQueue::NotifyPushed()
         wakeup->Wakeup();
 }
 
-TPacketSPtr CPacketQueue::Pop(bool wait)
+TPacketSPtr CPacketQueue::Pop()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return TakeFront();
+}
+
+TPacketSPtr CPacketQueue::WaitAndPop(TWaitTicket ticket)
 {
     std::unique_lock<std::mutex> guard(m_lock);
-    if (m_packets.empty() && wait) {
-        m_signal.wait(guard, [this] { return !m_packets.empty() || m_stopWaitRequested; });
-        TakeStopRequest();
-    }
-    if (m_packets.empty()) {
-        return TPacketSPtr();
-    }
-    TPacketSPtr packet = m_packets.front();
-    m_packets.pop_front();
-    return packet;
+    m_signal.wait(guard, [this, ticket] { return !m_packets.empty() || m_stopRequests > ticket; });
+    return TakeFront();
 }
 
 TPacketSPtr CPacketQueue::PeekPacket(int chunk) const
@@ -65,16 +60,16 @@ TPacketSPtr CPacketQueue::PeekPacket(int chunk) const
     return TPacketSPtr();
 }
 
-TPacketSPtr CPacketQueue::WaitForSpecificPacket(const std::vector<int>& chunks)
+TPacketSPtr CPacketQueue::WaitForSpecificPacket(const std::vector<int>& chunks, TWaitTicket ticket)
 {
     std::unique_lock<std::mutex> guard(m_lock);
     for (;;) {
         TPacketSPtr packet = TakeFirstOf(chunks);
-        if (packet || TakeStopRequest()) {
+        if (packet || m_stopRequests > ticket) {
             return packet;
         }
         const size_t seen = m_packets.size();
-        m_signal.wait(guard, [this, seen] { return m_packets.size() != seen || m_stopWaitRequested; });
+        m_signal.wait(guard, [this, seen, ticket] { return m_packets.size() != seen || m_stopRequests > ticket; });
     }
 }
 
@@ -84,19 +79,43 @@ void CPacketQueue::Clear()
     m_packets.clear();
 }
 
+void CPacketQueue::Remove(int chunk)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_packets.erase(std::remove_if(m_packets.begin(), m_packets.end(),
+                                   [chunk](const TPacketSPtr& packet) { return ChunkKindOf(packet) == chunk; }),
+                    m_packets.end());
+}
+
 size_t CPacketQueue::Size() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_packets.size();
 }
 
+CPacketQueue::TWaitTicket CPacketQueue::WaitTicket() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_stopRequests;
+}
+
 void CPacketQueue::SignalStopWait()
 {
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        m_stopWaitRequested = true;
+        ++m_stopRequests;
     }
     m_signal.notify_all();
+}
+
+TPacketSPtr CPacketQueue::TakeFront()
+{
+    if (m_packets.empty()) {
+        return TPacketSPtr();
+    }
+    TPacketSPtr packet = m_packets.front();
+    m_packets.pop_front();
+    return packet;
 }
 
 TPacketSPtr CPacketQueue::TakeFirstOf(const std::vector<int>& chunks)
@@ -110,13 +129,6 @@ TPacketSPtr CPacketQueue::TakeFirstOf(const std::vector<int>& chunks)
         }
     }
     return TPacketSPtr();
-}
-
-bool CPacketQueue::TakeStopRequest()
-{
-    const bool requested = m_stopWaitRequested;
-    m_stopWaitRequested = false;
-    return requested;
 }
 
 }  // namespace VexlaLib

@@ -73,7 +73,7 @@ TPacketSPtr CPacketReceiver::ReceivePacket(const TSocketSPtr& socket, const TByt
 }
 
 TPacketSPtr CPacketReceiver::ReceivePacket() {
-    return m_receiveQueue->Pop(false);
+    return m_receiveQueue->Pop();
 }
 
 void CPacketReceiver::PutPacketOnQueue(const TPacketSPtr& packet) {

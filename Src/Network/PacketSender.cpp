@@ -43,8 +43,10 @@ CPacketSender::CPacketSender(CSession* session, CConnectionSettings* settings)
       m_friendlyNetworkError(false),
       m_reconnectAttempts(0),
       m_waitWithPostingChats(false),
+      m_discards(0),
       m_lastRequestChunk(-1),
-      m_reconnectWait([this](int seconds) { m_wakeupSignal.Wait(seconds); }) {}
+      m_reconnectWait([this](int seconds) { m_wakeupSignal.Wait(seconds); })
+{}
 
 CPacketSender::~CPacketSender() {
     LogInfo() << "CPacketSender::~CPacketSender - Stopping." << std::endl;
@@ -73,6 +75,7 @@ void CPacketSender::SendPacket(const TPacketSPtr& packet) {
 }
 
 void CPacketSender::DiscardQueue() {
+    ++m_discards;
     m_sendQueue->Clear();
     m_sendQueue->SignalStopWait();
 }
@@ -144,7 +147,12 @@ void CPacketSender::ReportInternal(int chunk) {
 bool CPacketSender::RunConnectionPhase() {
     LogDebug() << "CPacketSender::OnExecute - entering connection loop." << std::endl;
     bool loggedIn = false;
-    while (!m_stop && !loggedIn) {
+    for (;;) {
+        // Taken before the checks, so that a stop request made while they run still ends the wait below.
+        const CPacketQueue::TWaitTicket ticket = m_sendQueue->WaitTicket();
+        if (m_stop || loggedIn) {
+            break;
+        }
         if (m_session->DisconnectWasForced()) {
             LogDebug() << "CPacketSender::OnExecute - Canceled connection." << std::endl;
             m_session->Disconnect(true);
@@ -164,9 +172,10 @@ bool CPacketSender::RunConnectionPhase() {
         }
         // A logout wakes the wait too, so that it is answered at once (above) rather than when the
         // next connection request arrives.
-        const TPacketSPtr request = m_sendQueue->WaitForSpecificPacket({CHUNK_LOGIN, CHUNK_REGISTERUSER,
-                                                                        CHUNK_HANDSHAKE_CONTINUE, CHUNK_HANDSHAKE_ABORT,
-                                                                        CHUNK_DISCONNECT, CHUNK_LOGOUT});
+        const TPacketSPtr request =
+            m_sendQueue->WaitForSpecificPacket({CHUNK_LOGIN, CHUNK_REGISTERUSER, CHUNK_HANDSHAKE_CONTINUE,
+                                                CHUNK_HANDSHAKE_ABORT, CHUNK_DISCONNECT, CHUNK_LOGOUT},
+                                               ticket);
         if (!request) {
             continue;
         }
@@ -197,10 +206,21 @@ bool CPacketSender::RunConnectionPhase() {
 
 bool CPacketSender::AskForInterface(const TPacketSPtr& request) {
     LogDebug() << "CPacketSender::OnExecute - Asking for specific network interface." << std::endl;
+    // Only a wake-up given from here on ends the wait; an answer to an earlier question is stale.
+    const CPacketQueue::TWaitTicket ticket = m_sendQueue->WaitTicket();
+    const unsigned int discards = m_discards;
+    m_sendQueue->Remove(CHUNK_NETWORK_IFACE_REQUEST);
     ReportInternal(CHUNK_NETWORK_IFACE_REQUEST);
-    const TPacketSPtr answer = m_sendQueue->WaitForSpecificPacket({CHUNK_NETWORK_IFACE_REQUEST});
+    const TPacketSPtr answer = m_stop || m_session->DisconnectWasForced()
+                                   ? TPacketSPtr()
+                                   : m_sendQueue->WaitForSpecificPacket({CHUNK_NETWORK_IFACE_REQUEST}, ticket);
     if (!answer) {
         LogDebug() << "CPacketSender::OnExecute - Stopped waiting for specific network interface." << std::endl;
+        // A plain wake-up keeps the request for the next round; a stop, a forced disconnect (which
+        // answers it) or a discarded queue ends it.
+        if (!m_stop && !m_session->DisconnectWasForced() && m_discards == discards) {
+            m_sendQueue->PushFront(request);
+        }
         SetConnecting(false);
         return false;
     }
@@ -329,15 +349,14 @@ void CPacketSender::RunNormalLoop() {
         m_sendQueue->PushFront(MakePacket(CPacket::OUTGOING, CHUNK_GETRECENTCHATS));
     }
     LogDebug() << "CPacketSender::OnExecute - entering normal packet loop." << std::endl;
-    while (!m_stop) {
-        const TPacketSPtr packet = m_sendQueue->Pop(true);
-        if (!packet) {
-            if (m_session->DisconnectWasForced()) {
-                return;
-            }
-            continue;
+    for (;;) {
+        // A forced disconnect may have been asked while the login was still waiting for its answer.
+        const CPacketQueue::TWaitTicket ticket = m_sendQueue->WaitTicket();
+        if (m_stop || m_session->DisconnectWasForced()) {
+            return;
         }
-        if (packet->GetType() == CPacket::INTERNAL) {
+        const TPacketSPtr packet = m_sendQueue->WaitAndPop(ticket);
+        if (!packet || packet->GetType() == CPacket::INTERNAL) {
             continue;
         }
         const TSocketSPtr socket = m_session->GetSocket();

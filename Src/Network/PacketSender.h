@@ -70,6 +70,7 @@ private:
     std::atomic<bool> m_friendlyNetworkError;
     std::atomic<int> m_reconnectAttempts;
     std::atomic<bool> m_waitWithPostingChats;
+    std::atomic<unsigned int> m_discards;  // DiscardQueue calls so far
     std::atomic<IWakeup*> m_wakeup{nullptr};
     int m_lastRequestChunk;  // sender thread only
     TReconnectWait m_reconnectWait;

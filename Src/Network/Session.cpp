@@ -98,7 +98,7 @@ TByteArraySPtr CSession::LoadOrCreateNodeId(IPersistentStorage* storage) {
     nodeId->resize(NODE_ID_LENGTH);
     GenerateRandomBytes(nodeId.get());
     storage->SetBytes(STORAGE_NODE_ID, *nodeId);
-    storage->Synchronize();
+    storage->RequestSynchronize();
     return nodeId;
 }
 
@@ -289,6 +289,7 @@ bool CSession::TakeCredentials(const TPacketSPtr& login) {
             return false;
         }
         m_storage->SetString(STORAGE_USER_NAME, name);
+        // The login goes on once the name, and every change asked to be written before it, is on disk.
         m_storage->Synchronize();
     } else if (!(ChunkKindOf(login) == CHUNK_LOGIN && login->GetAttrContainer(KEY_SAVEDDATA, &savedData) &&
                  m_storage->GetString(STORAGE_USER_NAME, &name) &&

@@ -369,7 +369,7 @@ bool CVexlaLib::SetUseSavedCredentials(bool use)
     if (!m_pStorage)
         return false;
     m_pStorage->SetBool(CProperties::USESAVEDDATA, use);
-    m_pStorage->Synchronize();
+    m_pStorage->RequestSynchronize();
     return true;
 }
 

@@ -27,8 +27,11 @@ public:
     virtual bool GetFloat(const std::wstring& key, float* value) = 0;
     virtual bool GetBool(const std::wstring& key, bool* value) = 0;
     virtual void Delete(const std::wstring& key) = 0;
-    // Makes the current entries durable where the store has a backing file; false if that failed.
+    // Makes the current entries durable where the store has a backing file, waiting for the write;
+    // false if that failed.
     virtual bool Synchronize() = 0;
+    // Asks for the current entries to be made durable soon and returns at once.
+    virtual void RequestSynchronize() = 0;
 };
 
 }  // namespace VexlaLib

@@ -129,6 +129,8 @@ bool CLocalStorage::Synchronize() {
     return true;
 }
 
+void CLocalStorage::RequestSynchronize() {}
+
 void CLocalStorage::SetLittleEndian(const std::wstring& key, unsigned long long value, size_t size) {
     std::vector<unsigned char> bytes(size);
     for (size_t n = 0; n < size; ++n) {

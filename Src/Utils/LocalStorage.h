@@ -36,6 +36,7 @@ public:
     bool GetBool(const std::wstring& key, bool* value) override;
     void Delete(const std::wstring& key) override;
     bool Synchronize() override;
+    void RequestSynchronize() override;
 
 protected:
     // The lock must be held (or the store not yet shared) while the entries are used.

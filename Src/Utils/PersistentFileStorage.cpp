@@ -121,8 +121,21 @@ void SyncDirectoryOf(const std::string& path) {
 
 }  // namespace
 
-CPersistentFileStorage::CPersistentFileStorage(const std::wstring& path)
-    : m_path(CUtils::ConvertWideToChar(path)), m_tempPath(m_path + ".tmp"), m_terminated(false) {}
+CPersistentFileStorage::CPersistentFileStorage(const std::wstring& path, TWriteStart writeStart)
+    : m_path(CUtils::ConvertWideToChar(path)),
+      m_tempPath(m_path + ".tmp"),
+      m_writeStart(writeStart),
+      m_tempIsNewer(false),
+      m_started(false),
+      m_terminated(false),
+      m_writer([this] { return WriteSnapshot(); })
+{}
+
+CPersistentFileStorage::~CPersistentFileStorage()
+{
+    // The writer reads the entries and the lock, which the base class destroys.
+    m_writer.Stop();
+}
 
 void CPersistentFileStorage::Initialize() {
     CLocalStorage::Initialize();
@@ -130,21 +143,36 @@ void CPersistentFileStorage::Initialize() {
     int mainTime = 0, tempTime = 0;
     const bool mainLoaded = LoadFile(m_path, &mainEntries, &mainTime);
     const bool tempLoaded = LoadFile(m_tempPath, &tempEntries, &tempTime);
+    {
+        CSynchronize guard(m_lock);
+        // A newer temporary file is a complete image whose rename did not happen.
+        m_tempIsNewer = tempLoaded && (!mainLoaded || tempTime > mainTime);
+        if (m_tempIsNewer) {
+            m_entries.swap(tempEntries);
+        } else if (mainLoaded) {
+            m_entries.swap(mainEntries);
+        }
+    }
+    if (m_writeStart == WRITE_AT_ONCE) {
+        StartWriting();
+    }
+}
 
-    CSynchronize guard(m_lock);
-    if (tempLoaded && (!mainLoaded || tempTime > mainTime)) {
-        // The temporary file is a complete, newer image whose rename did not happen: finish it.
-        m_entries.swap(tempEntries);
+void CPersistentFileStorage::StartWriting()
+{
+    if (m_started || m_terminated) {
+        return;
+    }
+    m_started = true;
+    if (m_tempIsNewer) {
         if (rename(m_tempPath.c_str(), m_path.c_str()) == 0) {
             SyncDirectoryOf(m_path);
         }
     } else {
-        if (mainLoaded) {
-            m_entries.swap(mainEntries);
-        }
         // An older or broken temporary file is of no further use.
         unlink(m_tempPath.c_str());
     }
+    m_writer.Start();
 }
 
 void CPersistentFileStorage::Terminate() {
@@ -152,17 +180,34 @@ void CPersistentFileStorage::Terminate() {
         return;
     }
     m_terminated = true;
-    Synchronize();
+    if (m_started) {
+        m_writer.Flush();
+    }
+    m_writer.Stop();
     CLocalStorage::Terminate();
 }
 
 bool CPersistentFileStorage::Synchronize() {
     assert(m_lock != nullptr && "PersistentFileStorage.cpp: store written outside Initialize and Terminate");
-    CSynchronize guard(m_lock);
-    if (WriteFile(m_path, m_tempPath, BuildImage(m_entries, static_cast<int>(CUtils::CurrentTimeInSec())))) {
+    return m_writer.Flush();
+}
+
+void CPersistentFileStorage::RequestSynchronize()
+{
+    m_writer.Request();
+}
+
+bool CPersistentFileStorage::WriteSnapshot()
+{
+    TEntries snapshot;
+    {
+        CSynchronize guard(m_lock);
+        snapshot = m_entries;
+    }
+    if (WriteImage(BuildImage(snapshot, static_cast<int>(CUtils::CurrentTimeInSec())))) {
         return true;
     }
-    LogWarning() << "Could not write the store file " << m_path << ": " << strerror(errno);
+    LogWarning() << "Could not write the store file " << m_path << ": " << strerror(errno) << std::endl;
     return false;
 }
 
@@ -215,8 +260,10 @@ std::vector<unsigned char> CPersistentFileStorage::BuildImage(const TEntries& en
     return image;
 }
 
-bool CPersistentFileStorage::WriteFile(const std::string& path, const std::string& tempPath,
-                                       const std::vector<unsigned char>& image) {
+bool CPersistentFileStorage::WriteImage(const std::vector<unsigned char>& image)
+{
+    const std::string& path = m_path;
+    const std::string& tempPath = m_tempPath;
     // A stale temporary file is removed first, so the new one is always created with mode 0600.
     if (unlink(tempPath.c_str()) != 0 && errno != ENOENT) {
         return false;

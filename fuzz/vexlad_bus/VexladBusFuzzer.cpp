@@ -21,7 +21,7 @@
 #include "FuzzLog.h"
 #include "NetworkSandbox.h"
 #include "ScratchDir.h"
-#include "Tesk/App/DaemonAssembly.h"
+#include "Tesk/Daemon/DaemonAssembly.h"
 #include "Tesk/App/DaemonOptions.h"
 #include "Tesk/Core/BusConnection.h"
 #include "Tesk/Core/BusMessage.h"

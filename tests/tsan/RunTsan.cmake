@@ -13,7 +13,7 @@ if(NOT built EQUAL 0)
 endif()
 
 set(ENV{TSAN_OPTIONS} "halt_on_error=1:second_deadlock_stack=1:exitcode=66")
-foreach(suite tsan_network tsan_netsim)
+foreach(suite tsan_network tsan_netsim tsan_storage)
   if(EXISTS ${BUILD_DIR}/${suite})
     execute_process(COMMAND ${BUILD_DIR}/${suite} --gtest_brief=1 RESULT_VARIABLE passed)
     if(NOT passed EQUAL 0)

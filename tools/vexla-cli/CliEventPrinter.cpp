@@ -127,7 +127,7 @@ void CCliEventPrinter::OnRegisterUserFailed(VexlaLib::eRegisterError error, std:
 void CCliEventPrinter::OnLoginSuccess()
 {
     m_storage->SetString(VexlaLib::CProperties::KEY_VEXLANAME, m_lib->GetModel().GetUserName());
-    m_storage->Synchronize();
+    m_storage->RequestSynchronize();
     PrintEvent("OnLoginSuccess");
 }
 

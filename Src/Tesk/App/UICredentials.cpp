@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "Public/VexlaLib.h"
-#include "Tesk/App/Meridex/IMRequests.h"
+#include "Tesk/App/IMRequests.h"
 #include "Tesk/App/UIRequests.h"
 #include "Tesk/App/VexlaUIService.h"
 #include "Tesk/Core/BusMessage.h"

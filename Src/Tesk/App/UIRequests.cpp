@@ -1,6 +1,6 @@
 #include "Tesk/App/UIRequests.h"
 
-#include "Tesk/App/Meridex/IMDatabaseKinds.h"
+#include "Tesk/App/IMDatabaseKinds.h"
 #include "Tesk/Core/DbRequest.h"
 #include "Tesk/Core/JSONArray.h"
 #include "Tesk/Core/JSONObject.h"

@@ -4,7 +4,7 @@
 
 #include "Model/Voicemail.h"
 #include "Public/VexlaLib.h"
-#include "Tesk/App/Meridex/IMMarkers.h"
+#include "Tesk/App/IMMarkers.h"
 #include "Tesk/App/NyloSystemServices.h"
 #include "Tesk/App/VexlaUIService.h"
 #include "Tesk/Core/BusMessage.h"

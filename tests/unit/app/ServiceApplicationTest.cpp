@@ -11,7 +11,7 @@
 
 #include "Tesk/App/DaemonOptions.h"
 #include "Tesk/App/SyslogLogger.h"
-#include "Tesk/App/VexlaServiceApplication.h"
+#include "Tesk/Daemon/VexlaServiceApplication.h"
 #include "Utils/Log.h"
 #include "Utils/Utils.h"
 #include "support/LogCapture.h"

@@ -93,6 +93,7 @@ TEST_F(CChatListTest, MemberListSplitsOnSpacesAndMarksMissingMembersLeft)
                   {L"alice", CChatMember::MEMBER_ACTIVE}, {L"bob", CChatMember::MEMBER_ACTIVE}}),
               Members(*chat));
 
+    Deliver(Messages(7, 1, {Msg(3, L"bob", 1000, L"hi")}));
     m_lib.AddChatMembers(chat->GetHandle(), {L"Carol"});
     Deliver(ChatInfo(7, L"alice"));
     // Bob left but stays for his old messages; carol waits for the server to name her.

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Tesk/App/Meridex/AvailabilityMapping.h"
+#include "Tesk/App/AvailabilityMapping.h"
 
 TEST(AvailabilityMappingTest, LibraryCodesMapToThePlatformsFiveValues)
 {

@@ -4,8 +4,8 @@
 
 #include "Tesk/App/Meridex/ActivityCycle.h"
 #include "Tesk/App/Meridex/IMActivities.h"
-#include "Tesk/App/Meridex/IMDatabaseKinds.h"
-#include "Tesk/App/Meridex/IMRequests.h"
+#include "Tesk/App/IMDatabaseKinds.h"
+#include "Tesk/App/IMRequests.h"
 #include "Tesk/Core/JSONObject.h"
 
 namespace {

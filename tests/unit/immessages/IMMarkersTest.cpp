@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Tesk/App/Meridex/IMMarkers.h"
+#include "Tesk/App/IMMarkers.h"
 
 TEST(IMMarkersTest, BodyHashIsTheTimes33XorHashOfTheWideCharacters)
 {

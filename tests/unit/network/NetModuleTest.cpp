@@ -243,6 +243,33 @@ TEST_F(NetModuleTest, InterfaceAnswersDecideWhetherAndWhereToConnect) {
     harness.module.Terminate();
 }
 
+// A wake-up given while the sender pauses (nobody waits on its queue) is meant for that moment; it must
+// not end the following wait for the interface answer, which would drop the login.
+TEST_F(NetModuleTest, AWakeUpDuringThePauseDoesNotEndTheNextWaitForTheInterface)
+{
+    harness.properties.SetString(L"ASK_FOR_REQUIRED_LOCAL_ADDRESS", L"1");
+    CRecordedPauses pauses;
+    pauses.Hold();
+    harness.module.SetReconnectWait(pauses.Seam());
+    Start();
+
+    harness.listener.interfaceAnswer = INTERFACE_NOT_READY;
+    harness.module.SendPacket(CNetHarness::LoginPacket());
+    ASSERT_TRUE(harness.Pump([this] { return harness.listener.interfaceRequests == 1; }));
+    ASSERT_EQ(std::vector<int>{2}, pauses.WaitFor(1));
+    harness.module.PingPacketSender();
+    harness.module.RequestReconnect();
+    harness.listener.interfaceAnswer = INTERFACE_READY;
+    harness.listener.interfaceName = L"127.0.0.1";
+    auto script = std::async(std::launch::async, [this] { ServeLogin(server); });
+    pauses.Release();
+
+    ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
+    script.get();
+    EXPECT_TRUE(harness.listener.errors.empty());
+    harness.module.Terminate();
+}
+
 TEST_F(NetModuleTest, NoNetworkBeforeAnyWorkingConnectionFailsTheLogin) {
     server.Listener().StopListening();
     Start();

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "Public/VexlaLib.h"
-#include "Tesk/App/DaemonAssembly.h"
+#include "Tesk/Daemon/DaemonAssembly.h"
 #include "Tesk/App/DaemonOptions.h"
-#include "Tesk/App/VexlaServiceApplication.h"
+#include "Tesk/Daemon/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/Core/TeskService.h"
 #include "Utils/Properties.h"

@@ -1,6 +1,8 @@
 #include "StorageTestFixture.h"
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 #include "Utils/SHA1.h"
 
@@ -279,4 +281,114 @@ TEST_F(PersistentFileStorageTest, OnlyTheFirstTerminateWrites) {
     ASSERT_EQ(0, unlink(m_path.c_str()));
     store->Terminate();
     EXPECT_TRUE(Listing().empty());
+}
+
+namespace {
+
+// A store whose writes can be held on the writer thread, to see what the other threads may do meanwhile.
+class HeldWriteStorage : public CPersistentFileStorage
+{
+public:
+    using CPersistentFileStorage::CPersistentFileStorage;
+
+    void Hold() { Set(true); }
+    void Release() { Set(false); }
+    void WaitForWrites(int count)
+    {
+        std::unique_lock<std::mutex> guard(m_gate);
+        m_changed.wait(guard, [this, count] { return m_writes >= count; });
+    }
+
+protected:
+    bool WriteImage(const Bytes& image) override
+    {
+        {
+            std::unique_lock<std::mutex> guard(m_gate);
+            ++m_writes;
+            m_changed.notify_all();
+            m_changed.wait(guard, [this] { return !m_held; });
+        }
+        return CPersistentFileStorage::WriteImage(image);
+    }
+
+private:
+    void Set(bool held)
+    {
+        {
+            std::lock_guard<std::mutex> guard(m_gate);
+            m_held = held;
+        }
+        m_changed.notify_all();
+    }
+
+    std::mutex m_gate;
+    std::condition_variable m_changed;
+    bool m_held = false;
+    int m_writes = 0;
+};
+
+}  // namespace
+
+TEST_F(PersistentFileStorageTest, ReadersAndWritersGoOnWhileTheFileIsWritten)
+{
+    HeldWriteStorage store(WidePath());
+    store.Initialize();
+    store.SetString(L"NAME", L"first");
+    store.Hold();
+    store.RequestSynchronize();
+    store.WaitForWrites(1);
+
+    // The write is stuck on the disk; the entries are not.
+    std::wstring name;
+    EXPECT_TRUE(store.GetString(L"NAME", &name));
+    EXPECT_EQ(L"first", name);
+    for (int n = 0; n < 20; ++n) {
+        store.SetString(L"NAME", L"burst " + std::to_wstring(n));
+        store.RequestSynchronize();
+    }
+    store.Release();
+    EXPECT_TRUE(store.Synchronize());
+    EXPECT_TRUE(Open()->GetString(L"NAME", &name));
+    EXPECT_EQ(L"burst 19", name);
+    store.Terminate();
+}
+
+// A daemon whose start-up fails never starts its store's writes: the files stay as they were, even a
+// newer temporary file that loading would otherwise have renamed.
+TEST_F(PersistentFileStorageTest, TheFilesAreTouchedOnlyOnceWritingHasStarted)
+{
+    const Bytes older = WriteStoreWithName(L"old", 1000);
+    const Bytes newer = WriteStoreWithName(L"new", 2000);
+    WriteFile(m_path, older);
+    WriteFile(m_tempPath, newer);
+
+    CPersistentFileStorage neverStarted(WidePath(), CPersistentFileStorage::WRITE_ONCE_STARTED);
+    neverStarted.Initialize();
+    std::wstring name;
+    EXPECT_TRUE(neverStarted.GetString(L"NAME", &name));
+    EXPECT_EQ(L"new", name);
+    neverStarted.SetString(L"NAME", L"changed");
+    neverStarted.RequestSynchronize();
+    EXPECT_FALSE(neverStarted.Synchronize());
+    neverStarted.Terminate();
+    EXPECT_EQ(older, ReadFile(m_path));
+    EXPECT_EQ(newer, ReadFile(m_tempPath));
+
+    // Started, the store finishes the load first, then writes what was asked before the start.
+    HeldWriteStorage store(WidePath(), CPersistentFileStorage::WRITE_ONCE_STARTED);
+    store.Initialize();
+    store.SetString(L"OTHER", L"asked before the start");
+    store.RequestSynchronize();
+    store.Hold();
+    store.StartWriting();
+    store.WaitForWrites(1);
+    EXPECT_EQ(newer, ReadFile(m_path));
+    store.Release();
+    EXPECT_TRUE(store.Synchronize());
+    store.Terminate();
+
+    std::wstring value;
+    EXPECT_TRUE(Open()->GetString(L"OTHER", &value));
+    EXPECT_EQ(L"asked before the start", value);
+    EXPECT_EQ(std::set<std::string>{"vexla.dat"}, Listing());
 }

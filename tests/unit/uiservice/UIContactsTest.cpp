@@ -3,7 +3,7 @@
 #include "CallDesk.h"
 #include "ContactDirectory.h"
 #include "Model/Profile.h"
-#include "Tesk/App/Meridex/IMMarkers.h"
+#include "Tesk/App/IMMarkers.h"
 #include "UIServiceFixture.h"
 
 namespace UITest {

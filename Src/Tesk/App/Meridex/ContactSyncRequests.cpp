@@ -1,8 +1,8 @@
 #include "Tesk/App/Meridex/ContactSyncRequests.h"
 
 #include "Model/Contact.h"
-#include "Tesk/App/Meridex/AvailabilityMapping.h"
-#include "Tesk/App/Meridex/IMDatabaseKinds.h"
+#include "Tesk/App/AvailabilityMapping.h"
+#include "Tesk/App/IMDatabaseKinds.h"
 #include "Tesk/App/Meridex/HtmlSanitizer.h"
 #include "Tesk/Core/DbQuery.h"
 #include "Tesk/Core/DbRequest.h"

@@ -1,6 +1,6 @@
 #include "Tesk/App/Meridex/GatewayRecord.h"
 
-#include "Tesk/App/Meridex/IMDatabaseKinds.h"
+#include "Tesk/App/IMDatabaseKinds.h"
 
 CJSONObject CGatewayRecord::Build(const std::wstring& gatewayNumber)
 {

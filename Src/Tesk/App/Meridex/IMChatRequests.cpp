@@ -1,6 +1,6 @@
 #include "Tesk/App/Meridex/IMChatRequests.h"
 
-#include "Tesk/App/Meridex/IMDatabaseKinds.h"
+#include "Tesk/App/IMDatabaseKinds.h"
 #include "Tesk/Core/ActivityRequest.h"
 #include "Tesk/Core/DbQuery.h"
 #include "Tesk/Core/DbRequest.h"

@@ -1,14 +1,11 @@
 #include "Tesk/App/Meridex/IMChatTransport.h"
 
 #include <algorithm>
-#include <ctime>
-#include <set>
 
 #include "Model/AuthRequest.h"
 #include "Model/Chat.h"
 #include "Model/Contact.h"
 #include "Model/EventList.h"
-#include "Model/ContactList.h"
 #include "Model/Voicemail.h"
 #include "Public/VexlaLib.h"
 #include "Tesk/App/Meridex/GroupChatItem.h"
@@ -16,15 +13,15 @@
 #include "Tesk/App/Meridex/IIMChatBus.h"
 #include "Tesk/App/Meridex/IMActivities.h"
 #include "Tesk/App/Meridex/IMChatRequests.h"
-#include "Tesk/App/Meridex/IMMarkers.h"
+#include "Tesk/App/IMMarkers.h"
 #include "Tesk/App/Meridex/IMMessageRecord.h"
+#include "Tesk/App/Meridex/IMRecordFields.h"
 #include "Tesk/Core/ActivityRequest.h"
 #include "Tesk/Core/BusReply.h"
 #include "Tesk/Core/DbResults.h"
 #include "Tesk/Core/JSONArray.h"
 #include "Utils/IPersistentStorage.h"
 #include "Utils/LogStream.h"
-#include "Utils/Timer.h"
 #include "Utils/Utils.h"
 
 using VexlaLib::CChat;
@@ -39,41 +36,17 @@ const int TYPE_TEXT = 3;
 const int TYPE_MEMBER_LEFT = 4;
 const int TYPE_TOPIC_SET = 5;
 const int TYPE_EMOTE = 7;
-const int DELAY_TICK_MS = 1000;
 
-std::wstring Text(const CJSONObject& object, const char* key)
-{
-    std::wstring value;
-    object.GetString(key, &value);
-    return value;
-}
-
-// The "_id" of a record, or "id" as a put answers it.
-std::wstring RecordId(const CJSONObject& record)
-{
-    std::wstring id = Text(record, "_id");
-    return id.empty() ? Text(record, "id") : id;
-}
+using Fields = CIMRecordFields;
 
 bool HasMember(const CJSONArray& members, const std::wstring& user)
 {
     for (int i = 0; i < members.arraySize(); ++i) {
         CJSONObject member;
-        if (members.GetObject(i, &member) && Text(member, "value") == user)
+        if (members.GetObject(i, &member) && Fields::Text(member, "value") == user)
             return true;
     }
     return false;
-}
-
-std::vector<std::wstring> Strings(const CJSONArray& array)
-{
-    std::vector<std::wstring> strings;
-    for (int i = 0; i < array.arraySize(); ++i) {
-        std::wstring value;
-        if (array.GetString(i, &value))
-            strings.push_back(value);
-    }
-    return strings;
 }
 
 std::wstring Sanitized(std::wstring text)
@@ -105,33 +78,38 @@ std::wstring Marker(const CChatMsg& message)
 
 }  // namespace
 
-CIMChatTransport::CIMChatTransport(VexlaLib::CVexlaLib* library, VexlaLib::IPersistentStorage* storage,
-                                   IIMChatBus* bus, long long startTime)
-    : m_pLibrary(library), m_pStorage(storage), m_pBus(bus), m_lastNotifiedTime(startTime), m_markers(storage),
-      m_writer(bus), m_queue(this),
-      m_pDelayTimer(library->CreateTimer(this))
+CIMChatTransport::CIMChatTransport(VexlaLib::CVexlaLib* library, VexlaLib::IPersistentStorage* storage, IIMChatBus* bus,
+                                   long long startTime)
+    : m_pLibrary(library),
+      m_pStorage(storage),
+      m_pBus(bus),
+      m_lastNotifiedTime(startTime),
+      m_markers(storage),
+      m_writer(bus),
+      m_queue(this),
+      m_delayed(library),
+      m_outbox(library, bus, m_userName, m_handles, m_queue, m_delayed,
+               [this](int chatHandle) { GroupChatBound(chatHandle); }),
+      m_commands(library, bus, m_userName, m_handles, m_queue)
 {
     m_queue.Start(m_pLibrary->CreateTimer(&m_queue));
-    m_pDelayTimer->SetRepeating(true);
     m_pLibrary->AddListener(this);
 }
 
 CIMChatTransport::~CIMChatTransport()
 {
     m_pLibrary->RemoveListener(this);
-    m_pDelayTimer->StopTimer();
 }
 
 void CIMChatTransport::OnNewSession(bool resumed)
 {
     if (!resumed)
-        m_groupChatHandles.clear();
+        m_handles.Clear(false);
 }
 
 void CIMChatTransport::OnLogout(VexlaLib::eLogoutReason /*reason*/)
 {
-    m_groupChatHandles.clear();
-    m_knownGroupChatHandles.clear();
+    m_handles.Clear(true);
 }
 
 // --- Incoming messages ------------------------------------------------------------------------------
@@ -177,7 +155,7 @@ void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
         // is written only when later than the start (in local time, to the second): copies from before
         // are this phone's own messages of an earlier run, and those of this run are known.
         const bool fromUser = message.GetMember()->GetVexlaName() == m_userName;
-        if (fromUser ? message.GetTimestamp() <= m_lastNotifiedTime || ClaimSent(chat, message.GetMsgBody())
+        if (fromUser ? message.GetTimestamp() <= m_lastNotifiedTime || m_outbox.ClaimSent(chat, message.GetMsgBody())
                      : !resumed && message.GetServerTimestamp() < m_lastNotifiedTime)
             continue;
         if (IsGroupMessage(chat, message))
@@ -234,7 +212,7 @@ void CIMChatTransport::QueueGroupChatMessage(const CChat& chat, const CChatMsg& 
     item->uniqueName = chat.GetUniqueName();
     // The chat at hand is the one: a lookup by name could open a dialog with the chat's name instead.
     item->chatHandle = chat.GetHandle();
-    m_groupChatHandles[item->uniqueName] = item->chatHandle;
+    m_handles.Set(item->uniqueName, item->chatHandle);
     item->topic = chat.GetTopic();
     item->body = message.GetMsgBody();
     item->author = message.GetMember()->GetVexlaName();
@@ -254,7 +232,7 @@ void CIMChatTransport::QueueGroupChatMessage(const CChat& chat, const CChatMsg& 
 void CIMChatTransport::ProcessItem(void* raw)
 {
     TItemSPtr item(static_cast<lGroupChatStruct*>(raw));
-    if (m_knownGroupChatHandles.count(item->chatHandle) != 0) {
+    if (m_handles.IsBound(item->chatHandle)) {
         m_pBus->Call(CIMChatRequests::FindGroupChatByHandle(item->chatHandle),
                      [this, item](const CBusReply& reply) { imgroupchat_parseObject(item, reply, true); });
     } else {
@@ -279,7 +257,7 @@ void CIMChatTransport::imgroupchat_parseObject(const TItemSPtr& item, const CBus
     std::vector<CJSONObject> records = CDbResults::Records(reply);
     if (records.empty() && byHandle) {
         // The record was bound to the chat by another handle since: it is found by the chat's name.
-        m_knownGroupChatHandles.erase(item->chatHandle);
+        m_handles.Unbind(item->chatHandle);
         FindGroupChatByUniqueName(item);
         return;
     }
@@ -293,14 +271,14 @@ void CIMChatTransport::imgroupchat_parseObject(const TItemSPtr& item, const CBus
         LogNotice() << "-- " << records.size() << " group chat records for " << item->uniqueName << ", using the first"
                     << std::endl;
     const CJSONObject& record = records.front();
-    std::wstring id = RecordId(record);
+    std::wstring id = Fields::Id(record);
     int handle = item->chatHandle;
     m_pBus->Call(CIMChatRequests::RebindGroupChat(id, item->uniqueName, handle),
                  [this, handle](const CBusReply&) { GroupChatBound(handle); });
     CJSONArray members;
     if (record.GetArray("members", &members))
         item->members = members;
-    item->groupName = Text(record, "groupName");
+    item->groupName = Fields::Text(record, "groupName");
     ProcessGroupChatMessage(id, item);
 }
 
@@ -318,14 +296,14 @@ void CIMChatTransport::NewGroupChatRecord(const TItemSPtr& item)
                 return;
             }
             GroupChatBound(item->chatHandle);
-            std::wstring id = RecordId(results.front());
-            After(NEW_RECORD_DELAY_S, [this, id, item]() { ProcessGroupChatMessage(id, item); });
+            std::wstring id = Fields::Id(results.front());
+            m_delayed.After(NEW_RECORD_DELAY_S, [this, id, item]() { ProcessGroupChatMessage(id, item); });
         });
 }
 
 void CIMChatTransport::GroupChatBound(int chatHandle)
 {
-    m_knownGroupChatHandles.insert(chatHandle);
+    m_handles.Bind(chatHandle);
     m_queue.Resume();
 }
 
@@ -374,7 +352,7 @@ void CIMChatTransport::MemberLeft(const std::wstring& recordId, const TItemSPtr&
         records.front().GetArray("members", &members);
         for (int i = 0; i < members.arraySize(); ++i) {
             CJSONObject member;
-            if (members.GetObject(i, &member) && Text(member, "value") != item->author)
+            if (members.GetObject(i, &member) && Fields::Text(member, "value") != item->author)
                 remaining.AddObject(member);
         }
         m_pBus->Call(CIMChatRequests::MergeMembers(recordId, remaining), nullptr);
@@ -436,312 +414,21 @@ void CIMChatTransport::WriteSystemMessage(const TItemSPtr& item, const std::wstr
         item->batch);
 }
 
-// --- Outbox -----------------------------------------------------------------------------------------
-
-void CIMChatTransport::ProcessOutbox()
-{
-    if (!m_pLibrary->IsLoggedIn()) {
-        // The sign-in creates the watch again, which finds them at once.
-        LogInfo() << "-- signed out, the outbox waits for the sign-in" << std::endl;
-        return;
-    }
-    m_pBus->Call(CIMChatRequests::FindPendingOutbox(), [this](const CBusReply& reply) {
-        for (const CJSONObject& record : CDbResults::Records(reply)) {
-            long long revision = 0;
-            if (record.GetLong("_rev", &revision))
-                m_outboxRevision = std::max(m_outboxRevision, revision);
-            if (m_outboxClaimed.insert(Text(record, "_id")).second)
-                immessage_parseObject(record);
-        }
-        RecreateMessageWatch();
-    });
-}
-
-void CIMChatTransport::immessage_parseObject(const CJSONObject& record)
-{
-    std::wstring id = Text(record, "_id");
-    std::wstring text = Text(record, "messageText");
-    CJSONArray to;
-    CJSONObject first;
-    std::wstring address;
-    if (record.GetArray("to", &to) && to.GetObject(0, &first))
-        address = Text(first, "addr");
-    m_pBus->Call(CIMChatRequests::FindGroupChatByGroupName(address),
-                 [this, id, text, address](const CBusReply& reply) {
-                     immessage_checkGroupChat(id, text, address, reply);
-                 });
-}
-
-void CIMChatTransport::immessage_checkGroupChat(const std::wstring& messageId, const std::wstring& text,
-                                                const std::wstring& address, const CBusReply& reply)
-{
-    std::vector<CJSONObject> groupChats = CDbResults::Records(reply);
-    if (groupChats.size() != 1) {
-        SendOutboxRecord(messageId, text, address, std::wstring());
-        return;
-    }
-    const std::wstring uniqueName = Text(groupChats.front(), "vexlaUniqueName");
-    const std::wstring recordId = RecordId(groupChats.front());
-    if (!uniqueName.empty() && m_groupChatHandles.count(uniqueName) == 0) {
-        // Just signed in, the group's chat is not listed yet: the message waits for it, a while.
-        LogInfo() << "-- message " << messageId << " waits for the group chat " << uniqueName << std::endl;
-        m_outboxWaiting[uniqueName].push_back({messageId, text, recordId});
-        After(GROUP_CHAT_WAIT_S, [this, uniqueName]() { SendWaitingOutbox(uniqueName); });
-        return;
-    }
-    SendOutboxRecord(messageId, text, uniqueName, recordId);
-}
-
-void CIMChatTransport::SendWaitingOutbox(const std::wstring& uniqueName)
-{
-    auto waiting = m_outboxWaiting.find(uniqueName);
-    if (waiting == m_outboxWaiting.end())
-        return;
-    std::vector<SWaitingMessage> messages;
-    messages.swap(waiting->second);
-    m_outboxWaiting.erase(waiting);
-    // Sent to the chat now known, or, when it still is not, marked error.
-    const bool known = m_groupChatHandles.count(uniqueName) != 0;
-    for (const SWaitingMessage& message : messages) {
-        if (known)
-            SendOutboxRecord(message.id, message.text, uniqueName, message.groupRecordId);
-        else
-            OutboxSettled(message.id, L"error");
-    }
-}
-
-void CIMChatTransport::SendOutboxRecord(const std::wstring& messageId, const std::wstring& text,
-                                        const std::wstring& chatName, const std::wstring& groupRecordId)
-{
-    int handle = chatName.empty() ? 0 : ChatHandle(chatName);
-    LogInfo() << "-- sending message = " << text << " to " << chatName << " on chatHandle " << handle << std::endl;
-    if (!groupRecordId.empty()) {
-        m_queue.Pause();
-        m_pBus->Call(CIMChatRequests::MergeChatHandle(groupRecordId, handle),
-                     [this, handle](const CBusReply&) { GroupChatBound(handle); });
-    }
-    // A handle that names no chat any more fails to send: that is an error too, never a success.
-    int sendId = 0;
-    if (handle != 0 && m_pLibrary->SendChatMsg(handle, text, &sendId) && sendId != 0) {
-        m_outboxSending[sendId] = messageId;
-        m_sent.push_back({messageId, chatName, text, false});
-        if (m_sent.size() > SENT_REMEMBERED)
-            m_sent.pop_front();
-    } else {
-        OutboxSettled(messageId, L"error");
-    }
-}
-
-bool CIMChatTransport::ClaimSent(const CChat& chat, const std::wstring& text)
-{
-    std::wstring partner;
-    for (const auto& member : chat.GetMemberList()) {
-        if (member->GetVexlaName() != m_userName) {
-            partner = member->GetVexlaName();
-            break;
-        }
-    }
-    for (auto sent = m_sent.begin(); sent != m_sent.end(); ++sent) {
-        if (sent->text != text || (sent->chatName != chat.GetUniqueName() && sent->chatName != partner))
-            continue;
-        // The server has it after all: a record given up with its session is corrected.
-        if (sent->failed)
-            OutboxSettled(sent->id, L"successful");
-        m_sent.erase(sent);
-        return true;
-    }
-    return false;
-}
-
-void CIMChatTransport::OutboxSettled(const std::wstring& messageId, const wchar_t* status)
-{
-    LogInfo() << "-- outbox message " << messageId << ": " << status << std::endl;
-    m_pBus->Call(CIMChatRequests::MergeStatus(messageId, status), nullptr);
-    m_outboxClaimed.erase(messageId);
-}
-
-void CIMChatTransport::RecreateMessageWatch()
-{
-    m_pBus->Call(CIMActivities::IMMessage(m_outboxRevision), nullptr);
-}
+// --- Outbox and commands ----------------------------------------------------------------------------
 
 void CIMChatTransport::OnChatMessageDelivered(const CChat& /*chat*/, const CChatMsg& message)
 {
-    OutboxOutcome(message.GetSendId(), L"successful");
+    m_outbox.Delivered(message.GetSendId());
 }
 
 void CIMChatTransport::OnChatMessageFailed(const CChat& /*chat*/, const CChatMsg& message)
 {
-    OutboxOutcome(message.GetSendId(), L"error");
-}
-
-void CIMChatTransport::OutboxOutcome(int sendId, const wchar_t* status)
-{
-    auto sending = m_outboxSending.find(sendId);
-    if (sending == m_outboxSending.end())
-        return;
-    const std::wstring messageId = sending->second;
-    m_outboxSending.erase(sending);
-    OutboxSettled(messageId, status);
-    for (SSentMessage& sent : m_sent) {
-        if (sent.id == messageId)
-            sent.failed = std::wstring(status) == L"error";
-    }
-}
-
-// --- Commands ---------------------------------------------------------------------------------------
-
-void CIMChatTransport::ProcessCommands()
-{
-    m_pBus->Call(CIMChatRequests::FindTransportCommands(), [this](const CBusReply& reply) {
-        std::vector<std::wstring> ids;
-        for (const CJSONObject& command : CDbResults::Records(reply)) {
-            ProcessCommand(command);
-            ids.push_back(Text(command, "_id"));
-        }
-        if (!ids.empty())
-            m_pBus->Call(CIMChatRequests::DeleteCommands(ids), nullptr);
-        m_pBus->Call(CIMActivities::IMCommand(), nullptr);
-    });
-}
-
-void CIMChatTransport::ProcessCommand(const CJSONObject& command)
-{
-    std::wstring payload;
-    command.ToString(&payload);
-    LogInfo() << "-- imcommand, payload = " << payload << std::endl;
-    std::wstring name = Text(command, "command");
-    std::wstring target = Text(command, "targetUsername");
-    std::wstring from = Text(command, "fromUsername");
-    CJSONObject params;
-    command.GetObject("params", &params);
-
-    if (name == L"sendBuddyInvite") {
-        m_pLibrary->AddContact(target, Text(params, "message"));
-    } else if (name == L"deleteBuddy") {
-        DeleteBuddy(VexlaLib::CUtils::ToLowerCase(target));
-    } else if (name == L"receivedBuddyInvite") {
-        bool accept = false;
-        if (!params.GetBool("accept", &accept)) {
-            LogNotice() << "-- buddy invite answer from " << from << " without \"accept\", ignored" << std::endl;
-        } else if (accept) {
-            LogInfo() << "-- authorized buddy invite from " << from << std::endl;
-            m_pLibrary->AuthorizeContact(from);
-        } else {
-            LogInfo() << "-- rejected buddy invite from " << from << std::endl;
-            m_pLibrary->RejectContact(from);
-        }
-    } else if (name == L"createGroupChat") {
-        CreateGroupChat(params);
-    } else if (name == L"setGroupTopic" || name == L"inviteToGroup" || name == L"leaveGroupChat") {
-        m_pBus->Call(CIMChatRequests::Get(Text(params, "groupChatId")),
-                     [this, name, params](const CBusReply& reply) { imcommand_processObject(name, params, reply); });
-    } else {
-        LogInfo() << "-- unhandled imcommand " << name << ", target " << target << ", from " << from << std::endl;
-    }
-}
-
-void CIMChatTransport::DeleteBuddy(const std::wstring& lowerCaseName)
-{
-    if (VexlaLib::CContact* contact = m_pLibrary->FindContact(lowerCaseName)) {
-        LogInfo() << "-- deleting contact" << std::endl;
-        m_pLibrary->DeleteContact(contact->GetHandle());
-    } else if (!ContactListComplete()) {
-        // Commands written while signed out are read as soon as the user signs in, before the buddy list.
-        LogInfo() << "-- deleting contact " << lowerCaseName << " once the buddy list is in" << std::endl;
-        m_pendingDeletions.insert(lowerCaseName);
-    }
-}
-
-bool CIMChatTransport::ContactListComplete()
-{
-    const VexlaLib::CContactList* list = m_pLibrary->GetModel().GetContactList();
-    return list != nullptr && list->IsComplete();
+    m_outbox.Failed(message.GetSendId());
 }
 
 void CIMChatTransport::OnContactListUpdated()
 {
-    if (m_pendingDeletions.empty() || !ContactListComplete())
-        return;
-    std::set<std::wstring> names;
-    names.swap(m_pendingDeletions);
-    for (const std::wstring& name : names)
-        DeleteBuddy(name);
-}
-
-void CIMChatTransport::CreateGroupChat(const CJSONObject& params)
-{
-    CJSONArray userArray;
-    params.GetArray("usernames", &userArray);
-    std::vector<std::wstring> users = Strings(userArray);
-    if (users.empty())
-        return;
-    int handle = 0;
-    std::wstring uniqueName;
-    auto known = m_groupChatHandles.find(users.front());
-    if (known != m_groupChatHandles.end()) {
-        handle = known->second;
-    } else if (CChat* chat = m_pLibrary->CreateOrOpenChat(users.front())) {
-        handle = chat->GetHandle();
-        uniqueName = chat->GetUniqueName();
-    }
-    if (handle == 0) {
-        LogNotice() << "-- no chat with " << users.front() << ", group chat not created" << std::endl;
-        return;
-    }
-    m_queue.Pause();
-    if (users.size() > 1)
-        m_pLibrary->AddChatMembers(handle, std::vector<std::wstring>(users.begin() + 1, users.end()));
-
-    CJSONArray members;
-    for (const std::wstring& user : users)
-        members.AddObject(CIMChatRequests::Member(user));
-    std::wstring message = Text(params, "message");
-    std::wstring groupName = m_userName + std::to_wstring(static_cast<long long>(std::time(nullptr)));
-    m_groupChatHandles[groupName] = handle;
-    CJSONObject record = CIMChatRequests::NewGroupChat(groupName, uniqueName, message, members, handle);
-    std::wstring chatThreadId = Text(params, "chatThreadId");
-    if (!chatThreadId.empty())
-        record.SetString("chatThreadId", chatThreadId);
-    m_pLibrary->SetChatTopic(handle, message);
-    Put(record, [this](const CBusReply&) { m_queue.Resume(); });
-}
-
-void CIMChatTransport::imcommand_processObject(const std::wstring& command, const CJSONObject& params,
-                                               const CBusReply& reply)
-{
-    std::vector<CJSONObject> records = CDbResults::Records(reply);
-    if (records.size() != 1)
-        return;
-    const CJSONObject& record = records.front();
-    std::wstring uniqueName = Text(record, "vexlaUniqueName");
-    std::wstring groupName = Text(record, "groupName");
-    int handle = 0;
-    record.GetInt("chatHandle", &handle);
-    if (handle == 0) {
-        if (m_groupChatHandles.count(uniqueName) != 0) {
-            handle = m_groupChatHandles[uniqueName];
-            LogInfo() << "--- found chathandle in vexlaUniqueName, " << handle << std::endl;
-        } else if (m_groupChatHandles.count(groupName) != 0) {
-            handle = m_groupChatHandles[groupName];
-            LogInfo() << "--- found chathandle in groupName, " << handle << std::endl;
-        } else if (CChat* chat = uniqueName.empty() ? nullptr : m_pLibrary->CreateOrOpenChat(uniqueName)) {
-            handle = chat->GetHandle();
-        }
-    }
-    if (command == L"setGroupTopic") {
-        m_pLibrary->SetChatTopic(handle, Text(params, "message"));
-    } else if (command == L"inviteToGroup") {
-        CJSONArray users;
-        params.GetArray("usernames", &users);
-        m_pLibrary->AddChatMembers(handle, Strings(users));
-    } else {
-        m_pLibrary->LeaveChat(handle);
-        m_knownGroupChatHandles.erase(handle);
-        m_groupChatHandles.erase(uniqueName);
-        m_groupChatHandles.erase(groupName);
-        m_pBus->Call(CIMChatRequests::LockGroupChat(RecordId(record)), nullptr);
-    }
+    m_commands.ContactListUpdated();
 }
 
 // --- Events -----------------------------------------------------------------------------------------
@@ -765,7 +452,7 @@ void CIMChatTransport::OnEventUpdated(const VexlaLib::CEventBase* event)
     if (!event->IsChat())
         return;
     const auto* chat = static_cast<const CChat*>(event);
-    if (m_groupChatHandles.count(chat->GetUniqueName()) == 0 && !chat->HasPendingCreate())
+    if (!m_handles.Has(chat->GetUniqueName()) && !chat->HasPendingCreate())
         OpenGroupChat(*chat);
 }
 
@@ -780,13 +467,7 @@ void CIMChatTransport::OnEventDeleted(const VexlaLib::CEventBase* event)
         return;
     }
     // A merge: the chat that absorbed this one carries on under its names and keeps its synchronisation.
-    const int gone = chat->GetHandle();
-    for (auto& entry : m_groupChatHandles) {
-        if (entry.second == gone)
-            entry.second = survivor->GetHandle();
-    }
-    if (m_knownGroupChatHandles.erase(gone) != 0)
-        m_knownGroupChatHandles.insert(survivor->GetHandle());
+    m_handles.Replace(chat->GetHandle(), survivor->GetHandle());
 }
 
 const CChat* CIMChatTransport::Survivor(const CChat& gone) const
@@ -812,9 +493,8 @@ void CIMChatTransport::OpenGroupChat(const CChat& chat)
     }
     LogInfo() << "  Is chat message: " << chat.GetUniqueName() << std::endl;
     m_pLibrary->OpenChat(chat.GetHandle());
-    m_groupChatHandles[chat.GetUniqueName()] = chat.GetHandle();
-    if (m_outboxWaiting.count(chat.GetUniqueName()) != 0)
-        SendWaitingOutbox(chat.GetUniqueName());
+    m_handles.Set(chat.GetUniqueName(), chat.GetHandle());
+    m_outbox.GroupChatOpened(chat.GetUniqueName());
 }
 
 void CIMChatTransport::AuthorizationRequested(const std::wstring& from, const std::wstring& message,
@@ -826,7 +506,7 @@ void CIMChatTransport::AuthorizationRequested(const std::wstring& from, const st
             return;
         auto started = std::make_shared<bool>(false);
         m_pBus->Stream(CIMChatRequests::AuthPowerActivity(), [this, invite, started](const CBusReply& reply) {
-            if (*started || Text(CJSONObject(reply.Payload().c_str()), "event") != L"start")
+            if (*started || Fields::Text(CJSONObject(reply.Payload().c_str()), "event") != L"start")
                 return;
             *started = true;
             CBusReply kept = reply;
@@ -856,45 +536,12 @@ void CIMChatTransport::VoicemailAdded(long long serverTime, long long localTime,
     LogInfo() << "Adding vexla voicemail as message; message = " << text << std::endl;
     m_pBus->AddIncomingMessage(m_userName, text, localTime * 1000, caller, m_userName);
     m_pStorage->SetString(key, L"1");
-    m_pStorage->Synchronize();
+    m_pStorage->RequestSynchronize();
 }
 
 // --- Helpers ----------------------------------------------------------------------------------------
 
-int CIMChatTransport::ChatHandle(const std::wstring& chatName)
-{
-    auto known = m_groupChatHandles.find(chatName);
-    if (known != m_groupChatHandles.end())
-        return known->second;
-    CChat* chat = m_pLibrary->CreateOrOpenChat(chatName);
-    return chat != nullptr ? chat->GetHandle() : 0;
-}
-
 void CIMChatTransport::Put(const CJSONObject& record, std::function<void(const CBusReply&)> onAnswer)
 {
     m_pBus->Call(CIMChatRequests::Put(record), std::move(onAnswer));
-}
-
-void CIMChatTransport::After(int seconds, std::function<void()> step)
-{
-    m_delayedSteps.emplace_back(seconds, std::move(step));
-    if (!m_pDelayTimer->IsRunning())
-        m_pDelayTimer->StartTimer(DELAY_TICK_MS, 0);
-}
-
-void CIMChatTransport::OnTimer(int /*id*/)
-{
-    std::vector<std::function<void()>> due;
-    for (auto it = m_delayedSteps.begin(); it != m_delayedSteps.end();) {
-        if (--it->first <= 0) {
-            due.push_back(std::move(it->second));
-            it = m_delayedSteps.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    if (m_delayedSteps.empty())
-        m_pDelayTimer->StopTimer();
-    for (auto& step : due)
-        step();
 }

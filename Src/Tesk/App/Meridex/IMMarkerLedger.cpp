@@ -21,7 +21,7 @@ void CIMMarkerLedger::Anchor(const std::wstring& chat, const std::wstring& marke
         return;
     m_handled[chat] = marker;
     m_pStorage->SetString(chat, marker);
-    m_pStorage->Synchronize();
+    m_pStorage->RequestSynchronize();
 }
 
 int CIMMarkerLedger::Open(const std::wstring& chat, const std::wstring& marker)
@@ -79,5 +79,5 @@ void CIMMarkerLedger::Advance(std::wstring chat)
         return;
     VexlaLib::LogInfo() << "CIMHandler::StoreLastMessageNotified " << marker << "." << std::endl;
     m_pStorage->SetString(chat, marker);
-    m_pStorage->Synchronize();
+    m_pStorage->RequestSynchronize();
 }

@@ -1,6 +1,6 @@
 #include "Tesk/App/Meridex/IMMessageRecord.h"
 
-#include "Tesk/App/Meridex/IMDatabaseKinds.h"
+#include "Tesk/App/IMDatabaseKinds.h"
 #include "Tesk/Core/JSONArray.h"
 
 namespace {

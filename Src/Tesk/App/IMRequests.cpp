@@ -1,7 +1,7 @@
-#include "Tesk/App/Meridex/IMRequests.h"
+#include "Tesk/App/IMRequests.h"
 
-#include "Tesk/App/Meridex/AvailabilityMapping.h"
-#include "Tesk/App/Meridex/IMDatabaseKinds.h"
+#include "Tesk/App/AvailabilityMapping.h"
+#include "Tesk/App/IMDatabaseKinds.h"
 #include "Tesk/Core/DbQuery.h"
 #include "Tesk/Core/DbRequest.h"
 #include "Tesk/Core/JSONArray.h"

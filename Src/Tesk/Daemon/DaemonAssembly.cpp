@@ -1,4 +1,4 @@
-#include "Tesk/App/DaemonAssembly.h"
+#include "Tesk/Daemon/DaemonAssembly.h"
 
 #include <string>
 #include <vector>
@@ -14,7 +14,7 @@
 #include "Tesk/App/Meridex/IMHandler.h"
 #include "Tesk/App/Meridex/TeskCallService.h"
 #include "Tesk/App/Meridex/TeskIMService.h"
-#include "Tesk/App/VexlaServiceApplication.h"
+#include "Tesk/Daemon/VexlaServiceApplication.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/App/UIBusExposure.h"
 #include "Tesk/App/VexlaUIService.h"
@@ -38,7 +38,9 @@ const char kUIServiceName[] = "com.vexla.ui";
 
 bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& options)
 {
-    m_store = new VexlaLib::CPersistentFileStorage(CUtils::ConvertCharToWide(options.GetDataDir() + "/vexla.dat"));
+    // The store file is another daemon's until this one has started: a start-up that fails leaves it alone.
+    m_store = new VexlaLib::CPersistentFileStorage(CUtils::ConvertCharToWide(options.GetDataDir() + "/vexla.dat"),
+                                                   VexlaLib::CPersistentFileStorage::WRITE_ONCE_STARTED);
     m_store->Initialize();
 
     // The phone-side and messaging endpoints own their names; their methods come with their handlers.
@@ -84,6 +86,7 @@ bool CDaemonAssembly::Assemble(GMainLoop* mainLoop, const CDaemonOptions& option
         VexlaLib::LogError() << "Failed to start services." << std::endl;
         return false;
     }
+    m_store->StartWriting();
 
     // vexlavm:// links open the phone application; nothing waits for the answer.
     const CPlatformRequest redirect = CSystemRequest::AddRedirectHandler(L"com.nylo.app.phone", L"vexlavm://", true);

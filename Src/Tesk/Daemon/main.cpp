@@ -1,7 +1,7 @@
 #include <iostream>
 
 #include "Tesk/App/DaemonOptions.h"
-#include "Tesk/App/VexlaServiceApplication.h"
+#include "Tesk/Daemon/VexlaServiceApplication.h"
 
 int main(int argc, char** argv)
 {

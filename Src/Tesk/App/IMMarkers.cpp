@@ -1,4 +1,4 @@
-#include "Tesk/App/Meridex/IMMarkers.h"
+#include "Tesk/App/IMMarkers.h"
 
 const wchar_t CIMMarkers::CHAT_START[] = L"0:0:0";
 

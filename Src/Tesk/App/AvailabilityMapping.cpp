@@ -1,4 +1,4 @@
-#include "Tesk/App/Meridex/AvailabilityMapping.h"
+#include "Tesk/App/AvailabilityMapping.h"
 
 #include "Model/Availability.h"
 

@@ -1,4 +1,4 @@
-#include "Tesk/App/VexlaServiceApplication.h"
+#include "Tesk/Daemon/VexlaServiceApplication.h"
 
 #include <errno.h>
 #include <signal.h>
@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "Network/KeyLog.h"
-#include "Tesk/App/DaemonAssembly.h"
+#include "Tesk/Daemon/DaemonAssembly.h"
 #include "Tesk/App/PlatformLog.h"
 #include "Tesk/App/SyslogLogger.h"
 #include "Tesk/App/VexlaSession.h"
