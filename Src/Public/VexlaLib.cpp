@@ -8,6 +8,7 @@
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
+#include "Network/OutgoingPacket.h"
 #include "Network/Packet.h"
 #include "Public/IConnectionListener.h"
 #include "Public/INetworkModule.h"
@@ -254,7 +255,7 @@ void CVexlaLib::SendPacket(TPacketSPtr packet, int requestId)
     int chunk = -1;
     packet->GetAttrInt32(KEY_CHUNKTYPE, &chunk);
     LogInfo() << L"Trying to send packet - " << CAttrChunk::Lookup(chunk) << L"." << std::endl;
-    packet->AddAttr(std::make_shared<CAttribute>(KEY_REQUEST_ID, TYPE_INT32, requestId));
+    COutgoingPacket::AddInt32(packet, KEY_REQUEST_ID, requestId);
     SendPacket(packet);
 }
 

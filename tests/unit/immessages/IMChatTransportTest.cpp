@@ -199,7 +199,7 @@ TEST_F(IMChatTransportTest, AGroupChatGetsARecordThenItsMessagesLeavesAndTopics)
     EXPECT_FALSE(put.Contains("\"value\":\"me\"")) << put.payload;
     put.Answer("{\"returnValue\":true,\"results\":[{\"id\":\"g1\",\"rev\":1}]}");
 
-    AdvanceSeconds(CIMChatTransport::NEW_RECORD_DELAY_S - 1);
+    AdvanceSeconds(CIMGroupChatRecords::NEW_RECORD_DELAY_S - 1);
     EXPECT_TRUE(m_bus.calls.empty());
     AdvanceSeconds(1);
     CRecordedCall message = Write();
@@ -253,7 +253,7 @@ TEST_F(IMChatTransportTest, AMemberListTurningADialogIntoAGroupAddsTheNewMembers
     EXPECT_TRUE(put.Contains("\"members\":[{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":\"bob\"}]"))
         << put.payload;
     put.Answer("{\"returnValue\":true,\"results\":[{\"id\":\"g3\",\"rev\":1}]}");
-    AdvanceSeconds(CIMChatTransport::NEW_RECORD_DELAY_S);
+    AdvanceSeconds(CIMGroupChatRecords::NEW_RECORD_DELAY_S);
     m_bus.Next(GET).Answer("{\"returnValue\":true,\"results\":[{\"_id\":\"g3\",\"members\":["
                            "{\"status\":\"accepted\",\"type\":\"type_vexla\",\"value\":\"bob\"}]}]}");
     CRecordedCall members = m_bus.Next(MERGE);

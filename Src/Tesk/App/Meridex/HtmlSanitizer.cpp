@@ -107,3 +107,9 @@ void sanitizeMessage(std::wstring& text)
     VexlaLib::LogInfo() << "---- to " << result << std::endl;
     text = result;
 }
+
+std::wstring sanitizedMessage(std::wstring text)
+{
+    sanitizeMessage(text);
+    return text;
+}

@@ -16,3 +16,5 @@ char* sanitizeHtmlUtf8(const char* text, const char** tags, int strip);
 
 // Strips the untrusted markup from a message text in place (through UTF-8) and logs the change.
 void sanitizeMessage(std::wstring& text);
+// The message text with its untrusted markup stripped, as sanitizeMessage does.
+std::wstring sanitizedMessage(std::wstring text);

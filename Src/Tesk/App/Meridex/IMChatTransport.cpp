@@ -14,6 +14,7 @@
 #include "Tesk/App/Meridex/IMActivities.h"
 #include "Tesk/App/Meridex/IMChatRequests.h"
 #include "Tesk/App/IMMarkers.h"
+#include "Tesk/App/Meridex/IMChatMessageTypes.h"
 #include "Tesk/App/Meridex/IMMessageRecord.h"
 #include "Tesk/App/Meridex/IMRecordFields.h"
 #include "Tesk/Core/ActivityRequest.h"
@@ -31,37 +32,13 @@ using VexlaLib::LogNotice;
 
 namespace {
 
-const int TYPE_MEMBERS_ADDED = 1;
-const int TYPE_TEXT = 3;
-const int TYPE_MEMBER_LEFT = 4;
-const int TYPE_TOPIC_SET = 5;
-const int TYPE_EMOTE = 7;
-
-using Fields = CIMRecordFields;
-
-bool HasMember(const CJSONArray& members, const std::wstring& user)
-{
-    for (int i = 0; i < members.arraySize(); ++i) {
-        CJSONObject member;
-        if (members.GetObject(i, &member) && Fields::Text(member, "value") == user)
-            return true;
-    }
-    return false;
-}
-
-std::wstring Sanitized(std::wstring text)
-{
-    sanitizeMessage(text);
-    return text;
-}
-
 // A chat counts as a group from three members on; a member list that brings a dialog to three makes it
 // one already, before the chat's new members arrive with its details.
 bool IsGroupMessage(const CChat& chat, const CChatMsg& message)
 {
     if (chat.GetMemberCnt() >= 3)
         return true;
-    if (message.GetMsgType() != TYPE_MEMBERS_ADDED)
+    if (message.GetMsgType() != CHAT_MSG_MEMBERS_ADDED)
         return false;
     std::vector<std::wstring> names;
     VexlaLib::CUtils::SplitString(message.GetMsgBody(), &names);
@@ -86,10 +63,14 @@ CIMChatTransport::CIMChatTransport(VexlaLib::CVexlaLib* library, VexlaLib::IPers
       m_lastNotifiedTime(startTime),
       m_markers(storage),
       m_writer(bus),
-      m_queue(this),
       m_delayed(library),
+      m_groupRecords(
+          bus, m_userName, m_handles, m_queue, m_delayed,
+          [this](const CIMMessageRecord& record, int batch) { WriteRecord(record, batch); },
+          [this](int batch) { m_markers.Written(batch); }),
+      m_queue(&m_groupRecords),
       m_outbox(library, bus, m_userName, m_handles, m_queue, m_delayed,
-               [this](int chatHandle) { GroupChatBound(chatHandle); }),
+               [this](int chatHandle) { m_groupRecords.GroupChatBound(chatHandle); }),
       m_commands(library, bus, m_userName, m_handles, m_queue)
 {
     m_queue.Start(m_pLibrary->CreateTimer(&m_queue));
@@ -172,11 +153,6 @@ void CIMChatTransport::WriteRecord(const CIMMessageRecord& record, int batch)
     m_writer.Write(record, [this, batch]() { m_markers.Written(batch); });
 }
 
-void CIMChatTransport::Finished(const lGroupChatStruct& item)
-{
-    m_markers.Written(item.batch);
-}
-
 std::wstring CIMChatTransport::AuthorDisplayString(const std::wstring& author) const
 {
     VexlaLib::CContact* contact = m_pLibrary->FindContact(VexlaLib::CUtils::ToLowerCase(author));
@@ -186,11 +162,11 @@ std::wstring CIMChatTransport::AuthorDisplayString(const std::wstring& author) c
 void CIMChatTransport::ProcessChatMessage(const CChat& chat, const CChatMsg& message, int batch)
 {
     int type = message.GetMsgType();
-    if (type != TYPE_TEXT && type != TYPE_EMOTE)
+    if (type != CHAT_MSG_TEXT && type != CHAT_MSG_EMOTE)
         return;
     const std::wstring& author = message.GetMember()->GetVexlaName();
     std::wstring text = message.GetMsgBody();
-    if (type == TYPE_EMOTE)
+    if (type == CHAT_MSG_EMOTE)
         text = AuthorDisplayString(author) + L" " + text;
     std::wstring partner;
     for (const auto& member : chat.GetMemberList()) {
@@ -199,8 +175,8 @@ void CIMChatTransport::ProcessChatMessage(const CChat& chat, const CChatMsg& mes
             break;
         }
     }
-    WriteRecord(CIMMessageRecord::Chat(m_userName, author, partner, L"", Sanitized(text), message.GetServerTimestamp(),
-                                       message.GetTimestamp()),
+    WriteRecord(CIMMessageRecord::Chat(m_userName, author, partner, L"", sanitizedMessage(text),
+                                       message.GetServerTimestamp(), message.GetTimestamp()),
                 batch);
 }
 
@@ -225,193 +201,6 @@ void CIMChatTransport::QueueGroupChatMessage(const CChat& chat, const CChatMsg& 
             item->members.AddObject(CIMChatRequests::Member(member->GetVexlaName()));
     }
     m_queue.Append(item);
-}
-
-// --- Group chat records -----------------------------------------------------------------------------
-
-void CIMChatTransport::ProcessItem(void* raw)
-{
-    TItemSPtr item(static_cast<lGroupChatStruct*>(raw));
-    if (m_handles.IsBound(item->chatHandle)) {
-        m_pBus->Call(CIMChatRequests::FindGroupChatByHandle(item->chatHandle),
-                     [this, item](const CBusReply& reply) { imgroupchat_parseObject(item, reply, true); });
-    } else {
-        FindGroupChatByUniqueName(item);
-    }
-}
-
-void CIMChatTransport::FindGroupChatByUniqueName(const TItemSPtr& item)
-{
-    m_queue.Pause();
-    m_pBus->Call(CIMChatRequests::FindGroupChatByUniqueName(item->uniqueName),
-                 [this, item](const CBusReply& reply) { imgroupchat_parseObject(item, reply, false); });
-}
-
-void CIMChatTransport::ItemRemoved(void* item)
-{
-    delete static_cast<lGroupChatStruct*>(item);
-}
-
-void CIMChatTransport::imgroupchat_parseObject(const TItemSPtr& item, const CBusReply& reply, bool byHandle)
-{
-    std::vector<CJSONObject> records = CDbResults::Records(reply);
-    if (records.empty() && byHandle) {
-        // The record was bound to the chat by another handle since: it is found by the chat's name.
-        m_handles.Unbind(item->chatHandle);
-        FindGroupChatByUniqueName(item);
-        return;
-    }
-    if (records.empty()) {
-        NewGroupChatRecord(item);
-        return;
-    }
-    // Several records of one chat (written by older versions): the first one keeps the conversation,
-    // rather than the message being dropped.
-    if (records.size() > 1)
-        LogNotice() << "-- " << records.size() << " group chat records for " << item->uniqueName << ", using the first"
-                    << std::endl;
-    const CJSONObject& record = records.front();
-    std::wstring id = Fields::Id(record);
-    int handle = item->chatHandle;
-    m_pBus->Call(CIMChatRequests::RebindGroupChat(id, item->uniqueName, handle),
-                 [this, handle](const CBusReply&) { GroupChatBound(handle); });
-    CJSONArray members;
-    if (record.GetArray("members", &members))
-        item->members = members;
-    item->groupName = Fields::Text(record, "groupName");
-    ProcessGroupChatMessage(id, item);
-}
-
-void CIMChatTransport::NewGroupChatRecord(const TItemSPtr& item)
-{
-    item->groupName = item->uniqueName;
-    Put(CIMChatRequests::NewGroupChat(item->groupName, item->uniqueName, item->topic, item->members, item->chatHandle),
-        [this, item](const CBusReply& reply) {
-            std::vector<CJSONObject> results = CDbResults::Records(reply);
-            if (results.size() != 1) {
-                // The record was not written: the item goes, the queue does not stay paused for it.
-                LogNotice() << "-- group chat record for " << item->uniqueName << " not written" << std::endl;
-                m_queue.Resume();
-                Finished(*item);
-                return;
-            }
-            GroupChatBound(item->chatHandle);
-            std::wstring id = Fields::Id(results.front());
-            m_delayed.After(NEW_RECORD_DELAY_S, [this, id, item]() { ProcessGroupChatMessage(id, item); });
-        });
-}
-
-void CIMChatTransport::GroupChatBound(int chatHandle)
-{
-    m_handles.Bind(chatHandle);
-    m_queue.Resume();
-}
-
-void CIMChatTransport::ProcessGroupChatMessage(const std::wstring& recordId, const TItemSPtr& item)
-{
-    switch (item->messageType) {
-    case TYPE_MEMBERS_ADDED: {
-        std::vector<std::wstring> users;
-        VexlaLib::CUtils::SplitString(item->body, &users);
-        AddUsers(recordId, item, users);
-        break;
-    }
-    case TYPE_TEXT:
-        WriteMessage(item, item->body);
-        Finished(*item);
-        break;
-    case TYPE_EMOTE:
-        LogInfo() << "-- user = " << item->author << " emoted = " << item->body << std::endl;
-        WriteMessage(item, item->author + L" " + item->body);
-        Finished(*item);
-        break;
-    case TYPE_MEMBER_LEFT:
-        MemberLeft(recordId, item);
-        break;
-    case TYPE_TOPIC_SET:
-        m_pBus->Call(CIMChatRequests::MergeDisplayName(recordId, Sanitized(item->topic)), nullptr);
-        WriteSystemMessage(item, item->author + L" set the topic to \"" + item->topic + L"\".");
-        Finished(*item);
-        break;
-    default:
-        Finished(*item);
-        break;
-    }
-}
-
-void CIMChatTransport::MemberLeft(const std::wstring& recordId, const TItemSPtr& item)
-{
-    m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item](const CBusReply& reply) {
-        std::vector<CJSONObject> records = CDbResults::Records(reply);
-        if (records.size() != 1) {
-            Finished(*item);
-            return;
-        }
-        CJSONArray members;
-        CJSONArray remaining;
-        records.front().GetArray("members", &members);
-        for (int i = 0; i < members.arraySize(); ++i) {
-            CJSONObject member;
-            if (members.GetObject(i, &member) && Fields::Text(member, "value") != item->author)
-                remaining.AddObject(member);
-        }
-        m_pBus->Call(CIMChatRequests::MergeMembers(recordId, remaining), nullptr);
-        WriteSystemMessage(item, item->author + L" left the chat.");
-        Finished(*item);
-    });
-}
-
-bool CIMChatTransport::AlreadyInConversation(const lGroupChatStruct& item, const std::wstring& user) const
-{
-    return user == m_userName ? !item.userJoined : HasMember(item.members, user);
-}
-
-void CIMChatTransport::AddUsers(const std::wstring& recordId, const TItemSPtr& item,
-                                const std::vector<std::wstring>& users)
-{
-    std::vector<std::wstring> added;
-    for (const std::wstring& user : users) {
-        if (AlreadyInConversation(*item, user) || std::find(added.begin(), added.end(), user) != added.end())
-            LogInfo() << "--- " << user << " is already in this conversation" << std::endl;
-        else
-            added.push_back(user);
-    }
-    if (added.empty()) {
-        Finished(*item);
-        return;
-    }
-    // One read and one merge for the whole list: a merge per user would let each overwrite the others.
-    m_pBus->Call(CIMChatRequests::Get(recordId), [this, recordId, item, added](const CBusReply& reply) {
-        std::vector<CJSONObject> records = CDbResults::Records(reply);
-        if (records.size() != 1) {
-            Finished(*item);
-            return;
-        }
-        CJSONArray members;
-        records.front().GetArray("members", &members);
-        for (const std::wstring& user : added) {
-            if (user != m_userName && !HasMember(members, user))
-                members.AddObject(CIMChatRequests::Member(user));
-        }
-        m_pBus->Call(CIMChatRequests::MergeMembers(recordId, members), nullptr);
-        for (const std::wstring& user : added)
-            WriteSystemMessage(item, item->author + L" added " + user + L" to the chat.");
-        Finished(*item);
-    });
-}
-
-void CIMChatTransport::WriteMessage(const TItemSPtr& item, const std::wstring& text)
-{
-    WriteRecord(CIMMessageRecord::Chat(m_userName, item->author, item->groupName, item->groupName, Sanitized(text),
-                                       item->serverTime, item->localTime),
-                item->batch);
-}
-
-void CIMChatTransport::WriteSystemMessage(const TItemSPtr& item, const std::wstring& text)
-{
-    WriteRecord(
-        CIMMessageRecord::System(m_userName, item->groupName, Sanitized(text), item->serverTime, item->localTime),
-        item->batch);
 }
 
 // --- Outbox and commands ----------------------------------------------------------------------------
@@ -500,17 +289,17 @@ void CIMChatTransport::OpenGroupChat(const CChat& chat)
 void CIMChatTransport::AuthorizationRequested(const std::wstring& from, const std::wstring& message,
                                               const std::wstring& displayName)
 {
-    CJSONObject invite = CIMChatRequests::BuddyInvite(m_userName, from, Sanitized(message), displayName);
+    CJSONObject invite = CIMChatRequests::BuddyInvite(m_userName, from, sanitizedMessage(message), displayName);
     m_pBus->Call(CIMChatRequests::FindBuddyInvite(from), [this, invite](const CBusReply& found) {
         if (!CDbResults::Records(found).empty())
             return;
         auto started = std::make_shared<bool>(false);
         m_pBus->Stream(CIMChatRequests::AuthPowerActivity(), [this, invite, started](const CBusReply& reply) {
-            if (*started || Fields::Text(CJSONObject(reply.Payload().c_str()), "event") != L"start")
+            if (*started || CIMRecordFields::Text(CJSONObject(reply.Payload().c_str()), "event") != L"start")
                 return;
             *started = true;
             CBusReply kept = reply;
-            Put(invite, [this, kept](const CBusReply&) {
+            m_pBus->Call(CIMChatRequests::Put(invite), [this, kept](const CBusReply&) {
                 m_pBus->Call(CActivityRequest::Complete(CIMChatRequests::AUTH_POWER_ACTIVITY), nullptr);
                 m_pBus->EndStream(kept);
             });
@@ -537,11 +326,4 @@ void CIMChatTransport::VoicemailAdded(long long serverTime, long long localTime,
     m_pBus->AddIncomingMessage(m_userName, text, localTime * 1000, caller, m_userName);
     m_pStorage->SetString(key, L"1");
     m_pStorage->RequestSynchronize();
-}
-
-// --- Helpers ----------------------------------------------------------------------------------------
-
-void CIMChatTransport::Put(const CJSONObject& record, std::function<void(const CBusReply&)> onAnswer)
-{
-    m_pBus->Call(CIMChatRequests::Put(record), std::move(onAnswer));
 }

@@ -7,10 +7,10 @@
 
 #include "Public/IVexlaLibListener.h"
 #include "Tesk/App/Meridex/GroupChatQueue.h"
-#include "Tesk/App/Meridex/IGroupChatQueueWorker.h"
 #include "Tesk/App/Meridex/IMChatHandles.h"
 #include "Tesk/App/Meridex/IMCommands.h"
 #include "Tesk/App/Meridex/IMDelayedSteps.h"
+#include "Tesk/App/Meridex/IMGroupChatRecords.h"
 #include "Tesk/App/Meridex/IMMarkerLedger.h"
 #include "Tesk/App/Meridex/IMMessageWriter.h"
 #include "Tesk/App/Meridex/IMOutbox.h"
@@ -20,24 +20,19 @@ namespace VexlaLib {
 class CChatMsg;
 class CVexlaLib;
 class IPersistentStorage;
-}
-class CBusReply;
+}  // namespace VexlaLib
 class IIMChatBus;
-struct lGroupChatStruct;
 
 // The message-carrying half of the messaging transport: library chat messages become message records
 // (each exactly once across restarts: markers in the store say where delivery stopped, and a record is
-// written only when the database does not hold it yet), group chats are mirrored as group chat records
-// through a timed queue, voicemails and authorisation requests are announced; the outbox (CIMOutbox: a
-// record stays pending until the server's echo marks it successful, or its failure marks it error) and
-// the application's commands (CIMCommands) are its collaborators, sharing the group chats' handles
-// (CIMChatHandles). It listens to the library itself. Main-loop thread only.
-class CIMChatTransport : public VexlaLib::IVexlaLibListener, public IGroupChatQueueWorker
+// written only when the database does not hold it yet), voicemails and authorisation requests are
+// announced. Its collaborators share the group chats' handles (CIMChatHandles): the group chat records
+// (CIMGroupChatRecords, fed through a timed queue), the outbox (CIMOutbox: a record stays pending until
+// the server's echo marks it successful, or its failure marks it error) and the application's commands
+// (CIMCommands). It listens to the library itself. Main-loop thread only.
+class CIMChatTransport : public VexlaLib::IVexlaLibListener
 {
 public:
-    // A new group chat record is given this long before its first message is written to it.
-    static constexpr int NEW_RECORD_DELAY_S = 8;
-
     // In a chat without a stored marker among its messages, messages with a server time before
     // `startTime` (seconds) are not written. Nothing is owned.
     CIMChatTransport(VexlaLib::CVexlaLib* library, VexlaLib::IPersistentStorage* storage, IIMChatBus* bus,
@@ -70,36 +65,13 @@ public:
     void OnChatMessageDelivered(const VexlaLib::CChat& chat, const VexlaLib::CChatMsg& message) override;
     void OnChatMessageFailed(const VexlaLib::CChat& chat, const VexlaLib::CChatMsg& message) override;
 
-    // IGroupChatQueueWorker.
-    void ProcessItem(void* item) override;
-    void ItemRemoved(void* item) override;
-
 private:
-    using TItemSPtr = std::shared_ptr<lGroupChatStruct>;
-
     // Incoming messages.
     void ProcessChatMessage(const VexlaLib::CChat& chat, const VexlaLib::CChatMsg& message, int batch);
     void QueueGroupChatMessage(const VexlaLib::CChat& chat, const VexlaLib::CChatMsg& message, int batch);
     std::wstring AuthorDisplayString(const std::wstring& author) const;
     // Writes the record unless it is there already; the marker batch waits for it.
     void WriteRecord(const CIMMessageRecord& record, int batch);
-    // The group chat item is done with: its marker batch no longer waits for it.
-    void Finished(const lGroupChatStruct& item);
-
-    // Group chat records.
-    // byHandle: the record was looked up by the chat's handle (else by its unique name).
-    void imgroupchat_parseObject(const TItemSPtr& item, const CBusReply& reply, bool byHandle);
-    void FindGroupChatByUniqueName(const TItemSPtr& item);
-    void NewGroupChatRecord(const TItemSPtr& item);
-    void ProcessGroupChatMessage(const std::wstring& recordId, const TItemSPtr& item);
-    void MemberLeft(const std::wstring& recordId, const TItemSPtr& item);
-    // Adds the users of a member list who are new to the record, in one merge, each with its system message.
-    void AddUsers(const std::wstring& recordId, const TItemSPtr& item, const std::vector<std::wstring>& users);
-    bool AlreadyInConversation(const lGroupChatStruct& item, const std::wstring& user) const;
-    void WriteMessage(const TItemSPtr& item, const std::wstring& text);
-    void WriteSystemMessage(const TItemSPtr& item, const std::wstring& text);
-    // A group chat record now bound to `chatHandle`: the queue may go on.
-    void GroupChatBound(int chatHandle);
 
     // Events.
     void OpenGroupChat(const VexlaLib::CChat& chat);
@@ -107,8 +79,6 @@ private:
     const VexlaLib::CChat* Survivor(const VexlaLib::CChat& gone) const;
     void AuthorizationRequested(const std::wstring& from, const std::wstring& message, const std::wstring& displayName);
     void VoicemailAdded(long long serverTime, long long localTime, int duration, const std::wstring& caller);
-
-    void Put(const CJSONObject& record, std::function<void(const CBusReply&)> onAnswer = nullptr);
 
     VexlaLib::CVexlaLib* m_pLibrary;
     VexlaLib::IPersistentStorage* m_pStorage;
@@ -118,8 +88,10 @@ private:
     CIMMarkerLedger m_markers;
     CIMMessageWriter m_writer;
     CIMChatHandles m_handles;
-    CGroupChatQueue m_queue;
     CIMDelayedSteps m_delayed;
+    // Declared before the queue, which hands its waiting items back to it as it goes.
+    CIMGroupChatRecords m_groupRecords;
+    CGroupChatQueue m_queue;
     CIMOutbox m_outbox;
     CIMCommands m_commands;
 };
