@@ -5,6 +5,7 @@
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
+#include "Network/LoginPacket.h"
 #include "Network/Packet.h"
 #include "Public/INetworkModule.h"
 #include "Public/VexlaLib.h"
@@ -123,16 +124,9 @@ void CAccountHandler::Login(const std::wstring& user, const std::wstring& passwo
     m_state = STATE_LOGGING_IN;
     m_pModel->SetUserName(user);
 
-    TPacketSPtr packet = COutgoingPacket::Create(CHUNK_LOGIN);
-    COutgoingPacket::AddInt32(packet, KEY_SAVEPASSWORD, 1);
-    if (savedCredentials) {
-        COutgoingPacket::AddContainer(packet, KEY_SAVEDDATA, savedCredentials);
-    } else {
-        COutgoingPacket::AddString(packet, KEY_VEXLANAME, user);
-        COutgoingPacket::AddString(packet, KEY_PASSWORD, password);
-    }
-    AddDevicePstnNumber(packet);
-    m_pLib->SendPacket(packet);
+    std::wstring pstn;
+    m_pLib->GetProperty(CProperties::PSTN, &pstn);
+    m_pLib->SendPacket(CLoginPacket::ForSignIn(savedCredentials, user, password, pstn));
     m_pLoginTimer->StartTimer(LOGIN_TIMEOUT_MS, TIMER_LOGIN);
 }
 
@@ -311,6 +305,13 @@ void CAccountHandler::HandleLoggedout(const TPacketSPtr& packet)
         break;
     }
     m_pLib->ClearSessionData();
+    ForgetPasswordUnlessSigningInAgain();
+}
+
+void CAccountHandler::ForgetPasswordUnlessSigningInAgain()
+{
+    if (m_state == STATE_LOGGED_OUT)
+        m_pNetModule->ForgetPassword();
 }
 
 bool CAccountHandler::HandleError(const TPacketSPtr& packet, int code)
@@ -374,6 +375,7 @@ void CAccountHandler::HandleForcedDisconnect(const TPacketSPtr& /*packet*/)
     }
     m_pendingError.reset();
     m_pLoginTimer->StopTimer();
+    ForgetPasswordUnlessSigningInAgain();
 }
 
 void CAccountHandler::HandleNetworkError(TNetworkErrorReason reason)
@@ -392,12 +394,14 @@ void CAccountHandler::HandleNetworkError(TNetworkErrorReason reason)
         m_pLib->NotifyLogout(static_cast<eLogoutReason>(code));
         // The session is over: nothing of it may keep running while signed out.
         m_pLib->ClearSessionData();
+        ForgetPasswordUnlessSigningInAgain();
         return;
     default:
         LogError() << L"Unexpected CAccountHandler::HandleNetworkError call." << std::endl;
         return;
     }
     m_pLoginTimer->StopTimer();
+    ForgetPasswordUnlessSigningInAgain();
 }
 
 void CAccountHandler::HandleProfileData(const TPacketSPtr& packet)
@@ -481,6 +485,7 @@ void CAccountHandler::OnTimer(int id)
         m_pendingError.reset();
         m_pNetModule->ForceDisconnect();
         m_pLib->NotifyLoginFailed(LOGIN_ERROR_UNKNOWN);
+        ForgetPasswordUnlessSigningInAgain();
         break;
     case TIMER_LOGOUT:
         LogWarning() << L"Logout time-out." << std::endl;

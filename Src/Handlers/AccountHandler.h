@@ -82,6 +82,9 @@ public:
 
 private:
     void AddDevicePstnNumber(const TPacketSPtr& packet) const;
+    // The sign-in is over for good unless a listener started a new one from its event: the network
+    // side's password is wiped.
+    void ForgetPasswordUnlessSigningInAgain();
     void ReportRegisterFailure();
     // Unread chats when the "CHAT_RETRIEVAL_POLICY" property says "UNREAD", else the recent ones.
     void RequestChats();

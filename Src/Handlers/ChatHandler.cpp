@@ -744,8 +744,7 @@ void CChatHandler::SendChatTopic(CChat* chat, const std::wstring& topic)
 void CChatHandler::SendChatIds(const std::vector<int>& chatIds)
 {
     TPacketSPtr packet = COutgoingPacket::Create(CHUNK_MARKCHATSREAD);
-    packet->AddAttr(
-        std::make_shared<CAttribute>(KEY_CHATS, TYPE_INTARRAY, chatIds.data(), static_cast<int>(chatIds.size())));
+    COutgoingPacket::AddIntArray(packet, KEY_CHATS, chatIds);
     m_pLib->SendPacket(packet);
 }
 

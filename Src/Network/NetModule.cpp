@@ -244,6 +244,18 @@ void CNetModule::SignalWaitWithPostingChats() {
     m_sender->SignalWaitWithPostingChats();
 }
 
+std::wstring CNetModule::GetHeldPassword()
+{
+    return m_session ? m_session->GetHeldPassword() : std::wstring();
+}
+
+void CNetModule::ForgetPassword()
+{
+    if (m_session) {
+        m_session->ForgetPassword();
+    }
+}
+
 TPacketSPtr CNetModule::GetSavedCredentials() {
     std::vector<unsigned char> stored;
     if (!m_storage->GetBytes(STORAGE_SAVED_DATA, &stored)) {

@@ -55,6 +55,9 @@ public:
     void SetSavedCredentials(TPacketSPtr credentials);
     void EraseSavedCredentials();
     void RestoreLocallySavedCredentials();
+    // The session's password for logging in again, and its wiping (see CSession).
+    std::wstring GetHeldPassword();
+    void ForgetPassword();
 
     // Scrambles the stored credentials; applying it twice gives back the input.
     static void TwoWaySimpleObfuscate(TByteArray* bytes);

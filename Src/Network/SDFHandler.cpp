@@ -4,6 +4,7 @@
 #include "Network/ByteArrayInputStream.h"
 #include "Network/ByteArrayOutputStream.h"
 #include "Network/Http.h"
+#include "Network/OutgoingPacket.h"
 #include "Network/Packet.h"
 #include "Network/Value.h"
 #include "Utils/LogStream.h"
@@ -17,15 +18,15 @@ CSDFHandler::~CSDFHandler() = default;
 bool CSDFHandler::GetSessionID(const std::wstring& server, const std::wstring& localAddress,
                                const std::wstring& phoneNumber, std::wstring* sessionId, int* operatorId)
 {
-    CPacket request(CPacket::OUTGOING);
-    request.AddAttr(std::make_shared<CAttribute>(SDF_KEY_REQUEST, TYPE_INT32, 1));
-    request.AddAttr(std::make_shared<CAttribute>(SDF_KEY_PHONE_NUMBER, TYPE_STRING, phoneNumber));
+    const TPacketSPtr request = COutgoingPacket::CreateContainer();
+    COutgoingPacket::AddInt32(request, SDF_KEY_REQUEST, 1);
+    COutgoingPacket::AddString(request, SDF_KEY_PHONE_NUMBER, phoneNumber);
     CByteArrayOutputStream body;
-    request.Serialize(&body);
+    request->Serialize(&body);
     {
         CLogStream stream(CLog::LOG_INFO, CLogStream::TIMESTAMP_AT_START);
         stream << "Preparing packet to sdf: ";
-        request.dump(stream);
+        request->dump(stream);
     }
 
     const int status = m_http->Request(server, localAddress, HEADER_LINES, body.ToByteArray());

@@ -13,6 +13,7 @@
 #include "Network/ChunkKind.h"
 #include "Network/ConnectionSettings.h"
 #include "Network/KeyLog.h"
+#include "Network/LoginPacket.h"
 #include "Network/NetModule.h"
 #include "Network/OutgoingPacket.h"
 #include "Network/PacketReceiver.h"
@@ -84,7 +85,10 @@ CSession::CSession(CNetModule* netModule, IPersistentStorage* storage, CConnecti
     m_serverIndex = indexByte[0];
 }
 
-CSession::~CSession() = default;
+CSession::~CSession()
+{
+    CUtils::WipeText(&m_password);
+}
 
 TByteArraySPtr CSession::LoadOrCreateNodeId(IPersistentStorage* storage) {
     TByteArraySPtr nodeId = std::make_shared<TByteArray>();
@@ -295,7 +299,8 @@ bool CSession::TakeCredentials(const TPacketSPtr& login) {
     CSynchronize stateGuard(&m_stateLock);
     m_userName = name;
     if (withName) {
-        m_password = password;
+        CUtils::WipeText(&m_password);
+        m_password.swap(password);
     }
     m_devicePstnNumber = phoneNumber;
     if (m_sessionId && !m_sessionId->empty() && !login->GetAttr(KEY_SESSION_ID)) {
@@ -841,18 +846,23 @@ void CSession::PutFakeLoggedoutPacketOnReceivedQueue() {
     m_netModule->PutPacketOnReceiveQueue(packet);
 }
 
-TPacketSPtr CSession::MakeLoginPacket() {
-    const TPacketSPtr packet = COutgoingPacket::Create(CHUNK_LOGIN);
+TPacketSPtr CSession::MakeLoginPacket()
+{
     const TPacketSPtr savedCredentials = m_netModule->GetSavedCredentials();
     CSynchronize stateGuard(&m_stateLock);
-    if (savedCredentials) {
-        COutgoingPacket::AddContainer(packet, KEY_SAVEDDATA, savedCredentials);
-    } else {
-        COutgoingPacket::AddString(packet, KEY_VEXLANAME, m_userName);
-        COutgoingPacket::AddString(packet, KEY_PASSWORD, m_password);
-    }
-    COutgoingPacket::AddString(packet, KEY_DEVICE_PSTNNUMBER, m_devicePstnNumber);
-    return packet;
+    return CLoginPacket::ForReconnect(savedCredentials, m_userName, m_password, m_devicePstnNumber);
+}
+
+std::wstring CSession::GetHeldPassword()
+{
+    CSynchronize stateGuard(&m_stateLock);
+    return m_password;
+}
+
+void CSession::ForgetPassword()
+{
+    CSynchronize stateGuard(&m_stateLock);
+    CUtils::WipeText(&m_password);
 }
 
 bool CSession::HandlePacket_LOGGEDIN(TPacketSPtr packet) {

@@ -82,6 +82,12 @@ public:
     void ForceNewSessionReconnect();
     void PutFakeLoggedoutPacketOnReceivedQueue();
     TPacketSPtr MakeLoginPacket();
+    // The password of the last login or registration that named the account, kept for logging in
+    // again (reconnects, a new server session, a relogin the library's user asks for); empty when none.
+    std::wstring GetHeldPassword();
+    // Overwrites and drops that password: the account signed out or failed to sign in for good. The
+    // destructor does the same.
+    void ForgetPassword();
 
     bool HandlePacket_LOGGEDIN(TPacketSPtr packet);
     void HandlePacket_SAVEDATA(TPacketSPtr packet);

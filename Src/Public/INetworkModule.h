@@ -32,6 +32,11 @@ public:
     virtual void SetSavedCredentials(TPacketSPtr credentials) = 0;
     virtual void EraseSavedCredentials() = 0;
     virtual void RestoreLocallySavedCredentials() = 0;
+    // The password of the last sign-in that named the account, which the network side keeps for
+    // logging in again; empty when it holds none. The caller wipes its copy when done with it.
+    virtual std::wstring GetHeldPassword() = 0;
+    // Overwrites and drops that password: the account signed out or failed to sign in for good.
+    virtual void ForgetPassword() = 0;
     // Whom to tell, from any thread, when Process has something new; a side without threads needs none.
     virtual void SetWakeup(IWakeup* /*wakeup*/) {}
 };

@@ -25,6 +25,8 @@ public:
     void SetSavedCredentials(TPacketSPtr credentials) override { m_module.SetSavedCredentials(credentials); }
     void EraseSavedCredentials() override { m_module.EraseSavedCredentials(); }
     void RestoreLocallySavedCredentials() override { m_module.RestoreLocallySavedCredentials(); }
+    std::wstring GetHeldPassword() override { return m_module.GetHeldPassword(); }
+    void ForgetPassword() override { m_module.ForgetPassword(); }
     void SetWakeup(IWakeup* wakeup) override { m_module.SetWakeup(wakeup); }
 
 private:

@@ -8,6 +8,7 @@
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
 #include "Network/Attribute.h"
+#include "Network/OutgoingPacket.h"
 #include "Network/Packet.h"
 #include "Public/IConnectionListener.h"
 #include "Public/INetworkModule.h"
@@ -254,7 +255,7 @@ void CVexlaLib::SendPacket(TPacketSPtr packet, int requestId)
     int chunk = -1;
     packet->GetAttrInt32(KEY_CHUNKTYPE, &chunk);
     LogInfo() << L"Trying to send packet - " << CAttrChunk::Lookup(chunk) << L"." << std::endl;
-    packet->AddAttr(std::make_shared<CAttribute>(KEY_REQUEST_ID, TYPE_INT32, requestId));
+    COutgoingPacket::AddInt32(packet, KEY_REQUEST_ID, requestId);
     SendPacket(packet);
 }
 
@@ -311,6 +312,16 @@ bool CVexlaLib::Login(const std::wstring& user, const std::wstring& password)
         m_pStorage->GetString(CProperties::KEY_VEXLANAME, &name);
     m_pAccountHandler->Login(CUtils::ToLowerCase(name), password);
     return true;
+}
+
+bool CVexlaLib::LoginAgain(const std::wstring& user)
+{
+    if (!m_pNetModule)
+        return false;
+    std::wstring password = m_pNetModule->GetHeldPassword();
+    const bool started = Login(user, password);
+    CUtils::WipeText(&password);
+    return started;
 }
 
 bool CVexlaLib::CancelLogin()

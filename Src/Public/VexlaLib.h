@@ -88,6 +88,10 @@ public:
 
     // Credentials and account.
     bool Login(const std::wstring& user, const std::wstring& password);
+    // Login with the password the network side kept from the last sign-in, for logging back in after a
+    // logout the caller asked for. The password is kept until the account signs out or fails to sign
+    // in for good, so this is called from the logout's listener event.
+    bool LoginAgain(const std::wstring& user);
     bool CancelLogin();
     bool Logout();
     bool RegisterUser(const std::wstring& name, const std::wstring& password, const std::wstring& fullName,

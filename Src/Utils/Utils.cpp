@@ -1,5 +1,6 @@
 #include "Utils/Utils.h"
 
+#include <string.h>
 #include <sys/time.h>
 #include <wctype.h>
 
@@ -61,6 +62,13 @@ std::wstring CUtils::ToLowerCase(const std::wstring& text)
             c = c - L'A' + L'a';
     }
     return lower;
+}
+
+void CUtils::WipeText(std::wstring* text)
+{
+    if (!text->empty())
+        explicit_bzero(&(*text)[0], text->size() * sizeof(wchar_t));
+    text->clear();
 }
 
 bool CUtils::NoCaseLess(wchar_t a, wchar_t b)

@@ -28,6 +28,9 @@ public:
     static void SplitString(const std::wstring& text, std::vector<std::wstring>* out);
     // The fields between any of the delimiters, empty fields kept; an empty text has no field.
     static std::vector<std::wstring> Tokenize(const std::wstring& text, const std::wstring& delimiters);
+    // Overwrites the characters of a secret (a password) with zeros, in a way the compiler keeps, then
+    // empties it.
+    static void WipeText(std::wstring* text);
 
     // UTF-8 to wide; stops at the first NUL or malformed sequence, keeping what came before.
     static std::wstring ConvertCharToWide(const std::string& text);

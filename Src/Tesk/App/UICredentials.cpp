@@ -14,6 +14,7 @@
 #include "Tesk/Core/SystemRequest.h"
 #include "Utils/LogStream.h"
 #include "Utils/Properties.h"
+#include "Utils/Utils.h"
 
 using VexlaLib::LogInfo;
 using VexlaLib::LogNotice;
@@ -111,7 +112,7 @@ void CUICredentials::OnEnabled_accountInfo(const CBusReply& reply)
 void CUICredentials::TakeCredentials(const CJSONObject& payload, const char* nameMember)
 {
     m_userName.clear();
-    m_password.clear();
+    VexlaLib::CUtils::WipeText(&m_password);
     payload.GetString(nameMember, &m_userName);
     payload.GetString("password", &m_password);
 }
@@ -190,7 +191,7 @@ void CUICredentials::OnCheckCallerGone()
 {
     LogInfo() << "CVexlaUIService: the caller of checkCredentials went away" << std::endl;
     m_pendingCheck.reset();
-    m_password.clear();
+    VexlaLib::CUtils::WipeText(&m_password);
     if (m_ownsLogin) {
         m_ownsLogin = false;
         m_pSession->TerminateSession();  // a login under way is logged out once it completes
@@ -423,7 +424,7 @@ void CUICredentials::OnRegisterUserFailed(VexlaLib::eRegisterError error, std::v
     reply.SetArray("suggestedVexlaNames", names);
     m_service.SendReply(m_pendingRegistration, &reply);
     m_pendingRegistration.reset();
-    m_password.clear();
+    VexlaLib::CUtils::WipeText(&m_password);
     m_service.QuitMainLoop();
 }
 
@@ -441,7 +442,7 @@ void CUICredentials::AnswerCredentials(TBusMessageSPtr& pending)
     m_service.StopWatchingCaller(pending);
     m_service.SendReply(pending, &reply);
     pending.reset();
-    m_password.clear();
+    VexlaLib::CUtils::WipeText(&m_password);
 }
 
 void CUICredentials::AnswerError(TBusMessageSPtr& pending, const CUIErrors::TError& error)
@@ -449,7 +450,7 @@ void CUICredentials::AnswerError(TBusMessageSPtr& pending, const CUIErrors::TErr
     m_service.StopWatchingCaller(pending);
     m_service.SendError(pending, error);
     pending.reset();
-    m_password.clear();
+    VexlaLib::CUtils::WipeText(&m_password);
 }
 
 bool CUICredentials::Pending() const

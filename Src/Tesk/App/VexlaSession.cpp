@@ -160,14 +160,14 @@ CVexlaSession::TStartResult CVexlaSession::OnPhoneNumber(const CBusReply& reply,
 
     if (m_useCount == 0) {
         m_userName = user;
-        m_password = password;
+        m_passwordFingerprint.Take(password);
         m_loginState = LOGIN_STATE_REQUESTED;
         m_useCount = 1;
         m_pLibrary->SetUseSavedCredentials(false);
-        m_pLibrary->Login(LoginName(m_userName), m_password);
+        m_pLibrary->Login(LoginName(m_userName), password);
         return START_LOGIN;
     }
-    const bool sameAccount = user == m_userName && password == m_password;
+    const bool sameAccount = user == m_userName && m_passwordFingerprint.Matches(password);
     if (!sameAccount && !(user.empty() && password.empty()))
         return START_REFUSED;
     ++m_useCount;
@@ -276,7 +276,8 @@ void CVexlaSession::OnLogout(VexlaLib::eLogoutReason reason)
         return;
     }
     VexlaLib::LogNotice() << "-- logging back in" << std::endl;
-    m_pLibrary->Login(LoginName(m_userName), m_password);
+    // From the logout's own event, so the library still holds the password (it wipes it otherwise).
+    m_pLibrary->LoginAgain(LoginName(m_userName));
 }
 
 // A failed relogin ends the reconnect too: nothing is under way any more.
@@ -286,5 +287,5 @@ void CVexlaSession::ClearSession()
     m_useCount = 0;
     m_loginState = LOGIN_STATE_SIGNED_OUT;
     m_userName.clear();
-    m_password.clear();
+    m_passwordFingerprint.Clear();
 }

@@ -10,6 +10,7 @@
 #include "Public/IConnectionListener.h"
 #include "Public/INetworkModule.h"
 #include "Public/IVexlaLibListener.h"
+#include "Tesk/App/PasswordFingerprint.h"
 
 namespace VexlaLib {
 class CVexlaLib;
@@ -111,7 +112,7 @@ private:
     std::function<void(const CBusReply&)> WhileAlive(THandler handler);
 
     std::wstring m_userName;
-    std::wstring m_password;
+    CPasswordFingerprint m_passwordFingerprint;
     int m_useCount = 0;
     // Session requests waiting for the phone's number.
     int m_pendingStarts = 0;

@@ -3,6 +3,7 @@
 #include "Handlers/AccountHandler.h"
 #include "Model/Profile.h"
 #include "support/LibraryFixture.h"
+#include "wire/WireTestHelpers.h"
 
 using namespace VexlaLib;
 using namespace VexlaTest;
@@ -25,6 +26,15 @@ public:
     void OnRegisterUserSuccess() override { m_addsBeforeSuccess = m_net->SentOfChunk(CHUNK_ADDCONTACT).size(); }
     CScriptedNetModule* m_net;
     size_t m_addsBeforeSuccess = 99;
+};
+
+// Logs back in from the logout event, as the daemon does after an address change.
+class CReloginListener : public IVexlaLibListener
+{
+public:
+    explicit CReloginListener(CVexlaLib* lib) : m_lib(lib) {}
+    void OnLogout(eLogoutReason) override { m_lib->LoginAgain(L"alice"); }
+    CVexlaLib* m_lib;
 };
 
 }  // namespace
@@ -314,4 +324,58 @@ TEST(CAccountReasonTest, TranslationTables)
                                                     {46, REGISTER_ERROR_UNKNOWN}};
     for (const auto& c : codes)
         EXPECT_EQ(c.second, CAccountHandler::RegisterErrorForCode(c.first)) << c.first;
+}
+
+TEST_F(CAccountHandlerTest, ALoginAgainFromTheLogoutEventSendsTheFirstLoginsBytesWithTheHeldPassword)
+{
+    m_lib.SetProperty(L"PSTN", L"+3161234");
+    SignIn();
+    CReloginListener relogin(&m_lib);
+    m_lib.AddListener(&relogin);
+    m_lib.Logout();
+    Receive(LoggedOut(0));
+    Drain();
+    m_lib.RemoveListener(&relogin);
+
+    const std::vector<TPacketSPtr> logins = m_net->SentOfChunk(CHUNK_LOGIN);
+    ASSERT_EQ(2u, logins.size());
+    EXPECT_EQ(VexlaTest::Encode(*logins[0]), VexlaTest::Encode(*logins[1]));
+    EXPECT_EQ(L"secret", StrOf(logins[1], KEY_PASSWORD));
+    // Signing in again: the password stays held for it.
+    EXPECT_EQ(0, m_net->m_passwordWipes);
+    EXPECT_EQ(L"secret", m_net->m_heldPassword);
+}
+
+TEST_F(CAccountHandlerTest, ThePasswordIsWipedWhenTheAccountSignsOutOrFailsToSignInForGood)
+{
+    SignIn();
+    m_lib.Logout();
+    Receive(LoggedOut(0));
+    Drain();
+    EXPECT_EQ(1, m_net->m_passwordWipes);
+    EXPECT_TRUE(m_net->m_heldPassword.empty());
+
+    m_lib.Login(L"alice", L"wrong");
+    Receive(LoggedOut(8));
+    Drain();
+    EXPECT_EQ(2, m_net->m_passwordWipes);
+
+    m_lib.Login(L"alice", L"pw");
+    Advance(CAccountHandler::LOGIN_TIMEOUT_MS);
+    Drain();
+    EXPECT_EQ(3, m_net->m_passwordWipes);
+
+    m_lib.Login(L"alice", L"pw");
+    m_lib.CancelLogin();
+    Drain();
+    EXPECT_EQ(4, m_net->m_passwordWipes);
+
+    SignIn();
+    m_net->m_listener->OnNetworkError(NETWORK_ERROR_NO_NETWORK);
+    EXPECT_EQ(5, m_net->m_passwordWipes);
+
+    // A login refused because one is under way leaves the running one's password alone.
+    m_lib.Login(L"alice", L"pw");
+    m_lib.Login(L"alice", L"other");
+    EXPECT_EQ(5, m_net->m_passwordWipes);
 }

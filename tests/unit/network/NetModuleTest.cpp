@@ -279,6 +279,16 @@ TEST_F(NetModuleTest, NoNetworkBeforeAnyWorkingConnectionFailsTheLogin) {
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_NO_NETWORK));
 }
 
+TEST_F(NetModuleTest, TheLoginsPasswordIsHeldForLoggingInAgainUntilForgotten)
+{
+    EXPECT_TRUE(harness.module.GetHeldPassword().empty());
+    Start();
+    LogIn();
+    EXPECT_EQ(L"secret", harness.module.GetHeldPassword());
+    harness.module.ForgetPassword();
+    EXPECT_TRUE(harness.module.GetHeldPassword().empty());
+}
+
 TEST_F(NetModuleTest, DroppedConnectionResumesAndSendsWhatWasQueuedMeanwhile) {
     Start();
     LogIn();

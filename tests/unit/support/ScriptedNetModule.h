@@ -27,8 +27,12 @@ public:
     {
         m_sent.push_back(packet);
         const int chunk = ChunkOf(packet);
-        if (chunk == VexlaLib::CHUNK_LOGIN || chunk == VexlaLib::CHUNK_REGISTERUSER)
+        if (chunk == VexlaLib::CHUNK_LOGIN || chunk == VexlaLib::CHUNK_REGISTERUSER) {
             m_waitingRequest = chunk;
+            // Like the real session, a request that names the account leaves its password held.
+            if (packet->GetAttr(VexlaLib::KEY_VEXLANAME))
+                packet->GetAttrString(VexlaLib::KEY_PASSWORD, &m_heldPassword);
+        }
     }
     bool Process() override
     {
@@ -64,6 +68,12 @@ public:
         ++m_erasures;
     }
     void RestoreLocallySavedCredentials() override {}
+    std::wstring GetHeldPassword() override { return m_heldPassword; }
+    void ForgetPassword() override
+    {
+        m_heldPassword.clear();
+        ++m_passwordWipes;
+    }
     void SetWakeup(VexlaLib::IWakeup* wakeup) override { m_wakeup = wakeup; }
 
     // Queues the packet and, like the receiver thread, wakes whoever runs the processing step.
@@ -94,6 +104,8 @@ public:
     int m_reconnects = 0;
     int m_forcedDisconnects = 0;
     int m_erasures = 0;
+    std::wstring m_heldPassword;
+    int m_passwordWipes = 0;
 };
 
 }  // namespace VexlaTest
