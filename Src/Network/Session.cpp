@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
@@ -161,7 +162,8 @@ bool CSession::ResumePausedHandshake(TPacketSPtr& login, TSocketSPtr* socket) {
     if (!m_savedLoginPacket || !m_handshakeSocket) {
         return false;
     }
-    login = m_savedLoginPacket;
+    // Taken, not copied: the login (and its password) is kept only while the handshake is paused.
+    login = std::move(m_savedLoginPacket);
     *socket = m_handshakeSocket;
     return true;
 }

@@ -193,7 +193,7 @@ private:
     std::vector<unsigned char> m_masterSecret;
     CRSA m_serverKey;
     TByteArraySPtr m_macKey;                  // state lock
-    TPacketSPtr m_savedLoginPacket;           // state lock
+    TPacketSPtr m_savedLoginPacket;           // state lock; only while a handshake warning pauses
 
     IPersistentStorage* const m_storage;
     CConnectionSettings* const m_settings;
