@@ -23,7 +23,8 @@ const char SDFSERVER_LIVE[] = VEXLA_LIVE_SDF_SERVER;
 const char SDFSERVER_STAGING[] = VEXLA_STAGING_SDF_SERVER;
 const char SDFSERVER_TEST[] = "127.0.0.1:2020";
 
-std::vector<std::wstring> SplitList(const std::wstring& text) {
+std::vector<std::wstring> SplitList(const std::wstring& text)
+{
     std::vector<std::wstring> entries;
     std::wistringstream stream(text);
     std::wstring entry;
@@ -33,7 +34,8 @@ std::vector<std::wstring> SplitList(const std::wstring& text) {
     return entries;
 }
 
-std::vector<unsigned char> Label(const char* word) {
+std::vector<unsigned char> Label(const char* word)
+{
     return std::vector<unsigned char>(word, word + std::char_traits<char>::length(word));
 }
 
@@ -41,20 +43,24 @@ std::vector<unsigned char> Label(const char* word) {
 
 CConnectionSettings::CConnectionSettings(CProperties* properties) : m_properties(properties) {}
 
-std::wstring CConnectionSettings::GetStringOr(const std::wstring& key, const std::wstring& defaultValue) const {
+std::wstring CConnectionSettings::GetStringOr(const std::wstring& key, const std::wstring& defaultValue) const
+{
     std::wstring value;
     return m_properties->GetString(key, &value) ? value : defaultValue;
 }
 
-std::wstring CConnectionSettings::GetServerEnvironment() const {
+std::wstring CConnectionSettings::GetServerEnvironment() const
+{
     const std::wstring environment = GetStringOr(L"SERVER_ENVIRONMENT", ENV_LIVE);
     if (environment != ENV_LIVE && environment != ENV_STAGING && environment != ENV_TEST) {
-        LogError() << "CConnectionSettings::GetServerEnvironment - unknown SERVER_ENVIRONMENT: " << environment << std::endl;
+        LogError() << "CConnectionSettings::GetServerEnvironment - unknown SERVER_ENVIRONMENT: " << environment
+                   << std::endl;
     }
     return environment;
 }
 
-std::wstring CConnectionSettings::GetUseSDFServer() const {
+std::wstring CConnectionSettings::GetUseSDFServer() const
+{
     const std::wstring use = GetStringOr(L"USE_SDF_SERVER", L"YES");
     if (use != L"YES" && use != L"NO") {
         LogError() << "CConnectionSettings::GetUseSDFServer - unknown USE_SDF_SERVER: " << use << std::endl;
@@ -62,7 +68,8 @@ std::wstring CConnectionSettings::GetUseSDFServer() const {
     return use;
 }
 
-std::wstring CConnectionSettings::GetDefaultSDFServer() const {
+std::wstring CConnectionSettings::GetDefaultSDFServer() const
+{
     std::wstring address;
     if (m_properties->GetString(L"SDF_SERVER_ADDRESS", &address)) {
         return address;
@@ -74,25 +81,30 @@ std::wstring CConnectionSettings::GetDefaultSDFServer() const {
     return CUtils::ConvertCharToWide(environment == ENV_STAGING ? SDFSERVER_STAGING : SDFSERVER_LIVE);
 }
 
-int CConnectionSettings::GetCurrentProtocolVersion() const {
+int CConnectionSettings::GetCurrentProtocolVersion() const
+{
     return GetIntFromString(L"PROTOCOL_VERSION", 4);
 }
 
-std::wstring CConnectionSettings::GetPlattformID() const {
+std::wstring CConnectionSettings::GetPlattformID() const
+{
     return GetStringOr(L"PLATFORMID", L"2007/0.90.0.0");
 }
 
-std::wstring CConnectionSettings::GetLanguage() const {
+std::wstring CConnectionSettings::GetLanguage() const
+{
     return GetStringOr(L"LANGUAGE", L"en");
 }
 
-std::vector<int> CConnectionSettings::GetCallMethods() const {
+std::vector<int> CConnectionSettings::GetCallMethods() const
+{
     std::wstring value;
     return m_properties->GetString(L"CALLMETHODS", &value) ? GetIntArrayFromString(L"CALLMETHODS")
-                                                            : std::vector<int>{1, 2, 3};
+                                                           : std::vector<int>{1, 2, 3};
 }
 
-std::vector<int> CConnectionSettings::GetReconnectPattern() const {
+std::vector<int> CConnectionSettings::GetReconnectPattern() const
+{
     const std::vector<int> defaultPattern{1, 1, 9, 5, 15, 60, 19, 900, 67, 1200};
     std::wstring value;
     if (!m_properties->GetString(L"RECONNECT_PATTERN", &value)) {
@@ -102,45 +114,54 @@ std::vector<int> CConnectionSettings::GetReconnectPattern() const {
     if (pattern.empty() || pattern.size() % 2 != 0) {
         // A broken installation: keep retrying at the default pace rather than not at all.
         LogError() << "CConnectionSettings::GetReconnectPattern - RECONNECT_PATTERN must be even number of integers."
-            << std::endl;
+                   << std::endl;
         return defaultPattern;
     }
     return pattern;
 }
 
-int CConnectionSettings::GetReadTimeoutDuringHandshake() const {
+int CConnectionSettings::GetReadTimeoutDuringHandshake() const
+{
     return GetIntFromString(L"SOCKET_READ_TIMEOUT_DURING_HANDSHAKE", 30);
 }
 
-int CConnectionSettings::GetWriteTimeoutDuringHandshake() const {
+int CConnectionSettings::GetWriteTimeoutDuringHandshake() const
+{
     return GetIntFromString(L"SOCKET_WRITE_TIMEOUT_DURING_HANDSHAKE", 30);
 }
 
-int CConnectionSettings::GetReadTimeoutNormalOperation() const {
+int CConnectionSettings::GetReadTimeoutNormalOperation() const
+{
     return GetIntFromString(L"SOCKET_READ_TIMEOUT_NORMAL_OPERATION", 30);
 }
 
-int CConnectionSettings::GetWriteTimeoutNormalOperation() const {
+int CConnectionSettings::GetWriteTimeoutNormalOperation() const
+{
     return GetIntFromString(L"SOCKET_WRITE_TIMEOUT_NORMAL_OPERATION", 30);
 }
 
-std::wstring CConnectionSettings::GetRequiredLocalAddress() const {
+std::wstring CConnectionSettings::GetRequiredLocalAddress() const
+{
     return GetStringOr(L"REQUIRE_LOCAL_ADDRESS", L"");
 }
 
-void CConnectionSettings::SetRequiredLocalAddress(const std::wstring& address) {
+void CConnectionSettings::SetRequiredLocalAddress(const std::wstring& address)
+{
     m_properties->SetString(L"REQUIRE_LOCAL_ADDRESS", address);
 }
 
-bool CConnectionSettings::GetAskForRequiredLocalAddress() const {
+bool CConnectionSettings::GetAskForRequiredLocalAddress() const
+{
     return GetStringOr(L"ASK_FOR_REQUIRED_LOCAL_ADDRESS", L"1") == L"1";
 }
 
-std::wstring CConnectionSettings::GetPSTN() const {
+std::wstring CConnectionSettings::GetPSTN() const
+{
     return GetStringOr(L"PSTN", L"");
 }
 
-std::vector<std::wstring> CConnectionSettings::GetDefaultRootServers() const {
+std::vector<std::wstring> CConnectionSettings::GetDefaultRootServers() const
+{
     std::wstring list;
     if (m_properties->GetString(L"SERVER_ADDRESS_LIST", &list) && !SplitList(list).empty()) {
         return SplitList(list);
@@ -157,11 +178,13 @@ std::vector<std::wstring> CConnectionSettings::GetDefaultRootServers() const {
     return servers;
 }
 
-bool CConnectionSettings::UsesTestKeys() const {
+bool CConnectionSettings::UsesTestKeys() const
+{
     return GetServerEnvironment() == ENV_TEST;
 }
 
-bool CConnectionSettings::GetCheckIdentityDigest() const {
+bool CConnectionSettings::GetCheckIdentityDigest() const
+{
     const std::wstring check = GetStringOr(L"CHECK_IDENTITY_DIGEST", UsesTestKeys() ? L"YES" : L"NO");
     if (check != L"YES" && check != L"NO") {
         LogError() << "CConnectionSettings::GetCheckIdentityDigest - unknown CHECK_IDENTITY_DIGEST: " << check
@@ -170,42 +193,51 @@ bool CConnectionSettings::GetCheckIdentityDigest() const {
     return check != L"NO";
 }
 
-std::vector<unsigned char> CConnectionSettings::GetDefaultRootKeyPrimary() const {
+std::vector<unsigned char> CConnectionSettings::GetDefaultRootKeyPrimary() const
+{
     const unsigned char* key = UsesTestKeys() ? ROOT_KEY_TEST_PRIMARY : ROOT_KEY_LIVE_PRIMARY;
     return std::vector<unsigned char>(key, key + ROOT_KEY_LENGTH);
 }
 
-std::vector<unsigned char> CConnectionSettings::GetDefaultRootKeyBackup() const {
+std::vector<unsigned char> CConnectionSettings::GetDefaultRootKeyBackup() const
+{
     const unsigned char* key = UsesTestKeys() ? ROOT_KEY_TEST_BACKUP : ROOT_KEY_LIVE_BACKUP;
     return std::vector<unsigned char>(key, key + ROOT_KEY_LENGTH);
 }
 
-std::vector<unsigned char> CConnectionSettings::GetDefaultCommonExp() const {
+std::vector<unsigned char> CConnectionSettings::GetDefaultCommonExp() const
+{
     return std::vector<unsigned char>(RSA_PUBLIC_EXPONENT, RSA_PUBLIC_EXPONENT + RSA_PUBLIC_EXPONENT_LENGTH);
 }
 
-std::vector<unsigned char> CConnectionSettings::GetConstClient() const {
+std::vector<unsigned char> CConnectionSettings::GetConstClient() const
+{
     return Label("client");
 }
 
-std::vector<unsigned char> CConnectionSettings::GetConstServer() const {
+std::vector<unsigned char> CConnectionSettings::GetConstServer() const
+{
     return Label("server");
 }
 
-std::vector<unsigned char> CConnectionSettings::GetConstHashKey() const {
+std::vector<unsigned char> CConnectionSettings::GetConstHashKey() const
+{
     return Label("hashkey");
 }
 
-std::vector<unsigned char> CConnectionSettings::GetConstUserData() const {
+std::vector<unsigned char> CConnectionSettings::GetConstUserData() const
+{
     return Label("userdata");
 }
 
-int CConnectionSettings::GetIntFromString(const std::wstring& key, int defaultValue) const {
+int CConnectionSettings::GetIntFromString(const std::wstring& key, int defaultValue) const
+{
     const std::vector<int> values = GetIntArrayFromString(key);
     return values.empty() ? defaultValue : values.front();
 }
 
-std::vector<int> CConnectionSettings::GetIntArrayFromString(const std::wstring& key) const {
+std::vector<int> CConnectionSettings::GetIntArrayFromString(const std::wstring& key) const
+{
     std::vector<int> values;
     std::wstring text;
     if (!m_properties->GetString(key, &text)) {

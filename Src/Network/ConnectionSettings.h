@@ -9,7 +9,8 @@ class CProperties;
 
 // Typed, read-only view of the network settings kept in the library's properties, with their defaults,
 // and the compiled-in constants of each server environment.
-class CConnectionSettings {
+class CConnectionSettings
+{
 public:
     explicit CConnectionSettings(CProperties* properties);
 

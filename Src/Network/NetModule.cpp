@@ -30,7 +30,8 @@ const unsigned int OBFUSCATION_SEED = 0x7A3C91E5u;
 const unsigned int OBFUSCATION_MULTIPLIER = 1664525u;
 const unsigned int OBFUSCATION_INCREMENT = 1013904223u;
 
-TPacketSPtr MakeInternalPacket(int chunk) {
+TPacketSPtr MakeInternalPacket(int chunk)
+{
     const TPacketSPtr packet = std::make_shared<CPacket>(CPacket::INTERNAL);
     packet->AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, chunk));
     return packet;
@@ -39,13 +40,16 @@ TPacketSPtr MakeInternalPacket(int chunk) {
 }  // namespace
 
 CNetModule::CNetModule()
-    : m_pNetListener(nullptr), m_lastConnecting(false), m_forcedDisconnectInProgress(false), m_storage(nullptr) {}
+    : m_pNetListener(nullptr), m_lastConnecting(false), m_forcedDisconnectInProgress(false), m_storage(nullptr)
+{}
 
-CNetModule::~CNetModule() {
+CNetModule::~CNetModule()
+{
     Terminate();
 }
 
-bool CNetModule::Initialize(INetListener* listener, IPersistentStorage* storage, CProperties* properties) {
+bool CNetModule::Initialize(INetListener* listener, IPersistentStorage* storage, CProperties* properties)
+{
     assert(m_pNetListener == nullptr && "m_pNetListener == __null");
     m_pNetListener = listener;
     m_storage = storage;
@@ -62,7 +66,8 @@ bool CNetModule::Initialize(INetListener* listener, IPersistentStorage* storage,
     return receiverStarted && senderStarted;
 }
 
-void CNetModule::Terminate() {
+void CNetModule::Terminate()
+{
     if (m_sender) {
         LogInfo() << "CNetModule::Terminate - Stopping packet sender." << std::endl;
         m_sender->Stop();
@@ -94,7 +99,8 @@ void CNetModule::Terminate() {
     }
 }
 
-void CNetModule::SetWakeup(IWakeup* wakeup) {
+void CNetModule::SetWakeup(IWakeup* wakeup)
+{
     m_wakeup = wakeup;
     if (m_receiver) {
         m_receiver->SetWakeup(wakeup);
@@ -104,13 +110,15 @@ void CNetModule::SetWakeup(IWakeup* wakeup) {
     }
 }
 
-void CNetModule::SendPacket(TPacketSPtr packet) {
+void CNetModule::SendPacket(TPacketSPtr packet)
+{
     if (m_sender) {
         m_sender->SendPacket(packet);
     }
 }
 
-bool CNetModule::Process() {
+bool CNetModule::Process()
+{
     bool delivered = false;
     while (const TPacketSPtr sent = m_sender->GetSentQueue()->Pop()) {
         HandleSentPacket(sent, &delivered);
@@ -133,114 +141,129 @@ bool CNetModule::Process() {
     return delivered;
 }
 
-void CNetModule::HandleSentPacket(const TPacketSPtr& packet, bool* delivered) {
+void CNetModule::HandleSentPacket(const TPacketSPtr& packet, bool* delivered)
+{
     if (!m_forcedDisconnectInProgress) {
         m_pNetListener->OnPacketSent(packet);
     }
     int waitingRequest = -1;
     switch (ChunkKindOf(packet)) {
-        case CHUNK_FORCED_DISCONNECT:
-            EraseSavedCredentials();
-            m_receiver->ClearQueue();
-            m_forcedDisconnectInProgress = false;
-            if (packet->GetAttrInt32(KEY_WAITING_REQUEST_CHUNK, &waitingRequest) &&
-                (waitingRequest == CHUNK_LOGIN || waitingRequest == CHUNK_REGISTERUSER)) {
-                // The login attempt gets its answer.
-                m_pNetListener->OnPacketReceived(packet);
-                *delivered = true;
-            }
-            break;
-        case CHUNK_NO_NETWORK:
-            if (!CSocket::HaveHadWorkingConnection()) {
-                FailPendingRequests(NETWORK_ERROR_NO_NETWORK);
-            } else {
-                SignalNetworkDown();
-            }
-            break;
-        case CHUNK_NETWORK_IFACE_REQUEST:
-            HandleInterfaceRequest();
-            break;
-        default:
-            break;
+    case CHUNK_FORCED_DISCONNECT:
+        EraseSavedCredentials();
+        m_receiver->ClearQueue();
+        m_forcedDisconnectInProgress = false;
+        if (packet->GetAttrInt32(KEY_WAITING_REQUEST_CHUNK, &waitingRequest) &&
+            (waitingRequest == CHUNK_LOGIN || waitingRequest == CHUNK_REGISTERUSER)) {
+            // The login attempt gets its answer.
+            m_pNetListener->OnPacketReceived(packet);
+            *delivered = true;
+        }
+        break;
+    case CHUNK_NO_NETWORK:
+        if (!CSocket::HaveHadWorkingConnection()) {
+            FailPendingRequests(NETWORK_ERROR_NO_NETWORK);
+        } else {
+            SignalNetworkDown();
+        }
+        break;
+    case CHUNK_NETWORK_IFACE_REQUEST:
+        HandleInterfaceRequest();
+        break;
+    default:
+        break;
     }
 }
 
-void CNetModule::HandleInterfaceRequest() {
+void CNetModule::HandleInterfaceRequest()
+{
     std::wstring name;
     switch (m_pNetListener->OnInterfaceRequest(&name)) {
-        case INTERFACE_READY:
-            SendInterfaceAnswer(name);
-            break;
-        case INTERFACE_NOT_READY:
-            SendInterfaceAnswer(NOT_READY_ADDRESS);
-            break;
-        case INTERFACE_OUTSIDE_HOME:
-            FailPendingRequests(NETWORK_ERROR_OUTSIDE_HOME);
-            break;
-        default:
-            FailPendingRequests(NETWORK_ERROR_NO_INTERFACE);
-            break;
+    case INTERFACE_READY:
+        SendInterfaceAnswer(name);
+        break;
+    case INTERFACE_NOT_READY:
+        SendInterfaceAnswer(NOT_READY_ADDRESS);
+        break;
+    case INTERFACE_OUTSIDE_HOME:
+        FailPendingRequests(NETWORK_ERROR_OUTSIDE_HOME);
+        break;
+    default:
+        FailPendingRequests(NETWORK_ERROR_NO_INTERFACE);
+        break;
     }
 }
 
-void CNetModule::SendInterfaceAnswer(const std::wstring& address) {
+void CNetModule::SendInterfaceAnswer(const std::wstring& address)
+{
     const TPacketSPtr answer = MakeInternalPacket(CHUNK_NETWORK_IFACE_REQUEST);
     answer->AddAttr(std::make_shared<CAttribute>(KEY_LOCAL_INTERFACE_ADDRESS, TYPE_STRING, address));
     SendPacket(answer);
 }
 
-void CNetModule::FailPendingRequests(TNetworkErrorReason reason) {
+void CNetModule::FailPendingRequests(TNetworkErrorReason reason)
+{
     m_sender->DiscardQueue();
     m_pNetListener->OnNetworkError(reason);
     m_receiver->ResetSession();
 }
 
-void CNetModule::Continue() {
+void CNetModule::Continue()
+{
     SendPacket(MakeInternalPacket(CHUNK_HANDSHAKE_CONTINUE));
 }
 
-void CNetModule::Abort() {
+void CNetModule::Abort()
+{
     SendPacket(MakeInternalPacket(CHUNK_HANDSHAKE_ABORT));
 }
 
-void CNetModule::RequestReconnect() {
+void CNetModule::RequestReconnect()
+{
     m_session->SignalReconnectNeeded(false);
     m_sender->SignalWakeup();
 }
 
-void CNetModule::ForceDisconnect() {
+void CNetModule::ForceDisconnect()
+{
     m_forcedDisconnectInProgress = true;
     m_session->SetForceDisconnect(true);
     m_sender->Signal();
 }
 
-void CNetModule::ForceNewSessionReconnect() {
+void CNetModule::ForceNewSessionReconnect()
+{
     m_session->ForceNewSessionReconnect();
 }
 
-void CNetModule::SignalNetworkDown() {
+void CNetModule::SignalNetworkDown()
+{
     CSocket::SignalNetworkDown();
     m_sender->SignalResetReconnect();
 }
 
-void CNetModule::PingPacketSender() {
+void CNetModule::PingPacketSender()
+{
     m_sender->Signal();
 }
 
-void CNetModule::PutPacketOnReceiveQueue(TPacketSPtr packet) {
+void CNetModule::PutPacketOnReceiveQueue(TPacketSPtr packet)
+{
     m_receiver->PutPacketOnQueue(packet);
 }
 
-bool CNetModule::ReceivePacket(TPacketSPtr* packet) {
+bool CNetModule::ReceivePacket(TPacketSPtr* packet)
+{
     *packet = m_receiver->ReceivePacket();
     return m_receiver->HavePackets();
 }
 
-std::wstring CNetModule::GetLocalConnectionAddress() {
+std::wstring CNetModule::GetLocalConnectionAddress()
+{
     return m_session ? m_session->GetLocalConnectionAddress() : std::wstring();
 }
 
-void CNetModule::SignalWaitWithPostingChats() {
+void CNetModule::SignalWaitWithPostingChats()
+{
     m_sender->SignalWaitWithPostingChats();
 }
 
@@ -256,7 +279,8 @@ void CNetModule::ForgetPassword()
     }
 }
 
-TPacketSPtr CNetModule::GetSavedCredentials() {
+TPacketSPtr CNetModule::GetSavedCredentials()
+{
     std::vector<unsigned char> stored;
     if (!m_storage->GetBytes(STORAGE_SAVED_DATA, &stored)) {
         return TPacketSPtr();
@@ -271,7 +295,8 @@ TPacketSPtr CNetModule::GetSavedCredentials() {
     return CPacket::Deserialize(&input);
 }
 
-void CNetModule::SetSavedCredentials(TPacketSPtr credentials) {
+void CNetModule::SetSavedCredentials(TPacketSPtr credentials)
+{
     CByteArrayOutputStream body;
     credentials->Serialize(&body);
     TByteArraySPtr scrambled = body.ToByteArray();
@@ -282,7 +307,8 @@ void CNetModule::SetSavedCredentials(TPacketSPtr credentials) {
     m_localSavedData.reset();
 }
 
-void CNetModule::EraseSavedCredentials() {
+void CNetModule::EraseSavedCredentials()
+{
     std::vector<unsigned char> stored;
     const bool present = m_storage->GetBytes(STORAGE_SAVED_DATA, &stored);
     {
@@ -294,7 +320,8 @@ void CNetModule::EraseSavedCredentials() {
     m_storage->RequestSynchronize();
 }
 
-void CNetModule::RestoreLocallySavedCredentials() {
+void CNetModule::RestoreLocallySavedCredentials()
+{
     TByteArraySPtr local;
     {
         CSynchronize guard(&m_savedDataLock);
@@ -306,7 +333,8 @@ void CNetModule::RestoreLocallySavedCredentials() {
     }
 }
 
-void CNetModule::TwoWaySimpleObfuscate(TByteArray* bytes) {
+void CNetModule::TwoWaySimpleObfuscate(TByteArray* bytes)
+{
     unsigned int state = OBFUSCATION_SEED;
     for (unsigned char& byte : *bytes) {
         byte ^= static_cast<unsigned char>(state & 0xFF);

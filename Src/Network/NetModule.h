@@ -21,7 +21,8 @@ class IPersistentStorage;
 // The network side of the library: owns the session, the sender and receiver threads and the
 // connection settings, keeps the saved credentials, and turns what the threads produced into listener
 // calls, always from Process on the library's own thread.
-class CNetModule {
+class CNetModule
+{
 public:
     CNetModule();
     ~CNetModule();

@@ -18,9 +18,11 @@ const int ERROR_SESSION_REPLACED = 26;
 }  // namespace
 
 CPacketReceiver::CPacketReceiver(CSession* session)
-    : m_session(session), m_receiveQueue(new CPacketQueue()), m_stop(false), m_reset(true) {}
+    : m_session(session), m_receiveQueue(new CPacketQueue()), m_stop(false), m_reset(true)
+{}
 
-CPacketReceiver::~CPacketReceiver() {
+CPacketReceiver::~CPacketReceiver()
+{
     LogInfo() << "CPacketReceiver::~CPacketReceiver - Stopping." << std::endl;
     Stop();
     LogInfo() << "CPacketReceiver::~CPacketReceiver - Waiting." << std::endl;
@@ -29,7 +31,8 @@ CPacketReceiver::~CPacketReceiver() {
     m_receiveQueue.reset();
 }
 
-TPacketSPtr CPacketReceiver::ReceivePacket(const TSocketSPtr& socket, const TByteArraySPtr& key) {
+TPacketSPtr CPacketReceiver::ReceivePacket(const TSocketSPtr& socket, const TByteArraySPtr& key)
+{
     int length = 0;
     if (!socket->ReceiveVarInt32(&length)) {
         return TPacketSPtr();
@@ -72,40 +75,48 @@ TPacketSPtr CPacketReceiver::ReceivePacket(const TSocketSPtr& socket, const TByt
     return packet;
 }
 
-TPacketSPtr CPacketReceiver::ReceivePacket() {
+TPacketSPtr CPacketReceiver::ReceivePacket()
+{
     return m_receiveQueue->Pop();
 }
 
-void CPacketReceiver::PutPacketOnQueue(const TPacketSPtr& packet) {
+void CPacketReceiver::PutPacketOnQueue(const TPacketSPtr& packet)
+{
     m_receiveQueue->Push(packet);
     if (ChunkKindOf(packet) == CHUNK_LOGGEDOUT) {
         m_reset = true;
     }
 }
 
-bool CPacketReceiver::HavePackets() const {
+bool CPacketReceiver::HavePackets() const
+{
     return m_receiveQueue->Size() > 0;
 }
 
-void CPacketReceiver::ClearQueue() {
+void CPacketReceiver::ClearQueue()
+{
     m_receiveQueue->Clear();
 }
 
-void CPacketReceiver::ResetSession() {
+void CPacketReceiver::ResetSession()
+{
     m_reset = true;
 }
 
-bool CPacketReceiver::Initialize() {
+bool CPacketReceiver::Initialize()
+{
     Start();
     return true;
 }
 
-void CPacketReceiver::Stop() {
+void CPacketReceiver::Stop()
+{
     m_stop = true;
     m_session->SignalReceived(true);
 }
 
-void CPacketReceiver::OnExecute() {
+void CPacketReceiver::OnExecute()
+{
     LogInfo() << "CPacketReceiver::OnExecute - Enter thread." << std::endl;
     bool error26Seen = false;
     bool waitingReported = false;
@@ -137,46 +148,47 @@ void CPacketReceiver::OnExecute() {
     LogInfo() << "CPacketReceiver::OnExecute - Exit thread." << std::endl;
 }
 
-void CPacketReceiver::HandlePacket(const TPacketSPtr& packet, bool* error26Seen) {
+void CPacketReceiver::HandlePacket(const TPacketSPtr& packet, bool* error26Seen)
+{
     int value = 0;
     switch (ChunkKindOf(packet)) {
-        case CHUNK_LOGGEDIN: {
-            LogDebug() << "CPacketReceiver::OnExecute - CHUNK_LOGGEDIN." << std::endl;
-            const bool accepted = m_session->HandlePacket_LOGGEDIN(packet);
-            m_session->SignalReceived(false);
-            if (!accepted) {
-                m_session->SignalReconnectNeeded(true);
-                return;
-            }
-            if (!m_reset && !m_session->IsNewSession()) {
-                return;
-            }
-            LogDebug() << "CPacketReceiver::OnExecute - Got new session." << std::endl;
-            m_reset = false;
-            break;
+    case CHUNK_LOGGEDIN: {
+        LogDebug() << "CPacketReceiver::OnExecute - CHUNK_LOGGEDIN." << std::endl;
+        const bool accepted = m_session->HandlePacket_LOGGEDIN(packet);
+        m_session->SignalReceived(false);
+        if (!accepted) {
+            m_session->SignalReconnectNeeded(true);
+            return;
         }
-        case CHUNK_SAVEDATA:
-            m_session->HandlePacket_SAVEDATA(packet);
-            break;
-        case CHUNK_ERROR:
-            if (packet->GetAttrInt32(KEY_ERROR_CODE, &value) && value == ERROR_SESSION_REPLACED) {
-                *error26Seen = true;
-            }
-            break;
-        case CHUNK_LOGGEDOUT: {
-            LogDebug() << "CPacketReceiver::OnExecute - CHUNK_LOGGEDOUT." << std::endl;
-            const bool someoneWaited = m_session->SignalReceived(*error26Seen);
-            *error26Seen = false;
-            if (!someoneWaited && packet->GetAttrInt32(KEY_LOGOUTREASON, &value) && value == 1) {
-                m_session->SignalReconnectNeeded(true);
-                return;
-            }
-            m_session->Disconnect(true);
-            m_reset = true;
-            break;
+        if (!m_reset && !m_session->IsNewSession()) {
+            return;
         }
-        default:
-            break;
+        LogDebug() << "CPacketReceiver::OnExecute - Got new session." << std::endl;
+        m_reset = false;
+        break;
+    }
+    case CHUNK_SAVEDATA:
+        m_session->HandlePacket_SAVEDATA(packet);
+        break;
+    case CHUNK_ERROR:
+        if (packet->GetAttrInt32(KEY_ERROR_CODE, &value) && value == ERROR_SESSION_REPLACED) {
+            *error26Seen = true;
+        }
+        break;
+    case CHUNK_LOGGEDOUT: {
+        LogDebug() << "CPacketReceiver::OnExecute - CHUNK_LOGGEDOUT." << std::endl;
+        const bool someoneWaited = m_session->SignalReceived(*error26Seen);
+        *error26Seen = false;
+        if (!someoneWaited && packet->GetAttrInt32(KEY_LOGOUTREASON, &value) && value == 1) {
+            m_session->SignalReconnectNeeded(true);
+            return;
+        }
+        m_session->Disconnect(true);
+        m_reset = true;
+        break;
+    }
+    default:
+        break;
     }
     m_receiveQueue->Push(packet);
 }

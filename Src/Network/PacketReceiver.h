@@ -13,7 +13,8 @@ class CSession;
 
 // The thread that reads frames from the session's connection socket and puts the packets on the
 // receive queue, letting the session see the login answers first.
-class CPacketReceiver : public CThread {
+class CPacketReceiver : public CThread
+{
 public:
     // The largest frame body accepted; a longer announced length closes the connection.
     static const int MAX_FRAME_BODY = 16 * 1024 * 1024;

@@ -20,12 +20,14 @@ const int PASSES_PER_REQUEST = 3;
 const int INTERFACE_RETRY_SECONDS = 2;
 const wchar_t INTERFACE_NOT_READY[] = L"NOT_READY";
 
-bool IsConnectionRequest(int chunk) {
+bool IsConnectionRequest(int chunk)
+{
     return chunk == CHUNK_LOGIN || chunk == CHUNK_REGISTERUSER || chunk == CHUNK_HANDSHAKE_CONTINUE ||
            chunk == CHUNK_HANDSHAKE_ABORT || chunk == CHUNK_DISCONNECT;
 }
 
-TPacketSPtr MakePacket(CPacket::TType type, int chunk) {
+TPacketSPtr MakePacket(CPacket::TType type, int chunk)
+{
     const TPacketSPtr packet = std::make_shared<CPacket>(type);
     packet->AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, chunk));
     return packet;
@@ -48,7 +50,8 @@ CPacketSender::CPacketSender(CSession* session, CConnectionSettings* settings)
       m_reconnectWait([this](int seconds) { m_wakeupSignal.Wait(seconds); })
 {}
 
-CPacketSender::~CPacketSender() {
+CPacketSender::~CPacketSender()
+{
     LogInfo() << "CPacketSender::~CPacketSender - Stopping." << std::endl;
     Stop();
     LogInfo() << "CPacketSender::~CPacketSender - Waiting." << std::endl;
@@ -70,54 +73,64 @@ bool CPacketSender::SendPacket(const TSocketSPtr& socket, const TPacketSPtr& pac
     return true;
 }
 
-void CPacketSender::SendPacket(const TPacketSPtr& packet) {
+void CPacketSender::SendPacket(const TPacketSPtr& packet)
+{
     m_sendQueue->Push(packet);
 }
 
-void CPacketSender::DiscardQueue() {
+void CPacketSender::DiscardQueue()
+{
     ++m_discards;
     m_sendQueue->Clear();
     m_sendQueue->SignalStopWait();
 }
 
-void CPacketSender::Signal() {
+void CPacketSender::Signal()
+{
     m_wakeupSignal.Signal();
     m_sendQueue->SignalStopWait();
     m_session->SignalReceived(true);
 }
 
-void CPacketSender::SignalWakeup() {
+void CPacketSender::SignalWakeup()
+{
     m_friendlyNetworkError = true;
     m_reconnectAttempts = 0;
     Signal();
 }
 
-void CPacketSender::SignalResetReconnect() {
+void CPacketSender::SignalResetReconnect()
+{
     m_friendlyNetworkError = true;
     m_reconnectAttempts = 0;
     m_wakeupSignal.Signal();
 }
 
-void CPacketSender::SignalWaitWithPostingChats() {
+void CPacketSender::SignalWaitWithPostingChats()
+{
     m_waitWithPostingChats = true;
 }
 
-bool CPacketSender::Initialize() {
+bool CPacketSender::Initialize()
+{
     Start();
     return true;
 }
 
-void CPacketSender::Stop() {
+void CPacketSender::Stop()
+{
     m_stop = true;
     Signal();
 }
 
-void CPacketSender::SetWakeup(IWakeup* wakeup) {
+void CPacketSender::SetWakeup(IWakeup* wakeup)
+{
     m_wakeup = wakeup;
     m_sentQueue->SetWakeup(wakeup);
 }
 
-void CPacketSender::SetConnecting(bool connecting) {
+void CPacketSender::SetConnecting(bool connecting)
+{
     if (m_connecting.exchange(connecting) == connecting) {
         return;
     }
@@ -126,11 +139,13 @@ void CPacketSender::SetConnecting(bool connecting) {
     }
 }
 
-void CPacketSender::SetReconnectWait(const TReconnectWait& wait) {
+void CPacketSender::SetReconnectWait(const TReconnectWait& wait)
+{
     m_reconnectWait = wait;
 }
 
-void CPacketSender::OnExecute() {
+void CPacketSender::OnExecute()
+{
     LogInfo() << "CPacketSender::OnExecute - Enter thread." << std::endl;
     while (!m_stop) {
         if (RunConnectionPhase()) {
@@ -140,11 +155,13 @@ void CPacketSender::OnExecute() {
     LogInfo() << "CPacketSender::OnExecute - Exit thread." << std::endl;
 }
 
-void CPacketSender::ReportInternal(int chunk) {
+void CPacketSender::ReportInternal(int chunk)
+{
     m_sentQueue->Push(MakePacket(CPacket::INTERNAL, chunk));
 }
 
-bool CPacketSender::RunConnectionPhase() {
+bool CPacketSender::RunConnectionPhase()
+{
     LogDebug() << "CPacketSender::OnExecute - entering connection loop." << std::endl;
     bool loggedIn = false;
     for (;;) {
@@ -204,7 +221,8 @@ bool CPacketSender::RunConnectionPhase() {
     return loggedIn;
 }
 
-bool CPacketSender::AskForInterface(const TPacketSPtr& request) {
+bool CPacketSender::AskForInterface(const TPacketSPtr& request)
+{
     LogDebug() << "CPacketSender::OnExecute - Asking for specific network interface." << std::endl;
     // Only a wake-up given from here on ends the wait; an answer to an earlier question is stale.
     const CPacketQueue::TWaitTicket ticket = m_sendQueue->WaitTicket();
@@ -243,7 +261,8 @@ bool CPacketSender::AskForInterface(const TPacketSPtr& request) {
     return true;
 }
 
-bool CPacketSender::ConnectAndLogIn(TPacketSPtr request) {
+bool CPacketSender::ConnectAndLogIn(TPacketSPtr request)
+{
     for (int pass = 0; pass < PASSES_PER_REQUEST; ++pass) {
         bool stopped = false;
         const int result = ConnectWithRetries(request, &stopped);
@@ -253,53 +272,54 @@ bool CPacketSender::ConnectAndLogIn(TPacketSPtr request) {
             return false;
         }
         switch (result) {
-            case CSession::CONNECT_CONNECTED: {
-                const TSocketSPtr socket = m_session->GetSocket();
-                if (!socket || !socket->IsValid()) {
-                    break;
-                }
-                LogDebug() << "CPacketSender::OnExecute - Working connection, sending login packet." << std::endl;
-                m_session->WaitForReceivedSignal(true, false);
-                if (SendPacket(socket, request, m_session->GetMacKey())) {
-                    LogDebug() << "CPacketSender::OnExecute - Waiting for loggedin packet signal." << std::endl;
-                    m_session->WaitForReceivedSignal(false, false);
-                    LogDebug() << "CPacketSender::OnExecute - Got loggedin packet signal." << std::endl;
-                    m_sentQueue->Push(request);
-                    return true;
-                }
-                if (socket->IsValid()) {
-                    LogDebug() << "CPacketSender::OnExecute - Unlikely timed out." << std::endl;
-                }
-                // Start the next pass from a clean connection, whether the write timed out or failed.
-                m_session->Disconnect(false);
+        case CSession::CONNECT_CONNECTED: {
+            const TSocketSPtr socket = m_session->GetSocket();
+            if (!socket || !socket->IsValid()) {
                 break;
             }
-            case CSession::CONNECT_MISSING_INFORMATION: {
-                CLogStream log(CLog::LOG_ERROR, CLogStream::TIMESTAMP_AT_START);
-                log << "CPacketSender::OnExecute - Missing mandatory information in packet. ";
-                request->dump(log);
-                SetConnecting(false);
-                return false;
+            LogDebug() << "CPacketSender::OnExecute - Working connection, sending login packet." << std::endl;
+            m_session->WaitForReceivedSignal(true, false);
+            if (SendPacket(socket, request, m_session->GetMacKey())) {
+                LogDebug() << "CPacketSender::OnExecute - Waiting for loggedin packet signal." << std::endl;
+                m_session->WaitForReceivedSignal(false, false);
+                LogDebug() << "CPacketSender::OnExecute - Got loggedin packet signal." << std::endl;
+                m_sentQueue->Push(request);
+                return true;
             }
-            case CSession::CONNECT_STOP:
-                LogDebug() << "CPacketSender::OnExecute - Disconnecting." << std::endl;
-                m_session->Disconnect(true);
-                SetConnecting(false);
-                return false;
-            case CSession::CONNECT_PAUSED:
-                LogDebug() << "CPacketSender::OnExecute - Paused connection, waiting for client response." << std::endl;
-                return false;
-            default:
-                // A network verdict before any connection ever worked: the request is dropped.
-                SetConnecting(false);
-                return false;
+            if (socket->IsValid()) {
+                LogDebug() << "CPacketSender::OnExecute - Unlikely timed out." << std::endl;
+            }
+            // Start the next pass from a clean connection, whether the write timed out or failed.
+            m_session->Disconnect(false);
+            break;
+        }
+        case CSession::CONNECT_MISSING_INFORMATION: {
+            CLogStream log(CLog::LOG_ERROR, CLogStream::TIMESTAMP_AT_START);
+            log << "CPacketSender::OnExecute - Missing mandatory information in packet. ";
+            request->dump(log);
+            SetConnecting(false);
+            return false;
+        }
+        case CSession::CONNECT_STOP:
+            LogDebug() << "CPacketSender::OnExecute - Disconnecting." << std::endl;
+            m_session->Disconnect(true);
+            SetConnecting(false);
+            return false;
+        case CSession::CONNECT_PAUSED:
+            LogDebug() << "CPacketSender::OnExecute - Paused connection, waiting for client response." << std::endl;
+            return false;
+        default:
+            // A network verdict before any connection ever worked: the request is dropped.
+            SetConnecting(false);
+            return false;
         }
     }
     SetConnecting(false);
     return false;
 }
 
-int CPacketSender::ConnectWithRetries(TPacketSPtr& request, bool* stopped) {
+int CPacketSender::ConnectWithRetries(TPacketSPtr& request, bool* stopped)
+{
     m_reconnectAttempts = 0;
     for (;;) {
         if (m_stop) {
@@ -339,12 +359,14 @@ int CPacketSender::ConnectWithRetries(TPacketSPtr& request, bool* stopped) {
     }
 }
 
-void CPacketSender::WaitBeforeReconnect() {
+void CPacketSender::WaitBeforeReconnect()
+{
     const int attempt = ++m_reconnectAttempts;
     m_reconnectWait(std::max(1, CReconnectPattern::WaitSeconds(m_settings->GetReconnectPattern(), attempt)));
 }
 
-void CPacketSender::RunNormalLoop() {
+void CPacketSender::RunNormalLoop()
+{
     if (!m_session->IsNewSession()) {
         m_sendQueue->PushFront(MakePacket(CPacket::OUTGOING, CHUNK_GETRECENTCHATS));
     }

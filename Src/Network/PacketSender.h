@@ -17,7 +17,8 @@ class CSession;
 // The thread that gets a connection through the session, logs in, and writes the packets of its send
 // queue as frames. Every packet it has sent, and every local event it produces (network lost, forced
 // disconnect, interface request), goes to its sent queue for the network module.
-class CPacketSender : public CThread {
+class CPacketSender : public CThread
+{
 public:
     // How the thread pauses between reconnect attempts; by default a wait on its wake-up signal.
     typedef std::function<void(int seconds)> TReconnectWait;

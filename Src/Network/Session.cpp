@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
@@ -44,7 +45,8 @@ const wchar_t STORAGE_NODE_ID[] = L"UNIQUE_DEVICE_ID";
 const wchar_t STORAGE_USER_NAME[] = L"KEY_VEXLANAME";
 
 // Warning codes that need no decision from the user.
-bool IsIgnorableWarning(int code) {
+bool IsIgnorableWarning(int code)
+{
     static const int codes[] = {2, 3, 4, 5, 7, 8, 9, 16, 17, 20, 22};
     for (int ignorable : codes) {
         if (code == ignorable) {
@@ -54,7 +56,8 @@ bool IsIgnorableWarning(int code) {
     return false;
 }
 
-std::unique_ptr<IServerDiscovery> NewSDFHandler() {
+std::unique_ptr<IServerDiscovery> NewSDFHandler()
+{
     return std::unique_ptr<IServerDiscovery>(new CSDFHandler);
 }
 
@@ -78,7 +81,8 @@ CSession::CSession(CNetModule* netModule, IPersistentStorage* storage, CConnecti
       m_localAddress(),
       m_serverKey(SERVER_KEY_BITS, settings->GetDefaultCommonExp()),
       m_storage(storage),
-      m_settings(settings) {
+      m_settings(settings)
+{
     CSocket::InitSocketCommunication(storage);
     std::vector<unsigned char> indexByte(1);
     GenerateRandomBytes(&indexByte);
@@ -90,7 +94,8 @@ CSession::~CSession()
     CUtils::WipeText(&m_password);
 }
 
-TByteArraySPtr CSession::LoadOrCreateNodeId(IPersistentStorage* storage) {
+TByteArraySPtr CSession::LoadOrCreateNodeId(IPersistentStorage* storage)
+{
     TByteArraySPtr nodeId = std::make_shared<TByteArray>();
     if (storage->GetBytes(STORAGE_NODE_ID, nodeId.get()) && !nodeId->empty()) {
         return nodeId;
@@ -102,11 +107,13 @@ TByteArraySPtr CSession::LoadOrCreateNodeId(IPersistentStorage* storage) {
     return nodeId;
 }
 
-void CSession::SetDiscoveryFactory(const TDiscoveryFactory& factory) {
+void CSession::SetDiscoveryFactory(const TDiscoveryFactory& factory)
+{
     m_discoveryFactory = factory;
 }
 
-CSession::TConnectResult CSession::Connect(TPacketSPtr& login) {
+CSession::TConnectResult CSession::Connect(TPacketSPtr& login)
+{
     {
         CSynchronize connectGuard(&m_connectLock);
         CSynchronize stateGuard(&m_stateLock);
@@ -128,11 +135,13 @@ CSession::TConnectResult CSession::Connect(TPacketSPtr& login) {
     return CONNECT_STOP;
 }
 
-bool CSession::ConnectCancelled() const {
+bool CSession::ConnectCancelled() const
+{
     return m_forcedDisconnect || m_dropConnect;
 }
 
-CSession::TConnectResult CSession::RunConnect(TPacketSPtr& login) {
+CSession::TConnectResult CSession::RunConnect(TPacketSPtr& login)
+{
     if (m_forcedDisconnect) {
         return CONNECT_STOP;
     }
@@ -156,17 +165,20 @@ CSession::TConnectResult CSession::RunConnect(TPacketSPtr& login) {
     return RunAttempts(login, socket);
 }
 
-bool CSession::ResumePausedHandshake(TPacketSPtr& login, TSocketSPtr* socket) {
+bool CSession::ResumePausedHandshake(TPacketSPtr& login, TSocketSPtr* socket)
+{
     CSynchronize stateGuard(&m_stateLock);
     if (!m_savedLoginPacket || !m_handshakeSocket) {
         return false;
     }
-    login = m_savedLoginPacket;
+    // Taken, not copied: the login (and its password) is kept only while the handshake is paused.
+    login = std::move(m_savedLoginPacket);
     *socket = m_handshakeSocket;
     return true;
 }
 
-bool CSession::PrepareNewConnect(const TPacketSPtr& login, TConnectResult* result) {
+bool CSession::PrepareNewConnect(const TPacketSPtr& login, TConnectResult* result)
+{
     const int chunk = ChunkKindOf(login);
     if ((chunk == CHUNK_LOGIN || chunk == CHUNK_REGISTERUSER) && !TakeCredentials(login)) {
         *result = CONNECT_MISSING_INFORMATION;
@@ -180,7 +192,8 @@ bool CSession::PrepareNewConnect(const TPacketSPtr& login, TConnectResult* resul
     return m_settings->GetUseSDFServer() != L"YES" || RunDiscovery(result);
 }
 
-CSession::TConnectResult CSession::RunAttempts(const TPacketSPtr& login, TSocketSPtr socket) {
+CSession::TConnectResult CSession::RunAttempts(const TPacketSPtr& login, TSocketSPtr socket)
+{
     int attempts = ATTEMPTS_PER_CONNECT;
     int freeRedirects = FREE_REDIRECTS_PER_CONNECT;
     TConnectResult outcome = CONNECT_TEMPORARY_FAILURE;
@@ -208,7 +221,8 @@ CSession::TConnectResult CSession::RunAttempts(const TPacketSPtr& login, TSocket
     }
 }
 
-CSession::TAttemptStart CSession::StartAttempt(int* attempts, TSocketSPtr* socket, TConnectResult* outcome) {
+CSession::TAttemptStart CSession::StartAttempt(int* attempts, TSocketSPtr* socket, TConnectResult* outcome)
+{
     {
         CSynchronize stateGuard(&m_stateLock);
         if (m_connectionSocket && m_connectionSocket->IsValid()) {
@@ -231,53 +245,55 @@ CSession::TAttemptStart CSession::StartAttempt(int* attempts, TSocketSPtr* socke
 }
 
 bool CSession::ConcludeHandshake(THandshakeResult result, const TSocketSPtr& socket, const TPacketSPtr& login,
-                                 int* attempts, int* freeRedirects, TConnectResult* outcome) {
+                                 int* attempts, int* freeRedirects, TConnectResult* outcome)
+{
     switch (result) {
-        case HANDSHAKE_SUCCESS:
-            socket->SetReadTimeout(m_settings->GetReadTimeoutNormalOperation());
-            socket->SetWriteTimeout(m_settings->GetWriteTimeoutNormalOperation());
-            m_connectionSocket = socket;
-            m_handshakeSocket.reset();
-            *outcome = CONNECT_CONNECTED;
+    case HANDSHAKE_SUCCESS:
+        socket->SetReadTimeout(m_settings->GetReadTimeoutNormalOperation());
+        socket->SetWriteTimeout(m_settings->GetWriteTimeoutNormalOperation());
+        m_connectionSocket = socket;
+        m_handshakeSocket.reset();
+        *outcome = CONNECT_CONNECTED;
+        return true;
+    case HANDSHAKE_REDIRECT:
+        LogInfo() << "*** CSession - Redirecting to server: " << m_currentServerAddress << " ***" << std::endl;
+        ResetHandshake(false);
+        if (*freeRedirects > 0) {
+            --*freeRedirects;
+            ++*attempts;
+        }
+        return false;
+    case HANDSHAKE_ERROR:
+        LogInfo() << "*** CSession - Handshake error. ***" << std::endl;
+        ResetHandshake(false);
+        *outcome = CONNECT_STOP;
+        return true;
+    case HANDSHAKE_WARNING:
+        m_savedLoginPacket = login;
+        *outcome = CONNECT_PAUSED;
+        return true;
+    default:
+        if (result != HANDSHAKE_RETRY) {
+            LogError() << "CSession::Connect - unknown CSession::THandshakeResult: " << result << std::endl;
+        }
+        LogInfo() << "*** CSession - Handshake failed. ***" << std::endl;
+        ResetHandshake(false);
+        // The next attempt goes to the next server.
+        m_currentServerAddress.clear();
+        if (socket->GetLastConnectResult() == CSocket::CONNECT_BIND_FAILED) {
+            *outcome = CONNECT_NO_INTERFACE;
             return true;
-        case HANDSHAKE_REDIRECT:
-            LogInfo() << "*** CSession - Redirecting to server: " << m_currentServerAddress << " ***" << std::endl;
-            ResetHandshake(false);
-            if (*freeRedirects > 0) {
-                --*freeRedirects;
-                ++*attempts;
-            }
-            return false;
-        case HANDSHAKE_ERROR:
-            LogInfo() << "*** CSession - Handshake error. ***" << std::endl;
-            ResetHandshake(false);
-            *outcome = CONNECT_STOP;
+        }
+        if (socket->GetLastConnectResult() == CSocket::CONNECT_FAILED) {
+            *outcome = CONNECT_NO_NETWORK;
             return true;
-        case HANDSHAKE_WARNING:
-            m_savedLoginPacket = login;
-            *outcome = CONNECT_PAUSED;
-            return true;
-        default:
-            if (result != HANDSHAKE_RETRY) {
-                LogError() << "CSession::Connect - unknown CSession::THandshakeResult: " << result << std::endl;
-            }
-            LogInfo() << "*** CSession - Handshake failed. ***" << std::endl;
-            ResetHandshake(false);
-            // The next attempt goes to the next server.
-            m_currentServerAddress.clear();
-            if (socket->GetLastConnectResult() == CSocket::CONNECT_BIND_FAILED) {
-                *outcome = CONNECT_NO_INTERFACE;
-                return true;
-            }
-            if (socket->GetLastConnectResult() == CSocket::CONNECT_FAILED) {
-                *outcome = CONNECT_NO_NETWORK;
-                return true;
-            }
-            return false;
+        }
+        return false;
     }
 }
 
-bool CSession::TakeCredentials(const TPacketSPtr& login) {
+bool CSession::TakeCredentials(const TPacketSPtr& login)
+{
     std::wstring name;
     std::wstring password;
     std::wstring phoneNumber;
@@ -309,7 +325,8 @@ bool CSession::TakeCredentials(const TPacketSPtr& login) {
     return true;
 }
 
-bool CSession::RunDiscovery(TConnectResult* result) {
+bool CSession::RunDiscovery(TConnectResult* result)
+{
     LogInfo() << "Connecting to SDF server, asking for SDF session ID...\n" << std::endl;
     std::unique_ptr<IServerDiscovery> discovery = m_discoveryFactory ? m_discoveryFactory() : nullptr;
     std::wstring phoneNumber;
@@ -320,9 +337,9 @@ bool CSession::RunDiscovery(TConnectResult* result) {
     }
     std::wstring sessionId;
     int operatorId = -1;
-    const bool found = discovery && discovery->GetSessionID(m_settings->GetDefaultSDFServer(),
-                                                            m_settings->GetRequiredLocalAddress(), phoneNumber,
-                                                            &sessionId, &operatorId);
+    const bool found =
+        discovery && discovery->GetSessionID(m_settings->GetDefaultSDFServer(), m_settings->GetRequiredLocalAddress(),
+                                             phoneNumber, &sessionId, &operatorId);
     const int lastConnectResult = discovery ? discovery->GetLastConnectResult() : CSocket::CONNECT_NOT_ATTEMPTED;
     {
         CSynchronize stateGuard(&m_stateLock);
@@ -357,7 +374,8 @@ bool CSession::RunDiscovery(TConnectResult* result) {
     return true;
 }
 
-bool CSession::OpenHandshakeSocket() {
+bool CSession::OpenHandshakeSocket()
+{
     TSocketSPtr socket = std::make_shared<CSocket>(CSocket::SOCKET_TYPE_CLIENT);
     socket->SetReadTimeout(m_settings->GetReadTimeoutDuringHandshake());
     socket->SetWriteTimeout(m_settings->GetWriteTimeoutDuringHandshake());
@@ -379,7 +397,8 @@ bool CSession::OpenHandshakeSocket() {
     return true;
 }
 
-CSession::TConnectResult CSession::GiveUp() {
+CSession::TConnectResult CSession::GiveUp()
+{
     TSocketSPtr last;
     {
         CSynchronize stateGuard(&m_stateLock);
@@ -396,7 +415,8 @@ CSession::TConnectResult CSession::GiveUp() {
     return CONNECT_TEMPORARY_FAILURE;
 }
 
-void CSession::ResetHandshake(bool clearIdentifiers) {
+void CSession::ResetHandshake(bool clearIdentifiers)
+{
     m_handshakeSocket.reset();
     m_sessionState = STATE_IDLE;
     if (clearIdentifiers) {
@@ -405,67 +425,69 @@ void CSession::ResetHandshake(bool clearIdentifiers) {
     }
 }
 
-CSession::THandshakeResult CSession::PerformHandshake(const TSocketSPtr& socket) {
+CSession::THandshakeResult CSession::PerformHandshake(const TSocketSPtr& socket)
+{
     for (;;) {
         const int state = m_sessionState;
         switch (state) {
-            case STATE_IDLE: {
-                LogInfo() << "*** CSession::PerformHandshake - Handshake start. ***" << std::endl;
-                m_AllowReconnect = false;
-                {
-                    CSynchronize stateGuard(&m_stateLock);
-                    m_macKey = std::make_shared<TByteArray>();
-                }
-                if (!SendPacket_Connect(socket)) {
-                    return HANDSHAKE_RETRY;
-                }
-                m_sessionState = STATE_WAIT_IDENTITY;
-                break;
+        case STATE_IDLE: {
+            LogInfo() << "*** CSession::PerformHandshake - Handshake start. ***" << std::endl;
+            m_AllowReconnect = false;
+            {
+                CSynchronize stateGuard(&m_stateLock);
+                m_macKey = std::make_shared<TByteArray>();
             }
-            case STATE_WAIT_IDENTITY: {
-                const THandshakeResult answer = WaitForPacket(socket, CHUNK_SERVERIDENTITY);
-                if (answer != HANDSHAKE_SUCCESS) {
-                    return answer;
-                }
-                if (!SendPacket_MasterKey(socket)) {
-                    return HANDSHAKE_RETRY;
-                }
-                // From here on every byte in both directions is encrypted.
-                const TByteArray serverKey = GenerateKey(m_settings->GetConstServer());
-                const TByteArray clientKey = GenerateKey(m_settings->GetConstClient());
-                const TByteArray checksumKey = GenerateKey(m_settings->GetConstHashKey());
-                socket->SetInputEncryption(std::make_shared<CARC4>(serverKey));
-                socket->SetOutputEncryption(std::make_shared<CARC4>(clientKey));
-                {
-                    CSynchronize stateGuard(&m_stateLock);
-                    m_macKey = std::make_shared<TByteArray>(checksumKey);
-                }
-                CKeyLog::Instance().Record(m_clientRandom, m_serverRandom, clientKey, serverKey, checksumKey);
-                m_sessionState = STATE_WAIT_CONNECTED;
-                break;
-            }
-            case STATE_WAIT_CONNECTED: {
-                const THandshakeResult answer = WaitForPacket(socket, CHUNK_CONNECTED);
-                if (answer != HANDSHAKE_SUCCESS) {
-                    return answer;
-                }
-                if (!SendPacket_ClientData(socket)) {
-                    return HANDSHAKE_RETRY;
-                }
-                m_sessionState = STATE_HANDSHAKE_DONE;
-                LogInfo() << "*** CSession::PerformHandshake - Handshake succesful. ***" << std::endl;
-                break;
-            }
-            case STATE_HANDSHAKE_DONE:
-                return HANDSHAKE_SUCCESS;
-            default:
-                LogError() << "CSession::PerformHandshake - unknown session state: " << state << std::endl;
+            if (!SendPacket_Connect(socket)) {
                 return HANDSHAKE_RETRY;
+            }
+            m_sessionState = STATE_WAIT_IDENTITY;
+            break;
+        }
+        case STATE_WAIT_IDENTITY: {
+            const THandshakeResult answer = WaitForPacket(socket, CHUNK_SERVERIDENTITY);
+            if (answer != HANDSHAKE_SUCCESS) {
+                return answer;
+            }
+            if (!SendPacket_MasterKey(socket)) {
+                return HANDSHAKE_RETRY;
+            }
+            // From here on every byte in both directions is encrypted.
+            const TByteArray serverKey = GenerateKey(m_settings->GetConstServer());
+            const TByteArray clientKey = GenerateKey(m_settings->GetConstClient());
+            const TByteArray checksumKey = GenerateKey(m_settings->GetConstHashKey());
+            socket->SetInputEncryption(std::make_shared<CARC4>(serverKey));
+            socket->SetOutputEncryption(std::make_shared<CARC4>(clientKey));
+            {
+                CSynchronize stateGuard(&m_stateLock);
+                m_macKey = std::make_shared<TByteArray>(checksumKey);
+            }
+            CKeyLog::Instance().Record(m_clientRandom, m_serverRandom, clientKey, serverKey, checksumKey);
+            m_sessionState = STATE_WAIT_CONNECTED;
+            break;
+        }
+        case STATE_WAIT_CONNECTED: {
+            const THandshakeResult answer = WaitForPacket(socket, CHUNK_CONNECTED);
+            if (answer != HANDSHAKE_SUCCESS) {
+                return answer;
+            }
+            if (!SendPacket_ClientData(socket)) {
+                return HANDSHAKE_RETRY;
+            }
+            m_sessionState = STATE_HANDSHAKE_DONE;
+            LogInfo() << "*** CSession::PerformHandshake - Handshake succesful. ***" << std::endl;
+            break;
+        }
+        case STATE_HANDSHAKE_DONE:
+            return HANDSHAKE_SUCCESS;
+        default:
+            LogError() << "CSession::PerformHandshake - unknown session state: " << state << std::endl;
+            return HANDSHAKE_RETRY;
         }
     }
 }
 
-CSession::THandshakeResult CSession::WaitForPacket(const TSocketSPtr& socket, int expectedChunk) {
+CSession::THandshakeResult CSession::WaitForPacket(const TSocketSPtr& socket, int expectedChunk)
+{
     for (;;) {
         const TPacketSPtr packet = CPacketReceiver::ReceivePacket(socket, GetMacKey());
         if (!packet || ChunkKindOf(packet) < 0) {
@@ -478,30 +500,32 @@ CSession::THandshakeResult CSession::WaitForPacket(const TSocketSPtr& socket, in
     }
 }
 
-CSession::THandshakeResult CSession::HandleHandshakeResponse(const TPacketSPtr& packet, int expectedChunk) {
+CSession::THandshakeResult CSession::HandleHandshakeResponse(const TPacketSPtr& packet, int expectedChunk)
+{
     const int chunk = ChunkKindOf(packet);
     switch (chunk) {
-        case CHUNK_SERVERIDENTITY:
-        case CHUNK_CONNECTED:
-            // Only the answer the handshake is waiting for moves it on.
-            if (chunk != expectedChunk) {
-                LogInfo() << "CSession::HandleHandshakeResponse - unexpected answer " << CAttrChunk::Lookup(chunk)
-                          << " while waiting for " << CAttrChunk::Lookup(expectedChunk) << std::endl;
-                return HANDSHAKE_RETRY;
-            }
-            return chunk == CHUNK_CONNECTED ? HandlePacket_CONNECTED(packet) : HandlePacket_SERVERIDENTITY(packet);
-        case CHUNK_REDIRECT:
-            return HandlePacket_REDIRECT(packet);
-        case CHUNK_ERROR:
-            return HandlePacket_ERROR(packet);
-        case CHUNK_WARNING:
-            return HandlePacket_WARNING(packet);
-        default:
-            return HANDSHAKE_NOT_AN_ANSWER;
+    case CHUNK_SERVERIDENTITY:
+    case CHUNK_CONNECTED:
+        // Only the answer the handshake is waiting for moves it on.
+        if (chunk != expectedChunk) {
+            LogInfo() << "CSession::HandleHandshakeResponse - unexpected answer " << CAttrChunk::Lookup(chunk)
+                      << " while waiting for " << CAttrChunk::Lookup(expectedChunk) << std::endl;
+            return HANDSHAKE_RETRY;
+        }
+        return chunk == CHUNK_CONNECTED ? HandlePacket_CONNECTED(packet) : HandlePacket_SERVERIDENTITY(packet);
+    case CHUNK_REDIRECT:
+        return HandlePacket_REDIRECT(packet);
+    case CHUNK_ERROR:
+        return HandlePacket_ERROR(packet);
+    case CHUNK_WARNING:
+        return HandlePacket_WARNING(packet);
+    default:
+        return HANDSHAKE_NOT_AN_ANSWER;
     }
 }
 
-bool CSession::SendPacket_Connect(const TSocketSPtr& socket) {
+bool CSession::SendPacket_Connect(const TSocketSPtr& socket)
+{
     const TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CONNECT);
     const int protocolVersion = m_settings->GetCurrentProtocolVersion();
     COutgoingPacket::AddInt32(packet, KEY_PROTOCOLVERSION, protocolVersion);
@@ -522,7 +546,8 @@ bool CSession::SendPacket_Connect(const TSocketSPtr& socket) {
     return CPacketSender::SendPacket(socket, packet, GetMacKey());
 }
 
-bool CSession::SendPacket_MasterKey(const TSocketSPtr& socket) {
+bool CSession::SendPacket_MasterKey(const TSocketSPtr& socket)
+{
     m_masterSecret.assign(RANDOM_LENGTH, 0);
     GenerateRandomBytes(&m_masterSecret);
     TByteArray encryptedSecret;
@@ -562,7 +587,8 @@ bool CSession::SendPacket_MasterKey(const TSocketSPtr& socket) {
     return CPacketSender::SendPacket(socket, packet, GetMacKey());
 }
 
-bool CSession::SendPacket_ClientData(const TSocketSPtr& socket) {
+bool CSession::SendPacket_ClientData(const TSocketSPtr& socket)
+{
     const TPacketSPtr packet = COutgoingPacket::Create(CHUNK_CLIENTDATA);
     packet->AddAttr(std::make_shared<CAttribute>(KEY_CLIENT_PRIVATE_IP_ADDRESS, TYPE_ADDRESS, m_localAddress));
     {
@@ -577,7 +603,8 @@ bool CSession::SendPacket_ClientData(const TSocketSPtr& socket) {
     return CPacketSender::SendPacket(socket, packet, GetMacKey());
 }
 
-CSession::THandshakeResult CSession::HandlePacket_SERVERIDENTITY(const TPacketSPtr& packet) {
+CSession::THandshakeResult CSession::HandlePacket_SERVERIDENTITY(const TPacketSPtr& packet)
+{
     TByteArraySPtr identity;
     if (!packet->GetAttrBinary(KEY_SERVER_IDENTITY, &identity)) {
         return HANDSHAKE_RETRY;
@@ -606,7 +633,8 @@ CSession::THandshakeResult CSession::HandlePacket_SERVERIDENTITY(const TPacketSP
     return HANDSHAKE_SUCCESS;
 }
 
-CSession::THandshakeResult CSession::HandlePacket_CONNECTED(const TPacketSPtr& packet) {
+CSession::THandshakeResult CSession::HandlePacket_CONNECTED(const TPacketSPtr& packet)
+{
     m_netModule->PutPacketOnReceiveQueue(packet);
     if (packet->GetAttr(KEY_SUBSCRIPTION_ERROR_MESSAGE) || !PassesUpgradeCheck(packet)) {
         return HANDSHAKE_ERROR;
@@ -614,7 +642,8 @@ CSession::THandshakeResult CSession::HandlePacket_CONNECTED(const TPacketSPtr& p
     return HANDSHAKE_SUCCESS;
 }
 
-bool CSession::PassesUpgradeCheck(const TPacketSPtr& connected) const {
+bool CSession::PassesUpgradeCheck(const TPacketSPtr& connected) const
+{
     std::wstring latestVersion;
     if (!connected->GetAttr(KEY_UPGRADEURL) || !connected->GetAttrString(KEY_LATEST_VERSION, &latestVersion) ||
         latestVersion.empty() || latestVersion[0] != L'F') {
@@ -626,12 +655,14 @@ bool CSession::PassesUpgradeCheck(const TPacketSPtr& connected) const {
     std::wstring ownVersion;
     if (first != std::wstring::npos) {
         const size_t second = platformId.find(L'/', first + 1);
-        ownVersion = platformId.substr(first + 1, second == std::wstring::npos ? std::wstring::npos : second - first - 1);
+        ownVersion =
+            platformId.substr(first + 1, second == std::wstring::npos ? std::wstring::npos : second - first - 1);
     }
     return latestVersion.substr(1) == ownVersion;
 }
 
-CSession::THandshakeResult CSession::HandlePacket_REDIRECT(const TPacketSPtr& packet) {
+CSession::THandshakeResult CSession::HandlePacket_REDIRECT(const TPacketSPtr& packet)
+{
     unsigned char* address = nullptr;
     if (!packet->GetAttrAddress(KEY_NEW_SERVER, &address)) {
         m_currentServerAddress.clear();
@@ -644,7 +675,8 @@ CSession::THandshakeResult CSession::HandlePacket_REDIRECT(const TPacketSPtr& pa
     return HANDSHAKE_REDIRECT;
 }
 
-CSession::THandshakeResult CSession::HandlePacket_ERROR(const TPacketSPtr& packet) {
+CSession::THandshakeResult CSession::HandlePacket_ERROR(const TPacketSPtr& packet)
+{
     int code = 0;
     if (packet->GetAttrInt32(KEY_ERROR_CODE, &code) && code == ERROR_INTERNAL_SERVER) {
         LogDebug() << "CSession::HandlePacket_ERROR - Internal server error, trying with another server." << std::endl;
@@ -655,7 +687,8 @@ CSession::THandshakeResult CSession::HandlePacket_ERROR(const TPacketSPtr& packe
     return HANDSHAKE_ERROR;
 }
 
-CSession::THandshakeResult CSession::HandlePacket_WARNING(const TPacketSPtr& packet) {
+CSession::THandshakeResult CSession::HandlePacket_WARNING(const TPacketSPtr& packet)
+{
     int code = 0;
     if (!packet->GetAttrInt32(KEY_ERROR_CODE, &code) || IsIgnorableWarning(code)) {
         return HANDSHAKE_NOT_AN_ANSWER;
@@ -664,7 +697,8 @@ CSession::THandshakeResult CSession::HandlePacket_WARNING(const TPacketSPtr& pac
     return HANDSHAKE_WARNING;
 }
 
-std::vector<unsigned char> CSession::GenerateKey(const std::vector<unsigned char>& label) const {
+std::vector<unsigned char> CSession::GenerateKey(const std::vector<unsigned char>& label) const
+{
     std::vector<unsigned char> material;
     material.reserve(m_masterSecret.size() + m_clientRandom.size() + m_serverRandom.size() + label.size());
     material.insert(material.end(), m_masterSecret.begin(), m_masterSecret.end());
@@ -674,7 +708,8 @@ std::vector<unsigned char> CSession::GenerateKey(const std::vector<unsigned char
     return CSHA1::Calc(material);
 }
 
-void CSession::GenerateRandomBytes(std::vector<unsigned char>* bytes) {
+void CSession::GenerateRandomBytes(std::vector<unsigned char>* bytes)
+{
     size_t filled = 0;
     while (filled < bytes->size()) {
         const ssize_t got = ::getrandom(bytes->data() + filled, bytes->size() - filled, 0);
@@ -688,7 +723,8 @@ void CSession::GenerateRandomBytes(std::vector<unsigned char>* bytes) {
     }
 }
 
-std::wstring CSession::GetServerAddress() {
+std::wstring CSession::GetServerAddress()
+{
     const std::vector<std::wstring> servers = m_settings->GetDefaultRootServers();
     if (servers.empty()) {
         return std::wstring();
@@ -696,17 +732,20 @@ std::wstring CSession::GetServerAddress() {
     return servers[m_serverIndex++ % servers.size()];
 }
 
-TSocketSPtr CSession::GetSocket() {
+TSocketSPtr CSession::GetSocket()
+{
     CSynchronize stateGuard(&m_stateLock);
     return m_connectionSocket;
 }
 
-TByteArraySPtr CSession::GetMacKey() {
+TByteArraySPtr CSession::GetMacKey()
+{
     CSynchronize stateGuard(&m_stateLock);
     return m_macKey;
 }
 
-std::wstring CSession::GetLocalConnectionAddress() {
+std::wstring CSession::GetLocalConnectionAddress()
+{
     const TSocketSPtr socket = GetSocket();
     unsigned char address[6];
     if (!socket || !socket->IsValid() || !socket->GetConnectedAddress(address)) {
@@ -718,14 +757,16 @@ std::wstring CSession::GetLocalConnectionAddress() {
     return CUtils::ConvertCharToWide(text);
 }
 
-void CSession::Disconnect(bool clearSession) {
+void CSession::Disconnect(bool clearSession)
+{
     CSynchronize connectGuard(&m_connectLock);
     if (!DropRunningConnect(clearSession)) {
         DisconnectLocked(clearSession);
     }
 }
 
-bool CSession::DropRunningConnect(bool clearSession) {
+bool CSession::DropRunningConnect(bool clearSession)
+{
     CSynchronize stateGuard(&m_stateLock);
     if (!m_connectRunning) {
         return false;
@@ -746,7 +787,8 @@ bool CSession::DropRunningConnect(bool clearSession) {
     return true;
 }
 
-void CSession::DisconnectLocked(bool clearSession) {
+void CSession::DisconnectLocked(bool clearSession)
+{
     LogInfo() << "Disconnecting/Cleaning up session." << std::endl;
     {
         CSynchronize stateGuard(&m_stateLock);
@@ -767,7 +809,8 @@ void CSession::DisconnectLocked(bool clearSession) {
     }
 }
 
-void CSession::SetForceDisconnect(bool state) {
+void CSession::SetForceDisconnect(bool state)
+{
     CSynchronize stateGuard(&m_stateLock);
     m_forcedDisconnect = state;
     LogDebug() << "CSession::SetForceDisconnect - state = " << (state ? "TRUE" : "FALSE") << std::endl;
@@ -776,7 +819,8 @@ void CSession::SetForceDisconnect(bool state) {
     }
 }
 
-void CSession::CloseSocketsLocked() {
+void CSession::CloseSocketsLocked()
+{
     if (m_handshakeSocket) {
         m_handshakeSocket->Close();
         LogDebug() << "CSession::SetForceDisconnect - Closed handshake socket" << std::endl;
@@ -791,11 +835,13 @@ void CSession::CloseSocketsLocked() {
     }
 }
 
-bool CSession::DisconnectWasForced() const {
+bool CSession::DisconnectWasForced() const
+{
     return m_forcedDisconnect;
 }
 
-bool CSession::SignalReconnectNeeded(bool clearSession) {
+bool CSession::SignalReconnectNeeded(bool clearSession)
+{
     bool waitingForLogin;
     bool waitingForLogout;
     {
@@ -807,9 +853,9 @@ bool CSession::SignalReconnectNeeded(bool clearSession) {
                       << " m_AllowReconnect = " << m_AllowReconnect.load()
                       << " m_useWaitSignal = " << m_useWaitSignal.load() << std::endl;
             // A connect that runs is a reconnect already under way.
-            const bool allowed = !m_connectRunning &&
-                                 ((m_sessionState != STATE_IDLE && !m_forcedDisconnect && m_AllowReconnect) ||
-                                  m_useWaitSignal);
+            const bool allowed =
+                !m_connectRunning &&
+                ((m_sessionState != STATE_IDLE && !m_forcedDisconnect && m_AllowReconnect) || m_useWaitSignal);
             if (!allowed) {
                 LogInfo() << "CSession::SignalReconnectNeeded - Reconnection rejected." << std::endl;
                 return false;
@@ -833,13 +879,15 @@ bool CSession::SignalReconnectNeeded(bool clearSession) {
     return true;
 }
 
-void CSession::ForceNewSessionReconnect() {
+void CSession::ForceNewSessionReconnect()
+{
     LogInfo() << "CSession::ForceNewSessionReconnect -  Forcing a reconnect to a new session state." << std::endl;
     Disconnect(true);
     m_netModule->SendPacket(MakeLoginPacket());
 }
 
-void CSession::PutFakeLoggedoutPacketOnReceivedQueue() {
+void CSession::PutFakeLoggedoutPacketOnReceivedQueue()
+{
     const TPacketSPtr packet = std::make_shared<CPacket>(CPacket::INTERNAL);
     COutgoingPacket::AddInt32(packet, KEY_CHUNKTYPE, CHUNK_LOGGEDOUT);
     COutgoingPacket::AddInt32(packet, KEY_LOGOUTREASON, 1);
@@ -865,7 +913,8 @@ void CSession::ForgetPassword()
     CUtils::WipeText(&m_password);
 }
 
-bool CSession::HandlePacket_LOGGEDIN(TPacketSPtr packet) {
+bool CSession::HandlePacket_LOGGEDIN(TPacketSPtr packet)
+{
     TByteArraySPtr sessionId;
     if (!packet->GetAttrBinary(KEY_SESSION_ID, &sessionId)) {
         m_newSession = false;
@@ -878,7 +927,8 @@ bool CSession::HandlePacket_LOGGEDIN(TPacketSPtr packet) {
     return true;
 }
 
-void CSession::HandlePacket_SAVEDATA(TPacketSPtr packet) {
+void CSession::HandlePacket_SAVEDATA(TPacketSPtr packet)
+{
     TPacketSPtr savedData;
     if (packet->GetAttrContainer(KEY_SAVEDDATA, &savedData)) {
         m_netModule->SetSavedCredentials(savedData);
@@ -887,11 +937,13 @@ void CSession::HandlePacket_SAVEDATA(TPacketSPtr packet) {
     }
 }
 
-bool CSession::IsNewSession() const {
+bool CSession::IsNewSession() const
+{
     return m_newSession;
 }
 
-bool CSession::SignalReceived(bool force) {
+bool CSession::SignalReceived(bool force)
+{
     m_AllowReconnect = true;
     m_waitingForLogout = false;
     // The answer is delivered: from now on a lost connection is an ordinary one to re-establish,
@@ -904,7 +956,8 @@ bool CSession::SignalReceived(bool force) {
     return false;
 }
 
-void CSession::WaitForReceivedSignal(bool arm, bool waitingForLogout) {
+void CSession::WaitForReceivedSignal(bool arm, bool waitingForLogout)
+{
     if (arm) {
         m_useWaitSignal = true;
         m_receivedSignal.ClearIfSignalled();
@@ -915,7 +968,8 @@ void CSession::WaitForReceivedSignal(bool arm, bool waitingForLogout) {
     m_useWaitSignal = false;
 }
 
-void CSession::WaitForSignal() {
+void CSession::WaitForSignal()
+{
     CThread::Sleep(RECEIVER_POLL_MS);
 }
 

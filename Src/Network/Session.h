@@ -30,7 +30,8 @@ class IPersistentStorage;
 // Disconnect stops it. The state lock guards the sockets, the identifiers, the credentials, the
 // checksum key, the saved login packet and that mark, and is only ever taken inside the connect lock,
 // never the other way round. Flags shared between threads are atomic.
-class CSession {
+class CSession
+{
 public:
     enum TSessionState {
         STATE_IDLE = 0,
@@ -127,8 +128,8 @@ private:
     TAttemptStart StartAttempt(int* attempts, TSocketSPtr* socket, TConnectResult* outcome);
     // Acts on a handshake's result under the state lock: true with `*outcome` when the connect ends,
     // false when another attempt follows (a redirect gives a free attempt while `*freeRedirects` last).
-    bool ConcludeHandshake(THandshakeResult result, const TSocketSPtr& socket, const TPacketSPtr& login,
-                           int* attempts, int* freeRedirects, TConnectResult* outcome);
+    bool ConcludeHandshake(THandshakeResult result, const TSocketSPtr& socket, const TPacketSPtr& login, int* attempts,
+                           int* freeRedirects, TConnectResult* outcome);
     bool ConnectCancelled() const;
     bool DropRunningConnect(bool clearSession);
     bool TakeCredentials(const TPacketSPtr& login);
@@ -175,14 +176,14 @@ private:
     std::atomic<bool> m_waitingForLogout;
     std::atomic<bool> m_forcedDisconnect;
     std::atomic<bool> m_AllowReconnect;
-    bool m_connectRunning;                    // state lock
-    std::atomic<bool> m_dropConnect;          // set under the state lock
+    bool m_connectRunning;            // state lock
+    std::atomic<bool> m_dropConnect;  // set under the state lock
 
-    TSocketSPtr m_connectionSocket;           // state lock
+    TSocketSPtr m_connectionSocket;  // state lock
     std::atomic<int> m_sessionState;
     TDiscoveryFactory m_discoveryFactory;
-    IServerDiscovery* m_discovery;            // state lock; owned by RunDiscovery while it runs
-    TSocketSPtr m_handshakeSocket;            // state lock
+    IServerDiscovery* m_discovery;  // state lock; owned by RunDiscovery while it runs
+    TSocketSPtr m_handshakeSocket;  // state lock
 
     // Handshake data, used by the sender thread inside Connect only.
     std::wstring m_currentServerAddress;
@@ -192,8 +193,8 @@ private:
     std::vector<unsigned char> m_serverRandom;
     std::vector<unsigned char> m_masterSecret;
     CRSA m_serverKey;
-    TByteArraySPtr m_macKey;                  // state lock
-    TPacketSPtr m_savedLoginPacket;           // state lock
+    TByteArraySPtr m_macKey;         // state lock
+    TPacketSPtr m_savedLoginPacket;  // state lock; only while a handshake warning pauses
 
     IPersistentStorage* const m_storage;
     CConnectionSettings* const m_settings;

@@ -6,8 +6,8 @@
 
 namespace VexlaLib {
 
-CARC4::CARC4(const std::vector<unsigned char>& key)
-    : m_keyLength(static_cast<int>(key.size())), m_i(0), m_j(0) {
+CARC4::CARC4(const std::vector<unsigned char>& key) : m_keyLength(static_cast<int>(key.size())), m_i(0), m_j(0)
+{
     assert(m_keyLength > 0 && "ARC4.cpp: empty key");
     for (int n = 0; n < 256; ++n) {
         m_s[n] = static_cast<unsigned char>(n);
@@ -37,7 +37,8 @@ inline unsigned char Step(unsigned char* s, size_t& i, size_t& j)
 
 }  // namespace
 
-unsigned char CARC4::NextByte() {
+unsigned char CARC4::NextByte()
+{
     size_t i = m_i, j = m_j;
     unsigned char value = Step(m_s, i, j);
     m_i = static_cast<unsigned char>(i);
@@ -45,7 +46,8 @@ unsigned char CARC4::NextByte() {
     return value;
 }
 
-int CARC4::EncryptBytes(unsigned char* buffer, int offset, int count) {
+int CARC4::EncryptBytes(unsigned char* buffer, int offset, int count)
+{
     // The indices and the permutation's address live in locals: stores to the buffer may alias the
     // members, which would force the compiler to reload them for every byte.
     unsigned char* s = m_s;
@@ -59,19 +61,23 @@ int CARC4::EncryptBytes(unsigned char* buffer, int offset, int count) {
     return count;
 }
 
-int CARC4::DecryptBytes(unsigned char* buffer, int offset, int count) {
+int CARC4::DecryptBytes(unsigned char* buffer, int offset, int count)
+{
     return EncryptBytes(buffer, offset, count);
 }
 
-int CARC4::EncryptByte(int value) {
+int CARC4::EncryptByte(int value)
+{
     return (value ^ NextByte()) & 0xFF;
 }
 
-int CARC4::DecryptByte(int value) {
+int CARC4::DecryptByte(int value)
+{
     return EncryptByte(value);
 }
 
-void CARC4::Drop() {
+void CARC4::Drop()
+{
     for (int n = 0; n < DROP_LENGTH; ++n) {
         NextByte();
     }

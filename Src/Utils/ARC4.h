@@ -6,7 +6,8 @@ namespace VexlaLib {
 
 // RC4 stream cipher whose first 768 key-stream bytes are discarded. One instance is one direction of
 // a stream; encryption and decryption are the same operation.
-class CARC4 {
+class CARC4
+{
 public:
     static const int DROP_LENGTH = 768;
 

@@ -23,13 +23,15 @@ typedef CMontgomery<uint64_t, TUint128> TMontgomery;
 typedef CMontgomery<uint32_t, uint64_t> TMontgomery;
 #endif
 
-void Trim(TLimbs& a) {
+void Trim(TLimbs& a)
+{
     while (!a.empty() && a.back() == 0) {
         a.pop_back();
     }
 }
 
-int CompareMagnitudes(const TLimbs& a, const TLimbs& b) {
+int CompareMagnitudes(const TLimbs& a, const TLimbs& b)
+{
     if (a.size() != b.size()) {
         return a.size() < b.size() ? -1 : 1;
     }
@@ -41,7 +43,8 @@ int CompareMagnitudes(const TLimbs& a, const TLimbs& b) {
     return 0;
 }
 
-TLimbs AddMagnitudes(const TLimbs& a, const TLimbs& b) {
+TLimbs AddMagnitudes(const TLimbs& a, const TLimbs& b)
+{
     const TLimbs& longer = a.size() >= b.size() ? a : b;
     const TLimbs& shorter = a.size() >= b.size() ? b : a;
     TLimbs sum(longer.size() + 1);
@@ -57,7 +60,8 @@ TLimbs AddMagnitudes(const TLimbs& a, const TLimbs& b) {
 }
 
 // a - b for a >= b.
-TLimbs SubtractMagnitudes(const TLimbs& a, const TLimbs& b) {
+TLimbs SubtractMagnitudes(const TLimbs& a, const TLimbs& b)
+{
     TLimbs difference(a.size());
     int64_t borrow = 0;
     for (size_t n = 0; n < a.size(); ++n) {
@@ -69,7 +73,8 @@ TLimbs SubtractMagnitudes(const TLimbs& a, const TLimbs& b) {
     return difference;
 }
 
-TLimbs MultiplyMagnitudes(const TLimbs& a, const TLimbs& b) {
+TLimbs MultiplyMagnitudes(const TLimbs& a, const TLimbs& b)
+{
     if (a.empty() || b.empty()) {
         return TLimbs();
     }
@@ -87,7 +92,8 @@ TLimbs MultiplyMagnitudes(const TLimbs& a, const TLimbs& b) {
     return product;
 }
 
-TLimbs ShiftLeftMagnitude(const TLimbs& a, int bits) {
+TLimbs ShiftLeftMagnitude(const TLimbs& a, int bits)
+{
     if (a.empty()) {
         return TLimbs();
     }
@@ -104,7 +110,8 @@ TLimbs ShiftLeftMagnitude(const TLimbs& a, int bits) {
 }
 
 // Shifts right; `lostBits` tells whether any one bit was shifted out.
-TLimbs ShiftRightMagnitude(const TLimbs& a, int bits, bool& lostBits) {
+TLimbs ShiftRightMagnitude(const TLimbs& a, int bits, bool& lostBits)
+{
     size_t words = size_t(bits) / 32;
     int rest = bits % 32;
     lostBits = false;
@@ -129,7 +136,8 @@ TLimbs ShiftRightMagnitude(const TLimbs& a, int bits, bool& lostBits) {
     return shifted;
 }
 
-int LeadingZeros(uint32_t word) {
+int LeadingZeros(uint32_t word)
+{
     int count = 0;
     for (uint32_t bit = 0x80000000u; bit != 0 && (word & bit) == 0; bit >>= 1) {
         ++count;
@@ -138,7 +146,8 @@ int LeadingZeros(uint32_t word) {
 }
 
 // Long division of magnitudes (Knuth, algorithm D); the divisor is not zero.
-void DivideMagnitudes(const TLimbs& u, const TLimbs& v, TLimbs& quotient, TLimbs& remainder) {
+void DivideMagnitudes(const TLimbs& u, const TLimbs& v, TLimbs& quotient, TLimbs& remainder)
+{
     if (CompareMagnitudes(u, v) < 0) {
         quotient.clear();
         remainder = u;
@@ -224,7 +233,8 @@ const CBigInt CBigInt::ONE = CBigInt::ValueOf(1);
 
 CBigInt::CBigInt() : m_sign(0), m_bitLength(-1) {}
 
-CBigInt::CBigInt(const std::vector<unsigned char>& bytes) : CBigInt() {
+CBigInt::CBigInt(const std::vector<unsigned char>& bytes) : CBigInt()
+{
     if (bytes.empty()) {
         throw std::invalid_argument("CBigInt: empty byte array");
     }
@@ -232,7 +242,8 @@ CBigInt::CBigInt(const std::vector<unsigned char>& bytes) : CBigInt() {
     // A negative value's magnitude is the complement of its bytes plus one.
     TLimbs limbs((bytes.size() + 3) / 4);
     for (size_t n = 0; n < bytes.size(); ++n) {
-        unsigned char byte = negative ? static_cast<unsigned char>(~bytes[bytes.size() - 1 - n]) : bytes[bytes.size() - 1 - n];
+        unsigned char byte =
+            negative ? static_cast<unsigned char>(~bytes[bytes.size() - 1 - n]) : bytes[bytes.size() - 1 - n];
         limbs[n / 4] |= uint32_t(byte) << (8 * (n % 4));
     }
     if (negative) {
@@ -241,7 +252,8 @@ CBigInt::CBigInt(const std::vector<unsigned char>& bytes) : CBigInt() {
     *this = FromLimbs(negative ? -1 : 1, limbs);
 }
 
-CBigInt::CBigInt(int sign, const std::vector<unsigned char>& magnitude) : CBigInt() {
+CBigInt::CBigInt(int sign, const std::vector<unsigned char>& magnitude) : CBigInt()
+{
     if (sign < -1 || sign > 1) {
         throw std::invalid_argument("CBigInt: sign out of range");
     }
@@ -252,22 +264,25 @@ CBigInt::CBigInt(int sign, const std::vector<unsigned char>& magnitude) : CBigIn
     *this = FromLimbs(sign, limbs);
 }
 
-CBigInt::CBigInt(int sign, const std::vector<uint32_t>& words) : CBigInt() {
+CBigInt::CBigInt(int sign, const std::vector<uint32_t>& words) : CBigInt()
+{
     if (sign < -1 || sign > 1) {
         throw std::invalid_argument("CBigInt: sign out of range");
     }
     *this = FromLimbs(sign, TLimbs(words.rbegin(), words.rend()));
 }
 
-CBigInt CBigInt::ValueOf(long long value) {
+CBigInt CBigInt::ValueOf(long long value)
+{
     // The magnitude is taken in unsigned arithmetic so that LLONG_MIN works too.
-    unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
-                                             : static_cast<unsigned long long>(value);
+    unsigned long long magnitude =
+        value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     TLimbs limbs{uint32_t(magnitude), uint32_t(magnitude >> 32)};
     return FromLimbs(value < 0 ? -1 : 1, limbs);
 }
 
-CBigInt CBigInt::FromLimbs(int sign, TLimbs limbs) {
+CBigInt CBigInt::FromLimbs(int sign, TLimbs limbs)
+{
     Trim(limbs);
     CBigInt result;
     if (sign != 0 && !limbs.empty()) {
@@ -277,11 +292,13 @@ CBigInt CBigInt::FromLimbs(int sign, TLimbs limbs) {
     return result;
 }
 
-CBigInt::TWords CBigInt::Limbs() const {
+CBigInt::TWords CBigInt::Limbs() const
+{
     return TWords(m_mag.rbegin(), m_mag.rend());
 }
 
-std::vector<unsigned char> CBigInt::ToByteArray() const {
+std::vector<unsigned char> CBigInt::ToByteArray() const
+{
     const size_t length = size_t(BitLength()) / 8 + 1;
     std::vector<unsigned char> bytes(length);
     TLimbs limbs = Limbs();
@@ -299,7 +316,8 @@ std::vector<unsigned char> CBigInt::ToByteArray() const {
     return bytes;
 }
 
-CBigInt CBigInt::Add(const CBigInt& other) const {
+CBigInt CBigInt::Add(const CBigInt& other) const
+{
     if (other.m_sign == 0) {
         return *this;
     }
@@ -315,19 +333,21 @@ CBigInt CBigInt::Add(const CBigInt& other) const {
     if (order == 0) {
         return ZERO;
     }
-    return order > 0 ? FromLimbs(m_sign, SubtractMagnitudes(a, b))
-                     : FromLimbs(other.m_sign, SubtractMagnitudes(b, a));
+    return order > 0 ? FromLimbs(m_sign, SubtractMagnitudes(a, b)) : FromLimbs(other.m_sign, SubtractMagnitudes(b, a));
 }
 
-CBigInt CBigInt::Subtract(const CBigInt& other) const {
+CBigInt CBigInt::Subtract(const CBigInt& other) const
+{
     return Add(other.Negate());
 }
 
-CBigInt CBigInt::Multiply(const CBigInt& other) const {
+CBigInt CBigInt::Multiply(const CBigInt& other) const
+{
     return FromLimbs(m_sign * other.m_sign, MultiplyMagnitudes(Limbs(), other.Limbs()));
 }
 
-CBigInt CBigInt::Divide(const CBigInt& divisor) const {
+CBigInt CBigInt::Divide(const CBigInt& divisor) const
+{
     if (divisor.m_sign == 0) {
         throw std::domain_error("CBigInt: division by zero");
     }
@@ -336,7 +356,8 @@ CBigInt CBigInt::Divide(const CBigInt& divisor) const {
     return FromLimbs(m_sign * divisor.m_sign, quotient);
 }
 
-CBigInt CBigInt::Remainder(const CBigInt& divisor) const {
+CBigInt CBigInt::Remainder(const CBigInt& divisor) const
+{
     if (divisor.m_sign == 0) {
         throw std::domain_error("CBigInt: division by zero");
     }
@@ -345,7 +366,8 @@ CBigInt CBigInt::Remainder(const CBigInt& divisor) const {
     return FromLimbs(m_sign, remainder);
 }
 
-CBigInt CBigInt::Mod(const CBigInt& modulus) const {
+CBigInt CBigInt::Mod(const CBigInt& modulus) const
+{
     if (modulus.m_sign <= 0) {
         throw std::domain_error("CBigInt: modulus not positive");
     }
@@ -353,25 +375,29 @@ CBigInt CBigInt::Mod(const CBigInt& modulus) const {
     return remainder.m_sign < 0 ? remainder.Add(modulus) : remainder;
 }
 
-CBigInt CBigInt::Negate() const {
+CBigInt CBigInt::Negate() const
+{
     CBigInt result = *this;
     result.m_sign = -m_sign;
     result.m_bitLength = -1;
     return result;
 }
 
-CBigInt CBigInt::Not() const {
+CBigInt CBigInt::Not() const
+{
     return Negate().Subtract(ONE);
 }
 
-CBigInt CBigInt::ShiftLeft(int bits) const {
+CBigInt CBigInt::ShiftLeft(int bits) const
+{
     if (bits < 0) {
         return ShiftRight(-bits);
     }
     return FromLimbs(m_sign, ShiftLeftMagnitude(Limbs(), bits));
 }
 
-CBigInt CBigInt::ShiftRight(int bits) const {
+CBigInt CBigInt::ShiftRight(int bits) const
+{
     if (bits < 0) {
         return ShiftLeft(-bits);
     }
@@ -384,12 +410,14 @@ CBigInt CBigInt::ShiftRight(int bits) const {
     return FromLimbs(m_sign, shifted);
 }
 
-bool CBigInt::TestBit(int bit) const {
+bool CBigInt::TestBit(int bit) const
+{
     size_t word = size_t(bit) / 32;
     return word < m_mag.size() && (m_mag[m_mag.size() - 1 - word] >> (bit % 32)) & 1;
 }
 
-CBigInt CBigInt::ModPow(const CBigInt& exponent, const CBigInt& modulus) const {
+CBigInt CBigInt::ModPow(const CBigInt& exponent, const CBigInt& modulus) const
+{
     if (modulus.m_sign <= 0) {
         throw std::domain_error("CBigInt: modulus not positive");
     }
@@ -414,7 +442,8 @@ CBigInt CBigInt::ModPow(const CBigInt& exponent, const CBigInt& modulus) const {
     return FromLimbs(1, montgomery.Power(base, exponent.Limbs(), exponent.BitLength()));
 }
 
-CBigInt CBigInt::ModInverse(const CBigInt& modulus) const {
+CBigInt CBigInt::ModInverse(const CBigInt& modulus) const
+{
     if (modulus.m_sign <= 0) {
         throw std::domain_error("CBigInt: modulus not positive");
     }
@@ -441,18 +470,21 @@ CBigInt CBigInt::ModInverse(const CBigInt& modulus) const {
     return previousCoefficient.Mod(modulus);
 }
 
-bool CBigInt::Equals(const CBigInt& other) const {
+bool CBigInt::Equals(const CBigInt& other) const
+{
     return m_sign == other.m_sign && m_mag == other.m_mag;
 }
 
-int CBigInt::CompareTo(const CBigInt& other) const {
+int CBigInt::CompareTo(const CBigInt& other) const
+{
     if (m_sign != other.m_sign) {
         return m_sign < other.m_sign ? -1 : 1;
     }
     return m_sign * CompareMagnitudes(Limbs(), other.Limbs());
 }
 
-int CBigInt::BitLength() const {
+int CBigInt::BitLength() const
+{
     if (m_bitLength < 0) {
         int length = 0;
         if (!m_mag.empty()) {
@@ -469,7 +501,8 @@ int CBigInt::BitLength() const {
     return m_bitLength;
 }
 
-int CBigInt::HashCode() const {
+int CBigInt::HashCode() const
+{
     uint32_t hash = 0;
     for (uint32_t word : m_mag) {
         hash = 31 * hash + word;

@@ -9,7 +9,8 @@ namespace VexlaLib {
 // significant first, without leading zero words. Byte forms are two's-complement big-endian.
 // Invalid arguments (empty byte form, sign out of range, division by zero, a modulus that is not
 // positive, an even modulus in ModPow, no inverse) raise standard exceptions.
-class CBigInt {
+class CBigInt
+{
 public:
     static const CBigInt ZERO;
     static const CBigInt ONE;

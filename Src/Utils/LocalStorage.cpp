@@ -12,7 +12,8 @@ namespace VexlaLib {
 
 namespace {
 
-CLock* Checked(CLock* lock) {
+CLock* Checked(CLock* lock)
+{
     assert(lock != nullptr && "LocalStorage.cpp: store used outside Initialize and Terminate");
     return lock;
 }
@@ -21,50 +22,60 @@ CLock* Checked(CLock* lock) {
 
 CLocalStorage::CLocalStorage() : m_lock(nullptr) {}
 
-CLocalStorage::~CLocalStorage() {
+CLocalStorage::~CLocalStorage()
+{
     CLocalStorage::Terminate();
 }
 
-void CLocalStorage::Initialize() {
+void CLocalStorage::Initialize()
+{
     if (m_lock == nullptr) {
         m_lock = new CLock();
     }
 }
 
-void CLocalStorage::Terminate() {
+void CLocalStorage::Terminate()
+{
     delete m_lock;
     m_lock = nullptr;
 }
 
-void CLocalStorage::SetString(const std::wstring& key, const std::wstring& value) {
+void CLocalStorage::SetString(const std::wstring& key, const std::wstring& value)
+{
     std::string text = CUtils::ConvertWideToChar(value);
     SetBytes(key, std::vector<unsigned char>(text.begin(), text.end()));
 }
 
-void CLocalStorage::SetBytes(const std::wstring& key, const std::vector<unsigned char>& value) {
+void CLocalStorage::SetBytes(const std::wstring& key, const std::vector<unsigned char>& value)
+{
     CSynchronize guard(Checked(m_lock));
     m_entries[key] = value;
 }
 
-void CLocalStorage::SetInt32(const std::wstring& key, int value) {
+void CLocalStorage::SetInt32(const std::wstring& key, int value)
+{
     SetLittleEndian(key, static_cast<unsigned int>(value), 4);
 }
 
-void CLocalStorage::SetInt64(const std::wstring& key, long long value) {
+void CLocalStorage::SetInt64(const std::wstring& key, long long value)
+{
     SetLittleEndian(key, static_cast<unsigned long long>(value), 8);
 }
 
-void CLocalStorage::SetFloat(const std::wstring& key, float value) {
+void CLocalStorage::SetFloat(const std::wstring& key, float value)
+{
     uint32_t bits;
     memcpy(&bits, &value, sizeof(bits));
     SetLittleEndian(key, bits, 4);
 }
 
-void CLocalStorage::SetBool(const std::wstring& key, bool value) {
+void CLocalStorage::SetBool(const std::wstring& key, bool value)
+{
     SetLittleEndian(key, value ? 1 : 0, 1);
 }
 
-bool CLocalStorage::GetString(const std::wstring& key, std::wstring* value) {
+bool CLocalStorage::GetString(const std::wstring& key, std::wstring* value)
+{
     std::vector<unsigned char> bytes;
     if (!GetBytes(key, &bytes)) {
         return false;
@@ -73,7 +84,8 @@ bool CLocalStorage::GetString(const std::wstring& key, std::wstring* value) {
     return true;
 }
 
-bool CLocalStorage::GetBytes(const std::wstring& key, std::vector<unsigned char>* value) {
+bool CLocalStorage::GetBytes(const std::wstring& key, std::vector<unsigned char>* value)
+{
     CSynchronize guard(Checked(m_lock));
     TEntries::const_iterator entry = m_entries.find(key);
     if (entry == m_entries.end()) {
@@ -83,7 +95,8 @@ bool CLocalStorage::GetBytes(const std::wstring& key, std::vector<unsigned char>
     return true;
 }
 
-bool CLocalStorage::GetInt32(const std::wstring& key, int* value) {
+bool CLocalStorage::GetInt32(const std::wstring& key, int* value)
+{
     unsigned long long bits;
     if (!GetLittleEndian(key, 4, &bits)) {
         return false;
@@ -92,7 +105,8 @@ bool CLocalStorage::GetInt32(const std::wstring& key, int* value) {
     return true;
 }
 
-bool CLocalStorage::GetInt64(const std::wstring& key, long long* value) {
+bool CLocalStorage::GetInt64(const std::wstring& key, long long* value)
+{
     unsigned long long bits;
     if (!GetLittleEndian(key, 8, &bits)) {
         return false;
@@ -101,7 +115,8 @@ bool CLocalStorage::GetInt64(const std::wstring& key, long long* value) {
     return true;
 }
 
-bool CLocalStorage::GetFloat(const std::wstring& key, float* value) {
+bool CLocalStorage::GetFloat(const std::wstring& key, float* value)
+{
     unsigned long long bits;
     if (!GetLittleEndian(key, 4, &bits)) {
         return false;
@@ -111,7 +126,8 @@ bool CLocalStorage::GetFloat(const std::wstring& key, float* value) {
     return true;
 }
 
-bool CLocalStorage::GetBool(const std::wstring& key, bool* value) {
+bool CLocalStorage::GetBool(const std::wstring& key, bool* value)
+{
     unsigned long long bits;
     if (!GetLittleEndian(key, 1, &bits)) {
         return false;
@@ -120,18 +136,21 @@ bool CLocalStorage::GetBool(const std::wstring& key, bool* value) {
     return true;
 }
 
-void CLocalStorage::Delete(const std::wstring& key) {
+void CLocalStorage::Delete(const std::wstring& key)
+{
     CSynchronize guard(Checked(m_lock));
     m_entries.erase(key);
 }
 
-bool CLocalStorage::Synchronize() {
+bool CLocalStorage::Synchronize()
+{
     return true;
 }
 
 void CLocalStorage::RequestSynchronize() {}
 
-void CLocalStorage::SetLittleEndian(const std::wstring& key, unsigned long long value, size_t size) {
+void CLocalStorage::SetLittleEndian(const std::wstring& key, unsigned long long value, size_t size)
+{
     std::vector<unsigned char> bytes(size);
     for (size_t n = 0; n < size; ++n) {
         bytes[n] = static_cast<unsigned char>(value >> (8 * n));
@@ -139,7 +158,8 @@ void CLocalStorage::SetLittleEndian(const std::wstring& key, unsigned long long 
     SetBytes(key, bytes);
 }
 
-bool CLocalStorage::GetLittleEndian(const std::wstring& key, size_t size, unsigned long long* value) {
+bool CLocalStorage::GetLittleEndian(const std::wstring& key, size_t size, unsigned long long* value)
+{
     CSynchronize guard(Checked(m_lock));
     TEntries::const_iterator entry = m_entries.find(key);
     if (entry == m_entries.end() || entry->second.size() != size) {

@@ -10,7 +10,8 @@ class CLock;
 
 // The store in memory, guarded by its own lock: every accessor may be called from any thread between
 // Initialize and Terminate.
-class CLocalStorage : public IPersistentStorage {
+class CLocalStorage : public IPersistentStorage
+{
 public:
     typedef std::map<std::wstring, std::vector<unsigned char>> TEntries;
 

@@ -23,7 +23,8 @@ const size_t MINIMUM_FILE_LENGTH = HEADER_LENGTH + CSHA1::DIGEST_LENGTH;
 // Far above anything the store holds; a larger file is not read into memory.
 const off_t MAXIMUM_FILE_LENGTH = 64 << 20;
 
-void AppendInt32(std::vector<unsigned char>& image, int value) {
+void AppendInt32(std::vector<unsigned char>& image, int value)
+{
     uint32_t bits = static_cast<uint32_t>(value);
     for (int n = 0; n < 4; ++n) {
         image.push_back(static_cast<unsigned char>(bits >> (8 * n)));
@@ -31,11 +32,13 @@ void AppendInt32(std::vector<unsigned char>& image, int value) {
 }
 
 // Reads the body of a store file front to back; every read checks what remains.
-class BodyReader {
+class BodyReader
+{
 public:
     BodyReader(const unsigned char* data, size_t length) : m_data(data), m_remaining(length) {}
 
-    bool ReadInt32(int* value) {
+    bool ReadInt32(int* value)
+    {
         if (m_remaining < 4) {
             return false;
         }
@@ -49,7 +52,8 @@ public:
     }
 
     // A length-prefixed field: the length must not be negative and must fit in what remains.
-    bool ReadField(const unsigned char** field, size_t* length) {
+    bool ReadField(const unsigned char** field, size_t* length)
+    {
         int declared;
         if (!ReadInt32(&declared) || declared < 0 || size_t(declared) > m_remaining) {
             return false;
@@ -61,7 +65,8 @@ public:
     }
 
 private:
-    void Skip(size_t count) {
+    void Skip(size_t count)
+    {
         m_data += count;
         m_remaining -= count;
     }
@@ -70,7 +75,8 @@ private:
     size_t m_remaining;
 };
 
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* content) {
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* content)
+{
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return false;
@@ -93,7 +99,8 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* content)
     return ok;
 }
 
-bool WriteAll(int fd, const std::vector<unsigned char>& data) {
+bool WriteAll(int fd, const std::vector<unsigned char>& data)
+{
     size_t done = 0;
     while (done < data.size()) {
         ssize_t count = write(fd, data.data() + done, data.size() - done);
@@ -109,7 +116,8 @@ bool WriteAll(int fd, const std::vector<unsigned char>& data) {
 }
 
 // Makes a rename in the directory of `path` durable.
-void SyncDirectoryOf(const std::string& path) {
+void SyncDirectoryOf(const std::string& path)
+{
     size_t slash = path.rfind('/');
     std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -137,7 +145,8 @@ CPersistentFileStorage::~CPersistentFileStorage()
     m_writer.Stop();
 }
 
-void CPersistentFileStorage::Initialize() {
+void CPersistentFileStorage::Initialize()
+{
     CLocalStorage::Initialize();
     TEntries mainEntries, tempEntries;
     int mainTime = 0, tempTime = 0;
@@ -175,7 +184,8 @@ void CPersistentFileStorage::StartWriting()
     m_writer.Start();
 }
 
-void CPersistentFileStorage::Terminate() {
+void CPersistentFileStorage::Terminate()
+{
     if (m_terminated) {
         return;
     }
@@ -187,7 +197,8 @@ void CPersistentFileStorage::Terminate() {
     CLocalStorage::Terminate();
 }
 
-bool CPersistentFileStorage::Synchronize() {
+bool CPersistentFileStorage::Synchronize()
+{
     assert(m_lock != nullptr && "PersistentFileStorage.cpp: store written outside Initialize and Terminate");
     return m_writer.Flush();
 }
@@ -211,7 +222,8 @@ bool CPersistentFileStorage::WriteSnapshot()
     return false;
 }
 
-bool CPersistentFileStorage::LoadFile(const std::string& path, TEntries* entries, int* time) {
+bool CPersistentFileStorage::LoadFile(const std::string& path, TEntries* entries, int* time)
+{
     std::vector<unsigned char> content;
     if (!ReadWholeFile(path, &content) || content.size() < MINIMUM_FILE_LENGTH) {
         return false;
@@ -244,7 +256,8 @@ bool CPersistentFileStorage::LoadFile(const std::string& path, TEntries* entries
     return true;
 }
 
-std::vector<unsigned char> CPersistentFileStorage::BuildImage(const TEntries& entries, int time) {
+std::vector<unsigned char> CPersistentFileStorage::BuildImage(const TEntries& entries, int time)
+{
     std::vector<unsigned char> image(MAGIC, MAGIC + sizeof(MAGIC));
     AppendInt32(image, time);
     AppendInt32(image, static_cast<int>(entries.size()));

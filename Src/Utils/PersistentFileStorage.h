@@ -14,7 +14,8 @@ namespace VexlaLib {
 //
 // Writes run on a writer thread of their own from a copy of the entries, so readers and writers of the
 // entries never wait for the disk; writes asked for in a burst are served by one.
-class CPersistentFileStorage : public CLocalStorage {
+class CPersistentFileStorage : public CLocalStorage
+{
 public:
     enum TWriteStart {
         WRITE_AT_ONCE,       // files are tidied and written from Initialize on

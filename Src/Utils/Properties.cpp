@@ -30,7 +30,8 @@ const wchar_t* const CProperties::UNIQUE_DEVICE_ID = L"UNIQUE_DEVICE_ID";
 const wchar_t* const CProperties::SAVEDDATA = L"SAVEDDATA";
 const wchar_t* const CProperties::LOGVERBOSE = L"LOGVERBOSE";
 
-void CProperties::Initialize() {
+void CProperties::Initialize()
+{
     CLocalStorage::Initialize();
     SetString(ASK_FOR_REQUIRED_LOCAL_ADDRESS, L"1");
     SetString(REQUIRE_LOCAL_ADDRESS, L"");
@@ -47,7 +48,8 @@ void CProperties::Initialize() {
     SetString(CHAT_RETRIEVAL_POLICY, L"RECENT");
 }
 
-std::wstring CProperties::ValueForLog(const std::wstring& key, const std::wstring& value) {
+std::wstring CProperties::ValueForLog(const std::wstring& key, const std::wstring& value)
+{
     return key.find(L"PASSWORD") == std::wstring::npos ? value : L"<redacted>";
 }
 

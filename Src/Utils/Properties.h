@@ -5,7 +5,8 @@
 namespace VexlaLib {
 
 // The library's settings: string values in memory, with compiled-in defaults set by Initialize.
-class CProperties : public CLocalStorage {
+class CProperties : public CLocalStorage
+{
 public:
     // Keys with a default.
     static const wchar_t* const ASK_FOR_REQUIRED_LOCAL_ADDRESS;

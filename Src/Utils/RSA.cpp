@@ -19,30 +19,35 @@ const int ENCODING_OVERHEAD = 22;  // header byte, digest and trailer
 }  // namespace
 
 CRSA::CRSA(int bits, const TByteArray& exponent)
-    : m_exponent(exponent), m_exponentSet(true), m_modulusSet(false), m_keyLength(bits / 8) {
+    : m_exponent(exponent), m_exponentSet(true), m_modulusSet(false), m_keyLength(bits / 8)
+{
     // Blocks carry k-1 bytes of data: anything shorter than two bytes cannot carry any.
     if (m_keyLength < 2) {
         throw std::invalid_argument("CRSA: key too short");
     }
 }
 
-CRSA::CRSA(int bits, const TByteArray& exponent, const TByteArray& modulus) : CRSA(bits, exponent) {
+CRSA::CRSA(int bits, const TByteArray& exponent, const TByteArray& modulus) : CRSA(bits, exponent)
+{
     SetServerMod(modulus);
 }
 
-void CRSA::SetServerMod(const TByteArray& modulus) {
+void CRSA::SetServerMod(const TByteArray& modulus)
+{
     m_modulus = CBigInt(modulus);
     m_modulusSet = true;
 }
 
-CBigInt CRSA::Encrypt(const CBigInt& value) const {
+CBigInt CRSA::Encrypt(const CBigInt& value) const
+{
     if (!m_exponentSet || !m_modulusSet) {
         throw std::logic_error("CRSA: key incomplete");
     }
     return value.ModPow(m_exponent, m_modulus);
 }
 
-TByteArray CRSA::Encrypt(const TByteArray& data) const {
+TByteArray CRSA::Encrypt(const TByteArray& data) const
+{
     const size_t run = size_t(m_keyLength) - 1;
     TByteArray output;
     for (size_t offset = 0; offset < data.size(); offset += run) {
@@ -55,7 +60,8 @@ TByteArray CRSA::Encrypt(const TByteArray& data) const {
     return output;
 }
 
-TByteArray CRSA::Decrypt(const TByteArray& data) const {
+TByteArray CRSA::Decrypt(const TByteArray& data) const
+{
     const size_t k = size_t(m_keyLength);
     TByteArray output(data.size());
     for (size_t block = 0; (block + 1) * k <= data.size(); ++block) {
@@ -66,7 +72,8 @@ TByteArray CRSA::Decrypt(const TByteArray& data) const {
     return output;
 }
 
-TByteArray CRSA::DecryptServerIdentity(const TByteArray& identity, const CRSA& rootKey, bool checkDigest) {
+TByteArray CRSA::DecryptServerIdentity(const TByteArray& identity, const CRSA& rootKey, bool checkDigest)
+{
     if (identity.size() < 2 || identity[0] != 'S' || identity[1] != 'K') {
         throw std::runtime_error("CRSA: server identity lacks the SK header");
     }
@@ -85,7 +92,8 @@ TByteArray CRSA::DecryptServerIdentity(const TByteArray& identity, const CRSA& r
     return modulus;
 }
 
-bool CRSA::HasModulusDigest(const TByteArray& block, const TByteArray& modulus) {
+bool CRSA::HasModulusDigest(const TByteArray& block, const TByteArray& modulus)
+{
     // The digest sits between the trailer and the modulus: R[20] is its first byte, R[1] its last.
     const TByteArray digest = CSHA1::Calc(TByteArray(modulus.begin() + 1, modulus.end()));
     for (int n = 0; n < CSHA1::DIGEST_LENGTH; ++n) {
@@ -96,7 +104,8 @@ bool CRSA::HasModulusDigest(const TByteArray& block, const TByteArray& modulus) 
     return true;
 }
 
-bool CRSA::Decode(const TByteArray& block, TByteArray& out) {
+bool CRSA::Decode(const TByteArray& block, TByteArray& out)
+{
     if (block.size() < size_t(IDENTITY_KEY_LENGTH) || block[0] != TRAILER) {
         return false;
     }
@@ -111,7 +120,8 @@ bool CRSA::Decode(const TByteArray& block, TByteArray& out) {
     return true;
 }
 
-TByteArray CRSA::Encode(const TByteArray& message, int length) {
+TByteArray CRSA::Encode(const TByteArray& message, int length)
+{
     if (length < ENCODING_OVERHEAD || message.size() > size_t(length - ENCODING_OVERHEAD)) {
         throw std::length_error("CRSA: message too long to encode");
     }
@@ -126,7 +136,8 @@ TByteArray CRSA::Encode(const TByteArray& message, int length) {
     return block;
 }
 
-TByteArray CRSA::EncryptSecret(const TByteArray& secret, const CRSA& serverKey) {
+TByteArray CRSA::EncryptSecret(const TByteArray& secret, const CRSA& serverKey)
+{
     TByteArray encrypted = serverKey.Encrypt(CBigInt(1, Encode(secret, SECRET_BLOCK_LENGTH))).ToByteArray();
     if (encrypted.size() > size_t(SECRET_PACKET_LENGTH)) {
         throw std::length_error("CRSA: server modulus too long");
@@ -138,14 +149,16 @@ TByteArray CRSA::EncryptSecret(const TByteArray& secret, const CRSA& serverKey) 
     return packet;
 }
 
-TByteArray CRSA::ToLittleEndian(const TByteArray& bytes, int length) {
+TByteArray CRSA::ToLittleEndian(const TByteArray& bytes, int length)
+{
     TByteArray out(length);
     const size_t count = std::min(bytes.size(), size_t(length));
     std::copy(bytes.rbegin(), bytes.rbegin() + count, out.begin());
     return out;
 }
 
-TByteArray CRSA::FromLittleEndian(const TByteArray& bytes) {
+TByteArray CRSA::FromLittleEndian(const TByteArray& bytes)
+{
     TByteArray out(bytes.size() + 1);
     std::copy(bytes.rbegin(), bytes.rend(), out.begin() + 1);
     return out;

@@ -8,7 +8,8 @@ namespace VexlaLib {
 // Raw RSA with the protocol's block conventions: server identity verification with message
 // recovery under a root key, and encryption of the master secret under the server key.
 // Failures raise standard exceptions; the caller treats them as a failed handshake step.
-class CRSA {
+class CRSA
+{
 public:
     // Key lengths are given in bits; byte vectors are two's-complement big-endian.
     CRSA(int bits, const TByteArray& exponent);

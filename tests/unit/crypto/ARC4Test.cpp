@@ -13,9 +13,11 @@ using VexlaLib::CARC4;
 namespace {
 
 // Textbook RC4 without any drop, for comparison.
-std::vector<unsigned char> ReferenceKeyStream(const std::vector<unsigned char>& key, size_t length) {
+std::vector<unsigned char> ReferenceKeyStream(const std::vector<unsigned char>& key, size_t length)
+{
     unsigned char s[256];
-    for (int n = 0; n < 256; ++n) s[n] = static_cast<unsigned char>(n);
+    for (int n = 0; n < 256; ++n)
+        s[n] = static_cast<unsigned char>(n);
     int j = 0;
     for (int n = 0; n < 256; ++n) {
         j = (j + s[n] + key[n % key.size()]) % 256;
@@ -33,14 +35,16 @@ std::vector<unsigned char> ReferenceKeyStream(const std::vector<unsigned char>& 
     return stream;
 }
 
-std::vector<unsigned char> Bytes(const std::string& text) {
+std::vector<unsigned char> Bytes(const std::string& text)
+{
     return std::vector<unsigned char>(text.begin(), text.end());
 }
 
 }  // namespace
 
 // Published RC4 vectors, to make sure the reference itself is RC4.
-TEST(ARC4, ReferenceMatchesPublishedVectors) {
+TEST(ARC4, ReferenceMatchesPublishedVectors)
+{
     EXPECT_EQ((std::vector<unsigned char>{0xEB, 0x9F, 0x77, 0x81, 0xB7, 0x34, 0xCA, 0x72, 0xA7, 0x19}),
               ReferenceKeyStream(Bytes("Key"), 10));
     EXPECT_EQ((std::vector<unsigned char>{0x60, 0x44, 0xDB, 0x6D, 0x41, 0xB7}), ReferenceKeyStream(Bytes("Wiki"), 6));
@@ -48,11 +52,13 @@ TEST(ARC4, ReferenceMatchesPublishedVectors) {
               ReferenceKeyStream(Bytes("Secret"), 8));
 }
 
-TEST(ARC4, KeyStreamStartsAtThe769thByte) {
+TEST(ARC4, KeyStreamStartsAtThe769thByte)
+{
     std::mt19937 random(4);
     for (size_t keyLength : {1, 3, 5, 16, 20, 255, 256, 300}) {
         std::vector<unsigned char> key(keyLength);
-        for (auto& byte : key) byte = static_cast<unsigned char>(random());
+        for (auto& byte : key)
+            byte = static_cast<unsigned char>(random());
         std::vector<unsigned char> reference = ReferenceKeyStream(key, CARC4::DROP_LENGTH + 4096);
 
         CARC4 cipher(key);
@@ -62,7 +68,8 @@ TEST(ARC4, KeyStreamStartsAtThe769thByte) {
     }
 }
 
-TEST(ARC4, EncryptsInPlaceFromOffsetAndDecryptsBack) {
+TEST(ARC4, EncryptsInPlaceFromOffsetAndDecryptsBack)
+{
     const std::vector<unsigned char> key(20, 0x11);
     std::vector<unsigned char> reference = ReferenceKeyStream(key, 2 * CARC4::DROP_LENGTH + 100);
 

@@ -10,24 +10,35 @@ using namespace CryptoTest;
 
 namespace {
 
-class BigIntRandom {
+class BigIntRandom
+{
 public:
     explicit BigIntRandom(unsigned seed) : m_random(seed) {}
 
     // Random two's-complement bytes (1 to maxLength), biased towards edge patterns in the top bytes.
-    TByteArray Bytes(size_t maxLength) {
+    TByteArray Bytes(size_t maxLength)
+    {
         TByteArray bytes(1 + m_random() % maxLength);
-        for (auto& byte : bytes) byte = static_cast<unsigned char>(m_random());
+        for (auto& byte : bytes)
+            byte = static_cast<unsigned char>(m_random());
         switch (m_random() % 6) {
-        case 0: bytes[0] = 0x00; break;
-        case 1: bytes[0] = 0xFF; break;
-        case 2: bytes[0] = 0x80; break;
-        default: break;
+        case 0:
+            bytes[0] = 0x00;
+            break;
+        case 1:
+            bytes[0] = 0xFF;
+            break;
+        case 2:
+            bytes[0] = 0x80;
+            break;
+        default:
+            break;
         }
         return bytes;
     }
     CBigInt Value(size_t maxLength) { return CBigInt(Bytes(maxLength)); }
-    CBigInt Positive(size_t maxLength) {
+    CBigInt Positive(size_t maxLength)
+    {
         TByteArray bytes = Bytes(maxLength);
         bytes[0] &= 0x7F;
         bytes.back() |= 0x01;  // odd and non-zero
@@ -39,17 +50,22 @@ private:
     std::mt19937 m_random;
 };
 
-void ExpectSame(const BIGNUM* expected, const CBigInt& actual, const char* what) {
+void ExpectSame(const BIGNUM* expected, const CBigInt& actual, const char* what)
+{
     TBignum converted = ToBignum(actual);
-    ASSERT_EQ(0, BN_cmp(expected, converted.get())) << what << ": expected " << ToDecimal(expected) << " got "
-                                                    << ToDecimal(converted.get());
+    ASSERT_EQ(0, BN_cmp(expected, converted.get()))
+        << what << ": expected " << ToDecimal(expected) << " got " << ToDecimal(converted.get());
 }
 
-TByteArray Bytes(std::initializer_list<unsigned char> bytes) { return TByteArray(bytes); }
+TByteArray Bytes(std::initializer_list<unsigned char> bytes)
+{
+    return TByteArray(bytes);
+}
 
 }  // namespace
 
-TEST(BigInt, TwosComplementByteForms) {
+TEST(BigInt, TwosComplementByteForms)
+{
     EXPECT_TRUE(CBigInt(Bytes({0x80})).Equals(CBigInt::ValueOf(-128)));
     EXPECT_TRUE(CBigInt(Bytes({0x00, 0x80})).Equals(CBigInt::ValueOf(128)));
     EXPECT_EQ(Bytes({0x00, 0x80}), CBigInt::ValueOf(128).ToByteArray());
@@ -61,7 +77,8 @@ TEST(BigInt, TwosComplementByteForms) {
     EXPECT_THROW(CBigInt{TByteArray()}, std::invalid_argument);
 }
 
-TEST(BigInt, SignAndMagnitudeForms) {
+TEST(BigInt, SignAndMagnitudeForms)
+{
     EXPECT_TRUE(CBigInt(-1, Bytes({0x80})).Equals(CBigInt::ValueOf(-128)));
     EXPECT_TRUE(CBigInt(0, Bytes({0x12, 0x34})).Equals(CBigInt::ZERO));
     EXPECT_TRUE(CBigInt(1, Bytes({0x00, 0x00})).Equals(CBigInt::ZERO));
@@ -70,7 +87,8 @@ TEST(BigInt, SignAndMagnitudeForms) {
     EXPECT_THROW(CBigInt(-2, std::vector<uint32_t>{1}), std::invalid_argument);
 }
 
-TEST(BigInt, ModPowEdgeCases) {
+TEST(BigInt, ModPowEdgeCases)
+{
     CBigInt seven = CBigInt::ValueOf(7);
     EXPECT_TRUE(seven.ModPow(CBigInt::ZERO, CBigInt::ValueOf(11)).Equals(CBigInt::ONE));
     EXPECT_TRUE(seven.ModPow(CBigInt::ValueOf(5), CBigInt::ONE).Equals(CBigInt::ZERO));
@@ -84,14 +102,16 @@ TEST(BigInt, ModPowEdgeCases) {
     EXPECT_THROW(seven.Divide(CBigInt::ZERO), std::domain_error);
 }
 
-TEST(BigInt, HashCodeFollowsWordsAndSign) {
+TEST(BigInt, HashCodeFollowsWordsAndSign)
+{
     EXPECT_EQ(0, CBigInt::ZERO.HashCode());
     EXPECT_EQ(-5, CBigInt::ValueOf(-5).HashCode());
     EXPECT_EQ(31 * 1 + 2, CBigInt::ValueOf((1ll << 32) + 2).HashCode());
     EXPECT_EQ(CBigInt::ValueOf(1234567).HashCode(), CBigInt(Bytes({0x12, 0xD6, 0x87})).HashCode());
 }
 
-TEST(BigInt, ByteFormsMatchOpenSSL) {
+TEST(BigInt, ByteFormsMatchOpenSSL)
+{
     BigIntRandom random(1);
     for (int round = 0; round < 3000; ++round) {
         TByteArray bytes = random.Bytes(70);
@@ -114,7 +134,8 @@ TEST(BigInt, ByteFormsMatchOpenSSL) {
     }
 }
 
-TEST(BigInt, ArithmeticMatchesOpenSSL) {
+TEST(BigInt, ArithmeticMatchesOpenSSL)
+{
     BigIntRandom random(2);
     BN_CTX* context = BN_CTX_new();
     for (int round = 0; round < 4000; ++round) {
@@ -170,14 +191,17 @@ TEST(BigInt, ArithmeticMatchesOpenSSL) {
 }
 
 // Divisors whose top words make the quotient estimate overshoot exercise the add-back step.
-TEST(BigInt, DivisionWithExtremeWords) {
+TEST(BigInt, DivisionWithExtremeWords)
+{
     BN_CTX* context = BN_CTX_new();
     const uint32_t patterns[] = {0x00000000, 0x00000001, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0x80000001};
     BigIntRandom random(3);
     for (int round = 0; round < 3000; ++round) {
         std::vector<uint32_t> dividendWords(2 + random.Next() % 6), divisorWords(2 + random.Next() % 3);
-        for (auto& word : dividendWords) word = patterns[random.Next() % 6];
-        for (auto& word : divisorWords) word = patterns[random.Next() % 6];
+        for (auto& word : dividendWords)
+            word = patterns[random.Next() % 6];
+        for (auto& word : divisorWords)
+            word = patterns[random.Next() % 6];
         divisorWords[0] |= 1;
         CBigInt a(1, dividendWords), b(1, divisorWords);
         TBignum expected = NewBignum(), rest = NewBignum();
@@ -188,7 +212,8 @@ TEST(BigInt, DivisionWithExtremeWords) {
     BN_CTX_free(context);
 }
 
-TEST(BigInt, ModPowAndModInverseMatchOpenSSL) {
+TEST(BigInt, ModPowAndModInverseMatchOpenSSL)
+{
     BigIntRandom random(5);
     BN_CTX* context = BN_CTX_new();
     for (int round = 0; round < 2000; ++round) {

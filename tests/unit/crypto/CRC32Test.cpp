@@ -9,7 +9,8 @@ using VexlaLib::CCRC32;
 using VexlaLib::TByteArray;
 using VexlaLib::TByteArraySPtr;
 
-TEST(CRC32, CheckValueOfTheDigits) {
+TEST(CRC32, CheckValueOfTheDigits)
+{
     CCRC32 crc;
     for (char digit : std::string("123456789")) {
         crc.Update(static_cast<unsigned char>(digit));
@@ -18,13 +19,16 @@ TEST(CRC32, CheckValueOfTheDigits) {
     EXPECT_EQ(0u, CCRC32().GetCheckSum());
 }
 
-TEST(CRC32, KeyedStartEqualsCrcOfKeyThenData) {
+TEST(CRC32, KeyedStartEqualsCrcOfKeyThenData)
+{
     std::mt19937 random(32);
     for (int round = 0; round < 2000; ++round) {
         TByteArraySPtr key = std::make_shared<TByteArray>(random() % 40);
         TByteArraySPtr data = std::make_shared<TByteArray>(random() % 3000);
-        for (auto& byte : *key) byte = static_cast<unsigned char>(random());
-        for (auto& byte : *data) byte = static_cast<unsigned char>(random());
+        for (auto& byte : *key)
+            byte = static_cast<unsigned char>(random());
+        for (auto& byte : *data)
+            byte = static_cast<unsigned char>(random());
 
         CCRC32 crc;
         crc.Update(static_cast<unsigned char>(0x42));  // discarded by Reset
@@ -38,7 +42,8 @@ TEST(CRC32, KeyedStartEqualsCrcOfKeyThenData) {
     }
 }
 
-TEST(CRC32, NullKeyIsAPlainStart) {
+TEST(CRC32, NullKeyIsAPlainStart)
+{
     CCRC32 crc;
     crc.Reset(TByteArraySPtr());
     crc.Update(TByteArraySPtr());

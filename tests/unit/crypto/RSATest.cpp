@@ -18,33 +18,41 @@ namespace {
 
 const char* SERVER_KEY = "sim/server/keys/test-server.pem";
 
-TByteArray Exponent() {
-    return TByteArray(VexlaLib::RSA_PUBLIC_EXPONENT, VexlaLib::RSA_PUBLIC_EXPONENT + VexlaLib::RSA_PUBLIC_EXPONENT_LENGTH);
+TByteArray Exponent()
+{
+    return TByteArray(VexlaLib::RSA_PUBLIC_EXPONENT,
+                      VexlaLib::RSA_PUBLIC_EXPONENT + VexlaLib::RSA_PUBLIC_EXPONENT_LENGTH);
 }
 
-CRSA RootKey(const unsigned char* modulus) {
+CRSA RootKey(const unsigned char* modulus)
+{
     return CRSA(VexlaLib::ROOT_KEY_BITS, Exponent(), TByteArray(modulus, modulus + VexlaLib::ROOT_KEY_LENGTH));
 }
 
-TByteArray Identity(const char* which) {
+TByteArray Identity(const char* which)
+{
     return ReadHexFile(std::string("tests/unit/crypto/data/test-server-identity.") + which + ".hex");
 }
 
 // 0x00 followed by the 48-byte modulus, as the identity check returns it.
-TByteArray ServerModulus() {
+TByteArray ServerModulus()
+{
     TByteArray modulus = ReadHexFile("tests/unit/crypto/data/test-server.modulus.hex");
     modulus.insert(modulus.begin(), 0x00);
     return modulus;
 }
 
-TByteArray RandomBytes(std::mt19937& random, size_t length) {
+TByteArray RandomBytes(std::mt19937& random, size_t length)
+{
     TByteArray bytes(length);
-    for (auto& byte : bytes) byte = static_cast<unsigned char>(random());
+    for (auto& byte : bytes)
+        byte = static_cast<unsigned char>(random());
     return bytes;
 }
 
 // Raw RSA private-key operation on a big-endian block of the key's size, by OpenSSL.
-TByteArray PrivateDecrypt(EVP_PKEY* key, const TByteArray& block) {
+TByteArray PrivateDecrypt(EVP_PKEY* key, const TByteArray& block)
+{
     EVP_PKEY_CTX* context = EVP_PKEY_CTX_new(key, nullptr);
     EXPECT_EQ(1, EVP_PKEY_decrypt_init(context));
     EXPECT_EQ(1, EVP_PKEY_CTX_set_rsa_padding(context, RSA_NO_PADDING));
@@ -57,7 +65,8 @@ TByteArray PrivateDecrypt(EVP_PKEY* key, const TByteArray& block) {
     return plain;
 }
 
-TByteArray PrivateExponent(EVP_PKEY* key) {
+TByteArray PrivateExponent(EVP_PKEY* key)
+{
     BIGNUM* d = nullptr;
     EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_D, &d);
     TByteArray bytes(BN_num_bytes(d) + 1);
@@ -68,9 +77,11 @@ TByteArray PrivateExponent(EVP_PKEY* key) {
 
 }  // namespace
 
-TEST(RSA, EncodeTwentyByteMessage) {
+TEST(RSA, EncodeTwentyByteMessage)
+{
     TByteArray message(20);
-    for (size_t n = 0; n < message.size(); ++n) message[n] = static_cast<unsigned char>(n + 1);
+    for (size_t n = 0; n < message.size(); ++n)
+        message[n] = static_cast<unsigned char>(n + 1);
     TByteArray block = CRSA::Encode(message, 48);
     ASSERT_EQ(48u, block.size());
     EXPECT_EQ(TByteArray({0x4B, 0xBB, 0xBB, 0xBB, 0xBB, 0xBB, 0xBA}), TByteArray(block.begin(), block.begin() + 7));
@@ -79,7 +90,8 @@ TEST(RSA, EncodeTwentyByteMessage) {
     EXPECT_EQ(0xBC, block[47]);
 }
 
-TEST(RSA, EncodeTwentySixByteMessageAndLimit) {
+TEST(RSA, EncodeTwentySixByteMessageAndLimit)
+{
     TByteArray message(26, 0x61);
     TByteArray block = CRSA::Encode(message, 48);
     EXPECT_EQ(0x4A, block[0]);
@@ -89,18 +101,21 @@ TEST(RSA, EncodeTwentySixByteMessageAndLimit) {
     EXPECT_THROW(CRSA::Encode(TByteArray(27), 48), std::length_error);
 }
 
-TEST(RSA, LittleEndianHelpers) {
+TEST(RSA, LittleEndianHelpers)
+{
     EXPECT_EQ(TByteArray({3, 2, 1, 0, 0}), CRSA::ToLittleEndian(TByteArray({1, 2, 3}), 5));
     EXPECT_EQ(TByteArray({3, 2}), CRSA::ToLittleEndian(TByteArray({1, 2, 3}), 2));
     EXPECT_EQ(TByteArray({0, 3, 2, 1}), CRSA::FromLittleEndian(TByteArray({1, 2, 3})));
 }
 
-TEST(RSA, PrimaryIdentityVerifiesUnderPrimaryRootKey) {
+TEST(RSA, PrimaryIdentityVerifiesUnderPrimaryRootKey)
+{
     EXPECT_EQ(ServerModulus(),
               CRSA::DecryptServerIdentity(Identity("primary"), RootKey(VexlaLib::ROOT_KEY_TEST_PRIMARY)));
 }
 
-TEST(RSA, BackupIdentityVerifiesOnlyUnderBackupRootKey) {
+TEST(RSA, BackupIdentityVerifiesOnlyUnderBackupRootKey)
+{
     EXPECT_THROW(CRSA::DecryptServerIdentity(Identity("backup"), RootKey(VexlaLib::ROOT_KEY_TEST_PRIMARY)),
                  std::runtime_error);
     EXPECT_EQ(ServerModulus(),
@@ -109,14 +124,16 @@ TEST(RSA, BackupIdentityVerifiesOnlyUnderBackupRootKey) {
                  std::runtime_error);
 }
 
-TEST(RSA, TestIdentitiesCarryTheDigestOfTheirModulus) {
+TEST(RSA, TestIdentitiesCarryTheDigestOfTheirModulus)
+{
     EXPECT_EQ(ServerModulus(),
               CRSA::DecryptServerIdentity(Identity("primary"), RootKey(VexlaLib::ROOT_KEY_TEST_PRIMARY), true));
     EXPECT_EQ(ServerModulus(),
               CRSA::DecryptServerIdentity(Identity("backup"), RootKey(VexlaLib::ROOT_KEY_TEST_BACKUP), true));
 }
 
-TEST(RSA, DigestCheckRefusesAnyChangedDigestByte) {
+TEST(RSA, DigestCheckRefusesAnyChangedDigestByte)
+{
     const TByteArray identity = Identity("primary");
     const TByteArray signature(identity.rbegin(), identity.rend() - 2);
     const TByteArray block = RootKey(VexlaLib::ROOT_KEY_TEST_PRIMARY).Decrypt(signature);
@@ -132,7 +149,8 @@ TEST(RSA, DigestCheckRefusesAnyChangedDigestByte) {
 }
 
 // A root key without modulus would fail any arithmetic with another error: the header is checked first.
-TEST(RSA, IdentityWithoutHeaderFailsBeforeAnyArithmetic) {
+TEST(RSA, IdentityWithoutHeaderFailsBeforeAnyArithmetic)
+{
     CRSA incompleteKey(VexlaLib::ROOT_KEY_BITS, Exponent());
     TByteArray identity = Identity("primary");
     identity[1] = 'X';
@@ -147,7 +165,8 @@ TEST(RSA, IdentityWithoutHeaderFailsBeforeAnyArithmetic) {
     EXPECT_THROW(incompleteKey.Encrypt(CBigInt::ONE), std::logic_error);
 }
 
-TEST(RSA, AnyFlippedSignatureByteFails) {
+TEST(RSA, AnyFlippedSignatureByteFails)
+{
     const CRSA rootKey = RootKey(VexlaLib::ROOT_KEY_TEST_PRIMARY);
     const TByteArray identity = Identity("primary");
     for (size_t n = 2; n < identity.size(); ++n) {
@@ -157,12 +176,14 @@ TEST(RSA, AnyFlippedSignatureByteFails) {
     }
 }
 
-TEST(RSA, DecodeRequiresTrailerAndMarker) {
+TEST(RSA, DecodeRequiresTrailerAndMarker)
+{
     TByteArray block(128);
     block[0] = 0xBC;
     block[0x46] = 'S';
     block[0x45] = 'U';
-    for (int n = 0; n < 48; ++n) block[0x44 - n] = static_cast<unsigned char>(n + 1);
+    for (int n = 0; n < 48; ++n)
+        block[0x44 - n] = static_cast<unsigned char>(n + 1);
     TByteArray out;
     ASSERT_TRUE(CRSA::Decode(block, out));
     ASSERT_EQ(49u, out.size());
@@ -179,7 +200,8 @@ TEST(RSA, DecodeRequiresTrailerAndMarker) {
     EXPECT_FALSE(CRSA::Decode(TByteArray(block.begin(), block.begin() + 127), out));
 }
 
-TEST(RSA, EncryptedSecretDecryptsToTheEncodedBlock) {
+TEST(RSA, EncryptedSecretDecryptsToTheEncodedBlock)
+{
     TPkey serverKey = ReadPrivateKey(SERVER_KEY);
     ASSERT_TRUE(serverKey);
     const CRSA publicKey(384, Exponent(), ServerModulus());
@@ -190,13 +212,15 @@ TEST(RSA, EncryptedSecretDecryptsToTheEncodedBlock) {
         ASSERT_EQ(50u, packet.size());
         EXPECT_EQ('P', packet[0]);
         EXPECT_EQ('S', packet[1]);
-        EXPECT_EQ(CRSA::Encode(secret, 48), PrivateDecrypt(serverKey.get(), TByteArray(packet.begin() + 2, packet.end())));
+        EXPECT_EQ(CRSA::Encode(secret, 48),
+                  PrivateDecrypt(serverKey.get(), TByteArray(packet.begin() + 2, packet.end())));
     }
     EXPECT_THROW(CRSA::EncryptSecret(TByteArray(27), publicKey), std::length_error);
     EXPECT_THROW(CRSA::EncryptSecret(TByteArray(20), CRSA(384, Exponent())), std::logic_error);
 }
 
-TEST(RSA, BlockEncryptionRoundTripsThroughPrivateExponent) {
+TEST(RSA, BlockEncryptionRoundTripsThroughPrivateExponent)
+{
     TPkey serverKey = ReadPrivateKey(SERVER_KEY);
     ASSERT_TRUE(serverKey);
     const CRSA publicKey(384, Exponent(), ServerModulus());

@@ -10,7 +10,8 @@ using VexlaLib::CSHA1;
 
 namespace {
 
-std::vector<unsigned char> ReferenceSha1(const std::vector<unsigned char>& data) {
+std::vector<unsigned char> ReferenceSha1(const std::vector<unsigned char>& data)
+{
     std::vector<unsigned char> digest(EVP_MAX_MD_SIZE);
     unsigned int length = 0;
     EVP_Digest(data.data(), data.size(), digest.data(), &length, EVP_sha1(), nullptr);
@@ -20,7 +21,8 @@ std::vector<unsigned char> ReferenceSha1(const std::vector<unsigned char>& data)
 
 }  // namespace
 
-TEST(SHA1, DigestOfAbcPrintsAsLowercaseHex) {
+TEST(SHA1, DigestOfAbcPrintsAsLowercaseHex)
+{
     const char* abc = "abc";
     unsigned char digest[CSHA1::DIGEST_LENGTH];
     CSHA1::Calc(abc, 3, digest);
@@ -30,7 +32,8 @@ TEST(SHA1, DigestOfAbcPrintsAsLowercaseHex) {
     EXPECT_STREQ("a9993e364706816aba3e25717850c26c9cd0d89d", hex);
 }
 
-TEST(SHA1, HashesInPlace) {
+TEST(SHA1, HashesInPlace)
+{
     std::vector<unsigned char> buffer(64, 0x5A);
     std::vector<unsigned char> expected = ReferenceSha1(buffer);
     CSHA1::Calc(buffer.data(), int(buffer.size()), buffer.data());
@@ -38,7 +41,8 @@ TEST(SHA1, HashesInPlace) {
 }
 
 // Every length around the padding boundaries, then random lengths up to several blocks.
-TEST(SHA1, MatchesOpenSSLOnRandomInputs) {
+TEST(SHA1, MatchesOpenSSLOnRandomInputs)
+{
     std::mt19937 random(20261207);
     for (int round = 0; round < 3000; ++round) {
         size_t length = round < 200 ? size_t(round) : random() % 5000;

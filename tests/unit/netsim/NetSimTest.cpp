@@ -15,27 +15,32 @@ namespace {
 const char SCENARIO[] = R"({"accounts": [{"name": "alice", "password": "secret"},
                                          {"name": "dave", "password": "secret", "outcome": "silent"}]})";
 
-std::string Scenario(const std::string& extra) {
+std::string Scenario(const std::string& extra)
+{
     std::string text = SCENARIO;
     return text.substr(0, text.size() - 1) + ", " + extra + "}";
 }
 
-TPacketSPtr Chunk(int chunk) {
+TPacketSPtr Chunk(int chunk)
+{
     TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
     CNetHarness::AddInt(packet, KEY_CHUNKTYPE, chunk);
     return packet;
 }
 
 // Counts the sender's reconnect pauses; each returns at once.
-class CPauseCounter {
+class CPauseCounter
+{
 public:
-    CPacketSender::TReconnectWait Seam() {
+    CPacketSender::TReconnectWait Seam()
+    {
         return [this](int) {
             std::lock_guard<std::mutex> guard(m_lock);
             ++m_count;
         };
     }
-    int Count() {
+    int Count()
+    {
         std::lock_guard<std::mutex> guard(m_lock);
         return m_count;
     }
@@ -45,21 +50,25 @@ private:
     int m_count = 0;
 };
 
-class NetSimTest : public ::testing::Test {
+class NetSimTest : public ::testing::Test
+{
 protected:
     NetSimTest() : sim("127.0.0.1", SCENARIO) {}
 
     void SetUp() override { ASSERT_TRUE(sim.Running()); }
 
     // Logs in as `name` through `harness` and waits for the answer.
-    static bool LogIn(CNetHarness& harness, const std::wstring& name = L"alice") {
+    static bool LogIn(CNetHarness& harness, const std::wstring& name = L"alice")
+    {
         harness.module.SendPacket(CNetHarness::LoginPacket(name));
         return harness.PumpUntilReceived(CHUNK_LOGGEDIN);
     }
-    static bool Sent(CNetHarness& harness, int chunk, int count = 1) {
+    static bool Sent(CNetHarness& harness, int chunk, int count = 1)
+    {
         return harness.Pump([&] { return CRecordingNetListener::CountOf(harness.listener.sent, chunk) >= count; });
     }
-    static int Received(CNetHarness& harness, int chunk) {
+    static int Received(CNetHarness& harness, int chunk)
+    {
         return CRecordingNetListener::CountOf(harness.listener.received, chunk);
     }
 
@@ -68,7 +77,8 @@ protected:
 
 }  // namespace
 
-TEST_F(NetSimTest, SignsInWithEncryptedTrafficAndSignsOut) {
+TEST_F(NetSimTest, SignsInWithEncryptedTrafficAndSignsOut)
+{
     CNetHarness harness(sim.Address());
     ASSERT_TRUE(harness.Start());
     ASSERT_TRUE(LogIn(harness));
@@ -104,7 +114,8 @@ TEST_F(NetSimTest, SignsInWithEncryptedTrafficAndSignsOut) {
     EXPECT_TRUE(sim.WaitEvent(R"({"type": "received", "chunk": "CHUNK_LOGOUT"})"));
 }
 
-TEST(NetSimIdentityTest, BackupSignedIdentityIsAccepted) {
+TEST(NetSimIdentityTest, BackupSignedIdentityIsAccepted)
+{
     CServerSim backup("127.0.0.1", Scenario(R"("identity": "backup")"));
     ASSERT_TRUE(backup.Running());
     CNetHarness harness(backup.Address());
@@ -113,7 +124,8 @@ TEST(NetSimIdentityTest, BackupSignedIdentityIsAccepted) {
     EXPECT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
 }
 
-TEST(NetSimIdentityTest, CorruptIdentityMovesToTheNextServer) {
+TEST(NetSimIdentityTest, CorruptIdentityMovesToTheNextServer)
+{
     CServerSim corrupt("127.0.0.1", Scenario(R"("identity": "corrupt")"));
     CServerSim good("127.0.0.2", SCENARIO);
     ASSERT_TRUE(corrupt.Running() && good.Running());
@@ -129,13 +141,15 @@ TEST(NetSimIdentityTest, CorruptIdentityMovesToTheNextServer) {
     EXPECT_FALSE(corrupt.WaitEvent(R"({"type": "handshake", "result": "complete"})", 1));
 }
 
-TEST_F(NetSimTest, RedirectsAreFreeButFailedConnectionsUseAttempts) {
+TEST_F(NetSimTest, RedirectsAreFreeButFailedConnectionsUseAttempts)
+{
     CPauseCounter pauses;
     CNetHarness harness(sim.Address());
     harness.module.SetReconnectWait(pauses.Seam());
     ASSERT_TRUE(harness.Start());
     const std::string self = "127.0.0.1:" + std::to_string(sim.Port());
-    ASSERT_TRUE(sim.Ok(R"({"cmd": "on", "stage": "connect", "action": "redirect", "count": 3, "address": ")" + self + "\"}"));
+    ASSERT_TRUE(
+        sim.Ok(R"({"cmd": "on", "stage": "connect", "action": "redirect", "count": 3, "address": ")" + self + "\"}"));
     ASSERT_TRUE(LogIn(harness));
     EXPECT_EQ(0, pauses.Count());
 
@@ -149,7 +163,8 @@ TEST_F(NetSimTest, RedirectsAreFreeButFailedConnectionsUseAttempts) {
     EXPECT_EQ(1, pauses.Count());
 }
 
-TEST(NetSimErrorTest, InternalErrorMovesToTheOtherServerAndOtherErrorsStop) {
+TEST(NetSimErrorTest, InternalErrorMovesToTheOtherServerAndOtherErrorsStop)
+{
     CServerSim first("127.0.0.1", SCENARIO);
     CServerSim second("127.0.0.2", SCENARIO);
     ASSERT_TRUE(first.Running() && second.Running());
@@ -176,7 +191,8 @@ TEST(NetSimErrorTest, InternalErrorMovesToTheOtherServerAndOtherErrorsStop) {
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN));
 }
 
-TEST_F(NetSimTest, WarningsAreSkippedOrWaitForTheUser) {
+TEST_F(NetSimTest, WarningsAreSkippedOrWaitForTheUser)
+{
     CNetHarness harness(sim.Address());
     ASSERT_TRUE(harness.Start());
     ASSERT_TRUE(sim.Ok(R"({"cmd": "on", "stage": "connect", "action": "warning", "code": 7})"));
@@ -201,15 +217,18 @@ TEST_F(NetSimTest, WarningsAreSkippedOrWaitForTheUser) {
     EXPECT_EQ(2, Received(harness, CHUNK_LOGGEDIN));
 }
 
-TEST_F(NetSimTest, ForcedUpgradeCheckPassesTheOwnVersionOnly) {
+TEST_F(NetSimTest, ForcedUpgradeCheckPassesTheOwnVersionOnly)
+{
     CNetHarness harness(sim.Address());
     ASSERT_TRUE(harness.Start());
-    ASSERT_TRUE(sim.Ok(R"({"cmd": "connected", "fields": {"KEY_LATEST_VERSION": "F0.90.0.0", "KEY_UPGRADEURL": "http://up"}})"));
+    ASSERT_TRUE(sim.Ok(
+        R"({"cmd": "connected", "fields": {"KEY_LATEST_VERSION": "F0.90.0.0", "KEY_UPGRADEURL": "http://up"}})"));
     ASSERT_TRUE(LogIn(harness));
     harness.module.SendPacket(Chunk(CHUNK_LOGOUT));
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDOUT));
 
-    ASSERT_TRUE(sim.Ok(R"({"cmd": "connected", "fields": {"KEY_LATEST_VERSION": "F2.0.0.0", "KEY_UPGRADEURL": "http://up"}})"));
+    ASSERT_TRUE(
+        sim.Ok(R"({"cmd": "connected", "fields": {"KEY_LATEST_VERSION": "F2.0.0.0", "KEY_UPGRADEURL": "http://up"}})"));
     harness.module.SendPacket(CNetHarness::LoginPacket());
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_CONNECTED, 2));
     EXPECT_TRUE(sim.WaitEvent(R"({"type": "closed", "conn": 2})"));
@@ -217,7 +236,8 @@ TEST_F(NetSimTest, ForcedUpgradeCheckPassesTheOwnVersionOnly) {
     EXPECT_EQ(1, Received(harness, CHUNK_LOGGEDIN));
 }
 
-TEST_F(NetSimTest, BadChecksumFrameIsDroppedAndTheConnectionGoesOn) {
+TEST_F(NetSimTest, BadChecksumFrameIsDroppedAndTheConnectionGoesOn)
+{
     CNetHarness harness(sim.Address());
     ASSERT_TRUE(harness.Start());
     ASSERT_TRUE(LogIn(harness));
@@ -227,7 +247,8 @@ TEST_F(NetSimTest, BadChecksumFrameIsDroppedAndTheConnectionGoesOn) {
     EXPECT_EQ(0, Received(harness, CHUNK_BALANCE));
 }
 
-TEST_F(NetSimTest, ForcedDisconnectDuringLoginAnswersTheLogin) {
+TEST_F(NetSimTest, ForcedDisconnectDuringLoginAnswersTheLogin)
+{
     CNetHarness harness(sim.Address());
     ASSERT_TRUE(harness.Start());
     harness.module.SendPacket(CNetHarness::LoginPacket(L"dave"));
@@ -235,16 +256,19 @@ TEST_F(NetSimTest, ForcedDisconnectDuringLoginAnswersTheLogin) {
     harness.module.ForceDisconnect();
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_FORCED_DISCONNECT));
     int request = 0;
-    EXPECT_TRUE(harness.listener.LastReceived(CHUNK_FORCED_DISCONNECT)->GetAttrInt32(KEY_WAITING_REQUEST_CHUNK, &request));
+    EXPECT_TRUE(
+        harness.listener.LastReceived(CHUNK_FORCED_DISCONNECT)->GetAttrInt32(KEY_WAITING_REQUEST_CHUNK, &request));
     EXPECT_EQ(CHUNK_LOGIN, request);
 }
 
-TEST_F(NetSimTest, RestartedServerIsReconnectedByThePatternAndGetsWhatWasQueued) {
+TEST_F(NetSimTest, RestartedServerIsReconnectedByThePatternAndGetsWhatWasQueued)
+{
     CNetHarness harness(sim.Address());
     ASSERT_TRUE(harness.Start());
     ASSERT_TRUE(LogIn(harness));
     sim.Kill();
-    ASSERT_TRUE(harness.Pump([&harness] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_NO_NETWORK) > 0; }));
+    ASSERT_TRUE(harness.Pump(
+        [&harness] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_NO_NETWORK) > 0; }));
     // Queued once the client knows the server is away (a write just after the crash could still be
     // taken by the kernel and lost); sent after the new login.
     harness.module.SendPacket(Chunk(CHUNK_GETBALANCE));
@@ -262,7 +286,8 @@ TEST_F(NetSimTest, RestartedServerIsReconnectedByThePatternAndGetsWhatWasQueued)
     EXPECT_TRUE(harness.listener.errors.empty());
 }
 
-TEST_F(NetSimTest, StallInsideAFrameClosesTheConnectionAndTheClientReconnects) {
+TEST_F(NetSimTest, StallInsideAFrameClosesTheConnectionAndTheClientReconnects)
+{
     CNetHarness harness(sim.Address());
     harness.properties.SetString(L"SOCKET_READ_TIMEOUT_NORMAL_OPERATION", L"2");
     ASSERT_TRUE(harness.Start());

@@ -9,7 +9,8 @@ namespace VexlaTest {
 
 // One vexla-server-sim process on loopback with its control socket. The simulator binary comes from
 // the main build folder; its port is read from the first line it prints.
-class CServerSim {
+class CServerSim
+{
 public:
     // `bindAddress` is 127.0.0.1 or 127.0.0.2; `scenario` is the scenario JSON text.
     CServerSim(const std::string& bindAddress, const std::string& scenario);

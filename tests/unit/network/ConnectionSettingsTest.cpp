@@ -10,14 +10,19 @@ using VexlaTest::CLogCapture;
 
 namespace {
 
-class ConnectionSettingsTest : public ::testing::Test {
+class ConnectionSettingsTest : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         properties.Initialize();
         CLogCapture::Get().Clear();
     }
 
-    std::vector<unsigned char> Key(const unsigned char* key) { return std::vector<unsigned char>(key, key + ROOT_KEY_LENGTH); }
+    std::vector<unsigned char> Key(const unsigned char* key)
+    {
+        return std::vector<unsigned char>(key, key + ROOT_KEY_LENGTH);
+    }
 
     CProperties properties;
     CConnectionSettings settings{&properties};
@@ -25,7 +30,8 @@ protected:
 
 }  // namespace
 
-TEST_F(ConnectionSettingsTest, DefaultsAreTheDocumentedOnes) {
+TEST_F(ConnectionSettingsTest, DefaultsAreTheDocumentedOnes)
+{
     EXPECT_EQ(L"LIVE", settings.GetServerEnvironment());
     EXPECT_EQ(L"YES", settings.GetUseSDFServer());
     EXPECT_EQ(4, settings.GetCurrentProtocolVersion());
@@ -47,7 +53,8 @@ TEST_F(ConnectionSettingsTest, DefaultsAreTheDocumentedOnes) {
     EXPECT_FALSE(CLogCapture::Get().Contains(L"CConnectionSettings"));
 }
 
-TEST_F(ConnectionSettingsTest, EnvironmentsChooseServersAndRootKeys) {
+TEST_F(ConnectionSettingsTest, EnvironmentsChooseServersAndRootKeys)
+{
     properties.SetString(L"SERVER_ENVIRONMENT", L"TEST");
     EXPECT_EQ((std::vector<std::wstring>{L"127.0.0.1:10010", L"127.0.0.2:10010"}), settings.GetDefaultRootServers());
     EXPECT_EQ(Key(ROOT_KEY_TEST_PRIMARY), settings.GetDefaultRootKeyPrimary());
@@ -87,7 +94,8 @@ TEST_F(ConnectionSettingsTest, LiveHasEightServersAndStagingOneAllOnPort9010)
     EXPECT_TRUE(onPort9010(staging));
 }
 
-TEST_F(ConnectionSettingsTest, NumbersAndListsAreParsedFromText) {
+TEST_F(ConnectionSettingsTest, NumbersAndListsAreParsedFromText)
+{
     properties.SetString(L"PROTOCOL_VERSION", L" 3 7");
     properties.SetString(L"CALLMETHODS", L"2 ");
     properties.SetString(L"SOCKET_READ_TIMEOUT_NORMAL_OPERATION", L"soon");
@@ -100,7 +108,8 @@ TEST_F(ConnectionSettingsTest, NumbersAndListsAreParsedFromText) {
     EXPECT_EQ(L"10.1.2.3", settings.GetRequiredLocalAddress());
 }
 
-TEST_F(ConnectionSettingsTest, InvalidValuesAreReportedAsConfigurationErrors) {
+TEST_F(ConnectionSettingsTest, InvalidValuesAreReportedAsConfigurationErrors)
+{
     properties.SetString(L"RECONNECT_PATTERN", L"1 1 9");
     EXPECT_EQ((std::vector<int>{1, 1, 9, 5, 15, 60, 19, 900, 67, 1200}), settings.GetReconnectPattern());
     EXPECT_TRUE(CLogCapture::Get().Contains(
@@ -110,7 +119,8 @@ TEST_F(ConnectionSettingsTest, InvalidValuesAreReportedAsConfigurationErrors) {
 
     properties.SetString(L"SERVER_ENVIRONMENT", L"MARS");
     settings.GetServerEnvironment();
-    EXPECT_TRUE(CLogCapture::Get().Contains(L"CConnectionSettings::GetServerEnvironment - unknown SERVER_ENVIRONMENT: MARS"));
+    EXPECT_TRUE(
+        CLogCapture::Get().Contains(L"CConnectionSettings::GetServerEnvironment - unknown SERVER_ENVIRONMENT: MARS"));
     properties.SetString(L"USE_SDF_SERVER", L"MAYBE");
     settings.GetUseSDFServer();
     EXPECT_TRUE(CLogCapture::Get().Contains(L"CConnectionSettings::GetUseSDFServer - unknown USE_SDF_SERVER: MAYBE"));

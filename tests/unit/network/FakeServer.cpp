@@ -36,7 +36,8 @@ const char SERVER_PRIVATE_EXPONENT_HEX[] =
     "0096371d614c0f57057acbee4c71bfc77cbdb40dcefaacc46fbfbf52387cbdc9fc6ae139"
     "678574b505bd63c55c7c2439f1";
 
-std::vector<unsigned char> FromHex(const std::string& text) {
+std::vector<unsigned char> FromHex(const std::string& text)
+{
     std::vector<unsigned char> bytes;
     for (size_t n = 0; n + 1 < text.size(); n += 2) {
         bytes.push_back(static_cast<unsigned char>(std::stoi(text.substr(n, 2), nullptr, 16)));
@@ -48,20 +49,23 @@ std::vector<unsigned char> FromHex(const std::string& text) {
 
 CFakeServer::CFakeServer() : m_key(std::make_shared<TByteArray>()), m_lastPlainChecksum(false) {}
 
-bool CFakeServer::Accept(int timeoutMs) {
+bool CFakeServer::Accept(int timeoutMs)
+{
     m_in.reset();
     m_out.reset();
     m_key = std::make_shared<TByteArray>();
     return m_listener.Accept(timeoutMs);
 }
 
-TPacketSPtr CFakeServer::Make(int chunk) {
+TPacketSPtr CFakeServer::Make(int chunk)
+{
     TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
     packet->AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, chunk));
     return packet;
 }
 
-bool CFakeServer::ReadBytes(unsigned char* out, size_t count) {
+bool CFakeServer::ReadBytes(unsigned char* out, size_t count)
+{
     const std::vector<unsigned char> bytes = m_listener.Read(count, 15000);
     if (bytes.size() != count) {
         return false;
@@ -73,7 +77,8 @@ bool CFakeServer::ReadBytes(unsigned char* out, size_t count) {
     return true;
 }
 
-TPacketSPtr CFakeServer::Read() {
+TPacketSPtr CFakeServer::Read()
+{
     unsigned int length = 0;
     for (int shift = 0;; shift += 7) {
         unsigned char byte;
@@ -90,8 +95,8 @@ TPacketSPtr CFakeServer::Read() {
     if ((length > 0 && !ReadBytes(body->data(), length)) || !ReadBytes(checksum, 4)) {
         return TPacketSPtr();
     }
-    const unsigned int received = checksum[0] | checksum[1] << 8 | checksum[2] << 16 |
-                                  static_cast<unsigned int>(checksum[3]) << 24;
+    const unsigned int received =
+        checksum[0] | checksum[1] << 8 | checksum[2] << 16 | static_cast<unsigned int>(checksum[3]) << 24;
     CCRC32 plain;
     plain.Update(body);
     m_lastPlainChecksum = plain.GetCheckSum() == received;
@@ -105,7 +110,8 @@ TPacketSPtr CFakeServer::Read() {
     return CPacket::Deserialize(&input);
 }
 
-TByteArraySPtr CFakeServer::Frame(const TPacketSPtr& packet, int checksumDelta) {
+TByteArraySPtr CFakeServer::Frame(const TPacketSPtr& packet, int checksumDelta)
+{
     CByteArrayOutputStream body;
     packet->Serialize(&body);
     CCRC32 checksum;
@@ -122,32 +128,37 @@ TByteArraySPtr CFakeServer::Frame(const TPacketSPtr& packet, int checksumDelta) 
     return bytes;
 }
 
-void CFakeServer::Encrypt(std::vector<unsigned char>* bytes) {
+void CFakeServer::Encrypt(std::vector<unsigned char>* bytes)
+{
     if (m_out && !bytes->empty()) {
         m_out->EncryptBytes(bytes->data(), 0, static_cast<int>(bytes->size()));
     }
 }
 
-void CFakeServer::Write(const TPacketSPtr& packet) {
+void CFakeServer::Write(const TPacketSPtr& packet)
+{
     std::vector<unsigned char> bytes = *Frame(packet, 0);
     Encrypt(&bytes);
     m_listener.Write(bytes);
 }
 
-void CFakeServer::WriteWithBadChecksum(const TPacketSPtr& packet) {
+void CFakeServer::WriteWithBadChecksum(const TPacketSPtr& packet)
+{
     std::vector<unsigned char> bytes = *Frame(packet, 1);
     Encrypt(&bytes);
     m_listener.Write(bytes);
 }
 
-void CFakeServer::WritePartial(const TPacketSPtr& packet, size_t count) {
+void CFakeServer::WritePartial(const TPacketSPtr& packet, size_t count)
+{
     std::vector<unsigned char> bytes = *Frame(packet, 0);
     bytes.resize(count);
     Encrypt(&bytes);
     m_listener.Write(bytes);
 }
 
-void CFakeServer::SendIdentity(TIdentity identity) {
+void CFakeServer::SendIdentity(TIdentity identity)
+{
     std::vector<unsigned char> blob = FromHex(identity == IDENTITY_BACKUP ? IDENTITY_BACKUP_HEX : IDENTITY_PRIMARY_HEX);
     if (identity == IDENTITY_CORRUPT) {
         blob[40] ^= 0x55;
@@ -160,12 +171,14 @@ void CFakeServer::SendIdentity(TIdentity identity) {
         m_serverRandom[n] = static_cast<unsigned char>(0xA0 + n);
     }
     TPacketSPtr packet = Make(CHUNK_SERVERIDENTITY);
-    packet->AddAttr(std::make_shared<CAttribute>(KEY_SERVER_IDENTITY, TYPE_BINARY, blob.data(), static_cast<int>(blob.size())));
+    packet->AddAttr(
+        std::make_shared<CAttribute>(KEY_SERVER_IDENTITY, TYPE_BINARY, blob.data(), static_cast<int>(blob.size())));
     packet->AddAttr(std::make_shared<CAttribute>(KEY_SERVER_RANDOM, TYPE_BINARY, m_serverRandom.data(), 20));
     Write(packet);
 }
 
-std::vector<unsigned char> CFakeServer::Derive(const char* label) const {
+std::vector<unsigned char> CFakeServer::Derive(const char* label) const
+{
     std::vector<unsigned char> material = m_masterSecret;
     material.insert(material.end(), m_clientRandom.begin(), m_clientRandom.end());
     material.insert(material.end(), m_serverRandom.begin(), m_serverRandom.end());
@@ -173,7 +186,8 @@ std::vector<unsigned char> CFakeServer::Derive(const char* label) const {
     return CSHA1::Calc(material);
 }
 
-TPacketSPtr CFakeServer::TakeMasterKey(const TPacketSPtr& masterKey) {
+TPacketSPtr CFakeServer::TakeMasterKey(const TPacketSPtr& masterKey)
+{
     TByteArraySPtr secret;
     TByteArraySPtr userData;
     if (!masterKey || !masterKey->GetAttrBinary(KEY_SECRETMASTER, &secret) || secret->size() != 50 ||
@@ -201,7 +215,8 @@ TPacketSPtr CFakeServer::TakeMasterKey(const TPacketSPtr& masterKey) {
     return CPacket::Deserialize(&input);
 }
 
-TPacketSPtr CFakeServer::ReadConnect() {
+TPacketSPtr CFakeServer::ReadConnect()
+{
     TPacketSPtr connect = Read();
     TByteArraySPtr clientRandom;
     if (!connect || !connect->GetAttrBinary(KEY_CLIENT_RANDOM, &clientRandom)) {
@@ -211,7 +226,8 @@ TPacketSPtr CFakeServer::ReadConnect() {
     return connect;
 }
 
-TPacketSPtr CFakeServer::Handshake(const TPacketSPtr& connected, TIdentity identity) {
+TPacketSPtr CFakeServer::Handshake(const TPacketSPtr& connected, TIdentity identity)
+{
     if (!ReadConnect()) {
         return TPacketSPtr();
     }

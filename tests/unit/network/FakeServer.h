@@ -14,7 +14,8 @@ namespace VexlaTest {
 // The server end of the protocol for tests: frames in both directions, the identity answer, recovery of
 // the master secret with the test server's private key, and the switch to the derived keys. Each call
 // acts on the connection accepted last.
-class CFakeServer {
+class CFakeServer
+{
 public:
     // IDENTITY_WRONG_DIGEST is signed by the primary root key, but its digest is not the modulus's SHA-1.
     enum TIdentity { IDENTITY_PRIMARY, IDENTITY_BACKUP, IDENTITY_CORRUPT, IDENTITY_WRONG_DIGEST };

@@ -15,9 +15,11 @@ using VexlaTest::CLoopbackListener;
 
 namespace {
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         socket->SetReadTimeout(1);
         ASSERT_TRUE(socket->Connect(listener.Address(), L""));
         ASSERT_TRUE(listener.Accept());
@@ -28,7 +30,8 @@ protected:
     TByteArraySPtr noKey = std::make_shared<TByteArray>();
 };
 
-TPacketSPtr ClientData() {
+TPacketSPtr ClientData()
+{
     TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
     packet->AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, static_cast<int>(CHUNK_CLIENTDATA)));
     return packet;
@@ -36,7 +39,8 @@ TPacketSPtr ClientData() {
 
 }  // namespace
 
-TEST_F(FrameTest, FrameIsLengthBodyAndChecksumOverKeyAndBody) {
+TEST_F(FrameTest, FrameIsLengthBodyAndChecksumOverKeyAndBody)
+{
     ASSERT_TRUE(CPacketSender::SendPacket(socket, ClientData(), noKey));
     // Body 41 01 00 05 17; CRC-32 of those five bytes, least significant byte first.
     const std::vector<unsigned char> frame = listener.Read(10);
@@ -52,7 +56,8 @@ TEST_F(FrameTest, FrameIsLengthBodyAndChecksumOverKeyAndBody) {
     EXPECT_TRUE(socket->IsValid());
 }
 
-TEST_F(FrameTest, UndecodableBodyIsDroppedAndTheStreamStaysUsable) {
+TEST_F(FrameTest, UndecodableBodyIsDroppedAndTheStreamStaysUsable)
+{
     // The body "B" is not a packet (no container mark) but carries its correct checksum.
     CCRC32 checksum;
     checksum.Update(static_cast<unsigned char>('B'));
@@ -66,20 +71,23 @@ TEST_F(FrameTest, UndecodableBodyIsDroppedAndTheStreamStaysUsable) {
     EXPECT_EQ(CHUNK_CLIENTDATA, ChunkKindOf(CPacketReceiver::ReceivePacket(socket, noKey)));
 }
 
-TEST_F(FrameTest, LengthsOutOfRangeCloseTheConnection) {
+TEST_F(FrameTest, LengthsOutOfRangeCloseTheConnection)
+{
     // 18 MiB announced: more than a frame may hold.
     ASSERT_TRUE(listener.Write({0x80, 0x80, 0x80, 0x09}));
     EXPECT_EQ(nullptr, CPacketReceiver::ReceivePacket(socket, noKey));
     EXPECT_FALSE(socket->IsValid());
 }
 
-TEST_F(FrameTest, NegativeLengthClosesTheConnection) {
+TEST_F(FrameTest, NegativeLengthClosesTheConnection)
+{
     ASSERT_TRUE(listener.Write({0xFF, 0xFF, 0xFF, 0xFF, 0x0F}));
     EXPECT_EQ(nullptr, CPacketReceiver::ReceivePacket(socket, noKey));
     EXPECT_FALSE(socket->IsValid());
 }
 
-TEST_F(FrameTest, FrameCutShortClosesTheConnection) {
+TEST_F(FrameTest, FrameCutShortClosesTheConnection)
+{
     ASSERT_TRUE(listener.Write({0x05, 0x41, 0x01}));
     EXPECT_EQ(nullptr, CPacketReceiver::ReceivePacket(socket, noKey));
     EXPECT_FALSE(socket->IsValid());

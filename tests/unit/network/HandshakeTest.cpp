@@ -10,17 +10,20 @@ using namespace VexlaTest;
 
 namespace {
 
-TPacketSPtr WithInt(TPacketSPtr packet, int key, int value) {
+TPacketSPtr WithInt(TPacketSPtr packet, int key, int value)
+{
     CNetHarness::AddInt(packet, key, value);
     return packet;
 }
 
-TPacketSPtr WithText(TPacketSPtr packet, int key, const std::wstring& value) {
+TPacketSPtr WithText(TPacketSPtr packet, int key, const std::wstring& value)
+{
     CNetHarness::AddText(packet, key, value);
     return packet;
 }
 
-TPacketSPtr LoggedIn(const TByteArray& sessionId) {
+TPacketSPtr LoggedIn(const TByteArray& sessionId)
+{
     TPacketSPtr packet = CFakeServer::Make(CHUNK_LOGGEDIN);
     packet->AddAttr(std::make_shared<CAttribute>(KEY_SESSION_ID, TYPE_BINARY, sessionId.data(),
                                                  static_cast<int>(sessionId.size())));
@@ -28,21 +31,24 @@ TPacketSPtr LoggedIn(const TByteArray& sessionId) {
 }
 
 // Reads the login of a fresh connection and answers it; returns the login.
-TPacketSPtr AnswerLogin(CFakeServer& server, const TByteArray& sessionId = {1, 2, 3, 4}) {
+TPacketSPtr AnswerLogin(CFakeServer& server, const TByteArray& sessionId = {1, 2, 3, 4})
+{
     TPacketSPtr login = server.Read();
     EXPECT_EQ(CHUNK_LOGIN, ChunkKindOf(login));
     server.Write(LoggedIn(sessionId));
     return login;
 }
 
-std::wstring Text(const TPacketSPtr& packet, int key) {
+std::wstring Text(const TPacketSPtr& packet, int key)
+{
     std::wstring value;
     EXPECT_TRUE(packet && packet->GetAttrString(key, &value)) << key;
     return value;
 }
 
 // Accepts the next connection on whichever of two servers gets it.
-CFakeServer* AcceptEither(CFakeServer& first, CFakeServer& second) {
+CFakeServer* AcceptEither(CFakeServer& first, CFakeServer& second)
+{
     for (int round = 0; round < 200; ++round) {
         if (first.Accept(25)) {
             return &first;
@@ -55,7 +61,8 @@ CFakeServer* AcceptEither(CFakeServer& first, CFakeServer& second) {
 }
 
 // Runs `serverSide` on its own thread while the harness logs in; true when the login was answered.
-bool LogIn(CNetHarness& harness, const std::function<void()>& serverSide) {
+bool LogIn(CNetHarness& harness, const std::function<void()>& serverSide)
+{
     auto script = std::async(std::launch::async, serverSide);
     harness.module.SendPacket(CNetHarness::LoginPacket());
     const bool answered = harness.PumpUntilReceived(CHUNK_LOGGEDIN);
@@ -64,7 +71,8 @@ bool LogIn(CNetHarness& harness, const std::function<void()>& serverSide) {
 }
 
 // Two servers in the list; the first connection may go to either of them.
-struct TwoServers {
+struct TwoServers
+{
     CFakeServer first;
     CFakeServer second;
     CNetHarness harness{first.Address() + L" " + second.Address()};
@@ -73,7 +81,8 @@ struct TwoServers {
     CFakeServer* Other(CFakeServer* one) { return one == &first ? &second : &first; }
 };
 
-class OneServerTest : public ::testing::Test {
+class OneServerTest : public ::testing::Test
+{
 protected:
     void SetUp() override { ASSERT_TRUE(harness.Start()); }
 
@@ -83,7 +92,8 @@ protected:
 
 }  // namespace
 
-TEST_F(OneServerTest, LoginRunsOverEncryptedKeyedFramesAndLogoutEndsIt) {
+TEST_F(OneServerTest, LoginRunsOverEncryptedKeyedFramesAndLogoutEndsIt)
+{
     auto script = std::async(std::launch::async, [this] {
         ASSERT_TRUE(server.Accept());
         TPacketSPtr connect = server.ReadConnect();
@@ -129,7 +139,8 @@ TEST_F(OneServerTest, LoginRunsOverEncryptedKeyedFramesAndLogoutEndsIt) {
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
     EXPECT_EQ(CHUNK_CONNECTED, ChunkKindOf(harness.listener.received.front()));
     // The sender reports the login as sent once it has woken up from waiting for the answer.
-    EXPECT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 1; }));
+    EXPECT_TRUE(
+        harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 1; }));
     EXPECT_EQ(1, harness.listener.connecting);
     EXPECT_FALSE(harness.module.GetLocalConnectionAddress().empty());
     std::wstring storedName;
@@ -142,7 +153,8 @@ TEST_F(OneServerTest, LoginRunsOverEncryptedKeyedFramesAndLogoutEndsIt) {
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGOUT));
 }
 
-TEST(HandshakeTest, NodeIdentifierIsMadeOnceAndKept) {
+TEST(HandshakeTest, NodeIdentifierIsMadeOnceAndKept)
+{
     CNetHarness harness(L"127.0.0.1:1");
     ASSERT_TRUE(harness.Start());
     std::vector<unsigned char> first;
@@ -157,7 +169,8 @@ TEST(HandshakeTest, NodeIdentifierIsMadeOnceAndKept) {
     EXPECT_EQ(first, second);
 }
 
-TEST_F(OneServerTest, BackupRootKeyIdentityIsAccepted) {
+TEST_F(OneServerTest, BackupRootKeyIdentityIsAccepted)
+{
     EXPECT_TRUE(LogIn(harness, [this] {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.Handshake(TPacketSPtr(), CFakeServer::IDENTITY_BACKUP));
@@ -166,7 +179,8 @@ TEST_F(OneServerTest, BackupRootKeyIdentityIsAccepted) {
 }
 
 // The first server sends an identity that is refused; the client logs in through the other one.
-static void ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::TIdentity identity) {
+static void ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::TIdentity identity)
+{
     TwoServers servers;
     ASSERT_TRUE(servers.harness.Start());
     EXPECT_TRUE(LogIn(servers.harness, [&servers, identity] {
@@ -182,16 +196,19 @@ static void ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::TIdentity ide
     }));
 }
 
-TEST(HandshakeTest, CorruptIdentityMovesToTheNextServer) {
+TEST(HandshakeTest, CorruptIdentityMovesToTheNextServer)
+{
     ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::IDENTITY_CORRUPT);
 }
 
 // The TEST environment checks the digest beside the modulus by default.
-TEST(HandshakeTest, IdentityWithAWrongDigestMovesToTheNextServer) {
+TEST(HandshakeTest, IdentityWithAWrongDigestMovesToTheNextServer)
+{
     ExpectRefusedIdentityMovesToTheNextServer(CFakeServer::IDENTITY_WRONG_DIGEST);
 }
 
-TEST(HandshakeTest, IdentityWithAWrongDigestPassesWhenTheCheckIsOff) {
+TEST(HandshakeTest, IdentityWithAWrongDigestPassesWhenTheCheckIsOff)
+{
     CFakeServer server;
     CNetHarness harness{server.Address()};
     harness.properties.SetString(L"CHECK_IDENTITY_DIGEST", L"NO");
@@ -203,7 +220,8 @@ TEST(HandshakeTest, IdentityWithAWrongDigestPassesWhenTheCheckIsOff) {
     }));
 }
 
-TEST_F(OneServerTest, AnswerOutOfTurnFailsTheAttempt) {
+TEST_F(OneServerTest, AnswerOutOfTurnFailsTheAttempt)
+{
     EXPECT_TRUE(LogIn(harness, [this] {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.ReadConnect());
@@ -217,14 +235,19 @@ TEST_F(OneServerTest, AnswerOutOfTurnFailsTheAttempt) {
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_CONNECTED));
 }
 
-TEST_F(OneServerTest, RedirectsDoNotUseUpAttempts) {
+TEST_F(OneServerTest, RedirectsDoNotUseUpAttempts)
+{
     EXPECT_TRUE(LogIn(harness, [this] {
         // Four redirects exceed the three attempts only if redirects counted.
         for (int redirect = 0; redirect < 4; ++redirect) {
             ASSERT_TRUE(server.Accept());
             ASSERT_TRUE(server.ReadConnect());
             TPacketSPtr packet = CFakeServer::Make(CHUNK_REDIRECT);
-            const unsigned char self[6] = {127, 0, 0, 1, static_cast<unsigned char>(server.Listener().Port() >> 8),
+            const unsigned char self[6] = {127,
+                                           0,
+                                           0,
+                                           1,
+                                           static_cast<unsigned char>(server.Listener().Port() >> 8),
                                            static_cast<unsigned char>(server.Listener().Port() & 0xFF)};
             packet->AddAttr(std::make_shared<CAttribute>(KEY_NEW_SERVER, TYPE_ADDRESS, self));
             server.Write(packet);
@@ -235,7 +258,8 @@ TEST_F(OneServerTest, RedirectsDoNotUseUpAttempts) {
     }));
 }
 
-TEST(HandshakeTest, InternalServerErrorMovesOnAndOtherErrorsStop) {
+TEST(HandshakeTest, InternalServerErrorMovesOnAndOtherErrorsStop)
+{
     TwoServers servers;
     CNetHarness& harness = servers.harness;
     ASSERT_TRUE(harness.Start());
@@ -259,7 +283,8 @@ TEST(HandshakeTest, InternalServerErrorMovesOnAndOtherErrorsStop) {
     EXPECT_EQ(0, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN));
 }
 
-TEST_F(OneServerTest, MinorWarningIsSkippedAndAMajorOneWaitsForContinue) {
+TEST_F(OneServerTest, MinorWarningIsSkippedAndAMajorOneWaitsForContinue)
+{
     auto script = std::async(std::launch::async, [this] {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.ReadConnect());
@@ -282,7 +307,8 @@ TEST_F(OneServerTest, MinorWarningIsSkippedAndAMajorOneWaitsForContinue) {
     script.get();
 }
 
-TEST_F(OneServerTest, AbortAfterAWarningDropsTheConnection) {
+TEST_F(OneServerTest, AbortAfterAWarningDropsTheConnection)
+{
     auto script = std::async(std::launch::async, [this] {
         ASSERT_TRUE(server.Accept());
         ASSERT_TRUE(server.ReadConnect());
@@ -296,7 +322,8 @@ TEST_F(OneServerTest, AbortAfterAWarningDropsTheConnection) {
     EXPECT_EQ(0, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN));
 }
 
-TEST(HandshakeTest, ForcedUpgradeCheckComparesTheOwnVersion) {
+TEST(HandshakeTest, ForcedUpgradeCheckComparesTheOwnVersion)
+{
     for (const std::wstring& latest : {std::wstring(L"F0.90.0.0"), std::wstring(L"F1.0.0.0")}) {
         CFakeServer server;
         CNetHarness harness(server.Address());

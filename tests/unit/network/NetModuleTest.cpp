@@ -14,7 +14,8 @@ using namespace VexlaTest;
 
 namespace {
 
-TPacketSPtr LoggedIn(const TByteArray& sessionId) {
+TPacketSPtr LoggedIn(const TByteArray& sessionId)
+{
     TPacketSPtr packet = CFakeServer::Make(CHUNK_LOGGEDIN);
     packet->AddAttr(std::make_shared<CAttribute>(KEY_SESSION_ID, TYPE_BINARY, sessionId.data(),
                                                  static_cast<int>(sessionId.size())));
@@ -23,7 +24,8 @@ TPacketSPtr LoggedIn(const TByteArray& sessionId) {
 
 // Accepts connections until one completes the handshake, then answers its login; returns the login.
 // (A client that has just been told the network went down may drop its first attempt.)
-TPacketSPtr ServeLogin(CFakeServer& server, const TByteArray& sessionId = {7, 7, 7}) {
+TPacketSPtr ServeLogin(CFakeServer& server, const TByteArray& sessionId = {7, 7, 7})
+{
     int attempts = 0;
     while (!(server.Accept() && server.Handshake())) {
         if (++attempts == 5) {
@@ -39,9 +41,11 @@ TPacketSPtr ServeLogin(CFakeServer& server, const TByteArray& sessionId = {7, 7,
 
 // Records the sender's reconnect pauses instead of sleeping; each pause returns at once, or, while
 // held, when Release is called. A test stops the module before its recorder goes.
-class CRecordedPauses {
+class CRecordedPauses
+{
 public:
-    CPacketSender::TReconnectWait Seam() {
+    CPacketSender::TReconnectWait Seam()
+    {
         return [this](int seconds) {
             std::unique_lock<std::mutex> guard(m_lock);
             m_seconds.push_back(seconds);
@@ -49,16 +53,19 @@ public:
             m_changed.wait(guard, [this] { return !m_held; });
         };
     }
-    void Hold() {
+    void Hold()
+    {
         std::lock_guard<std::mutex> guard(m_lock);
         m_held = true;
     }
-    void Release() {
+    void Release()
+    {
         std::lock_guard<std::mutex> guard(m_lock);
         m_held = false;
         m_changed.notify_all();
     }
-    std::vector<int> WaitFor(size_t count) {
+    std::vector<int> WaitFor(size_t count)
+    {
         std::unique_lock<std::mutex> guard(m_lock);
         m_changed.wait_for(guard, std::chrono::seconds(20), [&] { return m_seconds.size() >= count; });
         return std::vector<int>(m_seconds.begin(), m_seconds.begin() + std::min(count, m_seconds.size()));
@@ -74,7 +81,8 @@ private:
 // Runs a call of the library's main thread and tells whether it came back within two seconds, far
 // below the handshake time-out. A call still blocked then is released by forcing the connection down,
 // so a failing case ends quickly.
-bool ReturnsPromptly(CNetModule& module, const std::function<void()>& call) {
+bool ReturnsPromptly(CNetModule& module, const std::function<void()>& call)
+{
     auto running = std::async(std::launch::async, call);
     if (running.wait_for(std::chrono::seconds(2)) == std::future_status::ready) {
         return true;
@@ -84,10 +92,12 @@ bool ReturnsPromptly(CNetModule& module, const std::function<void()>& call) {
     return false;
 }
 
-class NetModuleTest : public ::testing::Test {
+class NetModuleTest : public ::testing::Test
+{
 protected:
     void Start() { ASSERT_TRUE(harness.Start()); }
-    void LogIn() {
+    void LogIn()
+    {
         auto script = std::async(std::launch::async, [this] { ServeLogin(server); });
         harness.module.SendPacket(CNetHarness::LoginPacket());
         ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));
@@ -96,7 +106,8 @@ protected:
 
     // Logs in, then drops the connection and lets the client's reconnect hang in the handshake: the
     // server reads the connect packet and answers nothing until `answer` is set.
-    void HangReconnectInHandshake() {
+    void HangReconnectInHandshake()
+    {
         harness.properties.SetString(L"SOCKET_READ_TIMEOUT_DURING_HANDSHAKE", L"30");
         Start();
         LogIn();
@@ -118,7 +129,8 @@ protected:
 
 }  // namespace
 
-TEST_F(NetModuleTest, FrameWithABadChecksumIsDroppedAndTheNextOneRead) {
+TEST_F(NetModuleTest, FrameWithABadChecksumIsDroppedAndTheNextOneRead)
+{
     Start();
     LogIn();
     server.WriteWithBadChecksum(CFakeServer::Make(CHUNK_BALANCE));
@@ -129,7 +141,8 @@ TEST_F(NetModuleTest, FrameWithABadChecksumIsDroppedAndTheNextOneRead) {
     EXPECT_TRUE(harness.PumpUntilReceived(CHUNK_BALANCE));
 }
 
-TEST_F(NetModuleTest, LogoutWhileNotConnectedIsAnsweredLocally) {
+TEST_F(NetModuleTest, LogoutWhileNotConnectedIsAnsweredLocally)
+{
     Start();
     harness.module.SendPacket(CFakeServer::Make(CHUNK_LOGOUT));
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDOUT));
@@ -139,7 +152,8 @@ TEST_F(NetModuleTest, LogoutWhileNotConnectedIsAnsweredLocally) {
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGOUT));
 }
 
-TEST_F(NetModuleTest, ForcedDisconnectDuringLoginAnswersTheLogin) {
+TEST_F(NetModuleTest, ForcedDisconnectDuringLoginAnswersTheLogin)
+{
     Start();
     std::promise<void> inHandshake;
     auto script = std::async(std::launch::async, [this, &inHandshake] {
@@ -154,7 +168,8 @@ TEST_F(NetModuleTest, ForcedDisconnectDuringLoginAnswersTheLogin) {
     harness.module.ForceDisconnect();
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_FORCED_DISCONNECT));
     int request = 0;
-    EXPECT_TRUE(harness.listener.LastReceived(CHUNK_FORCED_DISCONNECT)->GetAttrInt32(KEY_WAITING_REQUEST_CHUNK, &request));
+    EXPECT_TRUE(
+        harness.listener.LastReceived(CHUNK_FORCED_DISCONNECT)->GetAttrInt32(KEY_WAITING_REQUEST_CHUNK, &request));
     EXPECT_EQ(CHUNK_LOGIN, request);
     script.get();
 
@@ -162,7 +177,8 @@ TEST_F(NetModuleTest, ForcedDisconnectDuringLoginAnswersTheLogin) {
     LogIn();
 }
 
-TEST_F(NetModuleTest, ReconnectRequestDuringAHangingHandshakeReturnsAndTheReconnectUnderWayLogsIn) {
+TEST_F(NetModuleTest, ReconnectRequestDuringAHangingHandshakeReturnsAndTheReconnectUnderWayLogsIn)
+{
     HangReconnectInHandshake();
     EXPECT_TRUE(ReturnsPromptly(harness.module, [this] { harness.module.RequestReconnect(); }));
 
@@ -181,7 +197,8 @@ TEST_F(NetModuleTest, ReconnectRequestDuringAHangingHandshakeReturnsAndTheReconn
     EXPECT_EQ(CHUNK_SENDCHATMESSAGE, ChunkKindOf(next));
 }
 
-TEST_F(NetModuleTest, NewSessionRequestDuringAHangingHandshakeDropsItAndLogsInAfresh) {
+TEST_F(NetModuleTest, NewSessionRequestDuringAHangingHandshakeDropsItAndLogsInAfresh)
+{
     HangReconnectInHandshake();
     EXPECT_TRUE(ReturnsPromptly(harness.module, [this] { harness.module.ForceNewSessionReconnect(); }));
 
@@ -190,10 +207,12 @@ TEST_F(NetModuleTest, NewSessionRequestDuringAHangingHandshakeDropsItAndLogsInAf
     const TPacketSPtr login = ServeLogin(server, {8, 8, 8});
     ASSERT_TRUE(login);
     EXPECT_FALSE(login->GetAttr(KEY_SESSION_ID));
-    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN) == 2; }));
+    ASSERT_TRUE(harness.Pump(
+        [this] { return CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN) == 2; }));
 }
 
-TEST_F(NetModuleTest, NewSessionRequestWhileDiscoveryHangsGivesItUpAtOnce) {
+TEST_F(NetModuleTest, NewSessionRequestWhileDiscoveryHangsGivesItUpAtOnce)
+{
     CLoopbackListener discovery;
     harness.properties.SetString(L"USE_SDF_SERVER", L"YES");
     harness.properties.SetString(L"SDF_SERVER_ADDRESS", discovery.Address());
@@ -209,7 +228,8 @@ TEST_F(NetModuleTest, NewSessionRequestWhileDiscoveryHangsGivesItUpAtOnce) {
     harness.module.Terminate();
 }
 
-TEST_F(NetModuleTest, InterfaceAnswersDecideWhetherAndWhereToConnect) {
+TEST_F(NetModuleTest, InterfaceAnswersDecideWhetherAndWhereToConnect)
+{
     harness.properties.SetString(L"ASK_FOR_REQUIRED_LOCAL_ADDRESS", L"1");
     CRecordedPauses pauses;
     harness.module.SetReconnectWait(pauses.Seam());
@@ -270,7 +290,8 @@ TEST_F(NetModuleTest, AWakeUpDuringThePauseDoesNotEndTheNextWaitForTheInterface)
     harness.module.Terminate();
 }
 
-TEST_F(NetModuleTest, NoNetworkBeforeAnyWorkingConnectionFailsTheLogin) {
+TEST_F(NetModuleTest, NoNetworkBeforeAnyWorkingConnectionFailsTheLogin)
+{
     server.Listener().StopListening();
     Start();
     harness.module.SendPacket(CNetHarness::LoginPacket());
@@ -289,7 +310,8 @@ TEST_F(NetModuleTest, TheLoginsPasswordIsHeldForLoggingInAgainUntilForgotten)
     EXPECT_TRUE(harness.module.GetHeldPassword().empty());
 }
 
-TEST_F(NetModuleTest, DroppedConnectionResumesAndSendsWhatWasQueuedMeanwhile) {
+TEST_F(NetModuleTest, DroppedConnectionResumesAndSendsWhatWasQueuedMeanwhile)
+{
     Start();
     LogIn();
     std::promise<void> reconnecting;
@@ -308,13 +330,15 @@ TEST_F(NetModuleTest, DroppedConnectionResumesAndSendsWhatWasQueuedMeanwhile) {
     });
     reconnecting.get_future().wait();
     harness.module.SendPacket(CFakeServer::Make(CHUNK_SENDCHATMESSAGE));
-    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_SENDCHATMESSAGE) == 1; }));
+    ASSERT_TRUE(harness.Pump(
+        [this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_SENDCHATMESSAGE) == 1; }));
     script.get();
     // A resumed session is not announced again.
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN));
 }
 
-TEST_F(NetModuleTest, ServerAwayAfterAWorkingConnectionKeepsTheLoginAndRetries) {
+TEST_F(NetModuleTest, ServerAwayAfterAWorkingConnectionKeepsTheLoginAndRetries)
+{
     CRecordedPauses pauses;
     harness.module.SetReconnectWait(pauses.Seam());
     Start();
@@ -322,17 +346,20 @@ TEST_F(NetModuleTest, ServerAwayAfterAWorkingConnectionKeepsTheLoginAndRetries) 
     server.Listener().StopListening();
     server.Drop();
     // Refused connections now; the client keeps its login and retries by the pattern.
-    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_NO_NETWORK) > 0; }));
+    ASSERT_TRUE(
+        harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_NO_NETWORK) > 0; }));
     EXPECT_EQ(3u, pauses.WaitFor(3).size());
     server.Listener().ResumeListening();
     auto script = std::async(std::launch::async, [this] { ServeLogin(server, {7, 7, 7}); });
-    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
+    ASSERT_TRUE(
+        harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
     script.get();
     EXPECT_TRUE(harness.listener.errors.empty());
     harness.module.Terminate();
 }
 
-TEST_F(NetModuleTest, StallInsideAFrameClosesTheConnectionAndTheClientReconnects) {
+TEST_F(NetModuleTest, StallInsideAFrameClosesTheConnectionAndTheClientReconnects)
+{
     harness.properties.SetString(L"SOCKET_READ_TIMEOUT_NORMAL_OPERATION", L"1");
     Start();
     LogIn();
@@ -341,12 +368,14 @@ TEST_F(NetModuleTest, StallInsideAFrameClosesTheConnectionAndTheClientReconnects
         EXPECT_TRUE(server.PeerClosed());
         ServeLogin(server, {7, 7, 7});
     });
-    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
+    ASSERT_TRUE(
+        harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
     script.get();
     EXPECT_EQ(0, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_CHATMESSAGES));
 }
 
-TEST_F(NetModuleTest, FailedHandshakesPauseByTheReconnectPattern) {
+TEST_F(NetModuleTest, FailedHandshakesPauseByTheReconnectPattern)
+{
     for (const bool shortPattern : {false, true}) {
         CFakeServer dropping;
         CNetHarness local(dropping.Address());
@@ -368,14 +397,15 @@ TEST_F(NetModuleTest, FailedHandshakesPauseByTheReconnectPattern) {
         const std::vector<int> waits = pauses.WaitFor(9);
         stop = true;
         script.get();
-        const std::vector<int> expected = shortPattern ? std::vector<int>{2, 2, 7, 7, 7, 7, 7, 7, 7}
-                                                       : std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 5};
+        const std::vector<int> expected =
+            shortPattern ? std::vector<int>{2, 2, 7, 7, 7, 7, 7, 7, 7} : std::vector<int>{1, 1, 1, 1, 1, 1, 1, 1, 5};
         EXPECT_EQ(expected, waits);
         local.module.Terminate();
     }
 }
 
-TEST_F(NetModuleTest, RedirectsAreFreeOnlyFiveTimesPerConnect) {
+TEST_F(NetModuleTest, RedirectsAreFreeOnlyFiveTimesPerConnect)
+{
     CRecordedPauses pauses;
     pauses.Hold();
     harness.module.SetReconnectWait(pauses.Seam());
@@ -390,8 +420,8 @@ TEST_F(NetModuleTest, RedirectsAreFreeOnlyFiveTimesPerConnect) {
             ++connections;
             TPacketSPtr packet = CFakeServer::Make(CHUNK_REDIRECT);
             const int port = server.Listener().Port();
-            const unsigned char self[6] = {127, 0, 0, 1, static_cast<unsigned char>(port >> 8),
-                                           static_cast<unsigned char>(port & 0xFF)};
+            const unsigned char self[6] = {
+                127, 0, 0, 1, static_cast<unsigned char>(port >> 8), static_cast<unsigned char>(port & 0xFF)};
             packet->AddAttr(std::make_shared<CAttribute>(KEY_NEW_SERVER, TYPE_ADDRESS, self));
             server.Write(packet);
         }
@@ -406,7 +436,8 @@ TEST_F(NetModuleTest, RedirectsAreFreeOnlyFiveTimesPerConnect) {
     harness.module.Terminate();
 }
 
-TEST_F(NetModuleTest, SavedCredentialsFromTheServerAreScrambledAndUsedToLogInAgain) {
+TEST_F(NetModuleTest, SavedCredentialsFromTheServerAreScrambledAndUsedToLogInAgain)
+{
     Start();
     LogIn();
     TPacketSPtr saved = CFakeServer::Make(CHUNK_SAVEDATA);
@@ -434,11 +465,13 @@ TEST_F(NetModuleTest, SavedCredentialsFromTheServerAreScrambledAndUsedToLogInAga
         EXPECT_TRUE(container->GetAttrString(KEY_CREDENTIALS, &value));
         EXPECT_FALSE(login->GetAttr(KEY_PASSWORD));
     });
-    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
+    ASSERT_TRUE(
+        harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) == 2; }));
     script.get();
 }
 
-TEST(SavedCredentialsTest, ScramblingIsItsOwnInverse) {
+TEST(SavedCredentialsTest, ScramblingIsItsOwnInverse)
+{
     TByteArray bytes{0x41, 0x02, 0x03, 0x00, 0xFF};
     const TByteArray original = bytes;
     CNetModule::TwoWaySimpleObfuscate(&bytes);
@@ -450,7 +483,8 @@ TEST(SavedCredentialsTest, ScramblingIsItsOwnInverse) {
     EXPECT_TRUE(empty.empty());
 }
 
-TEST(SavedCredentialsTest, EraseCanBeUndoneWithTheLocalCopy) {
+TEST(SavedCredentialsTest, EraseCanBeUndoneWithTheLocalCopy)
+{
     CNetHarness harness(L"127.0.0.1:1");
     ASSERT_TRUE(harness.Start());
     TPacketSPtr credentials = std::make_shared<CPacket>(CPacket::OUTGOING);

@@ -13,7 +13,8 @@ using namespace VexlaLib;
 
 namespace {
 
-TPacketSPtr Chunk(int chunk) {
+TPacketSPtr Chunk(int chunk)
+{
     TPacketSPtr packet = std::make_shared<CPacket>(CPacket::OUTGOING);
     packet->AddAttr(std::make_shared<CAttribute>(KEY_CHUNKTYPE, TYPE_INT32, chunk));
     return packet;
@@ -23,7 +24,8 @@ const std::chrono::seconds WAIT_LIMIT(10);
 
 }  // namespace
 
-TEST(PacketQueueTest, PushPopAndPushFrontKeepTheirOrder) {
+TEST(PacketQueueTest, PushPopAndPushFrontKeepTheirOrder)
+{
     CPacketQueue queue;
     EXPECT_EQ(nullptr, queue.Pop());
     queue.Push(Chunk(CHUNK_LOGIN));
@@ -36,7 +38,8 @@ TEST(PacketQueueTest, PushPopAndPushFrontKeepTheirOrder) {
     EXPECT_EQ(0u, queue.Size());
 }
 
-TEST(PacketQueueTest, PeekLeavesThePacketInPlace) {
+TEST(PacketQueueTest, PeekLeavesThePacketInPlace)
+{
     CPacketQueue queue;
     queue.Push(Chunk(CHUNK_SENDCHATMESSAGE));
     queue.Push(Chunk(CHUNK_LOGOUT));
@@ -47,7 +50,8 @@ TEST(PacketQueueTest, PeekLeavesThePacketInPlace) {
     EXPECT_EQ(0u, queue.Size());
 }
 
-TEST(PacketQueueTest, SpecificPacketIsTakenFromAnywhereAndTheRestStays) {
+TEST(PacketQueueTest, SpecificPacketIsTakenFromAnywhereAndTheRestStays)
+{
     CPacketQueue queue;
     queue.Push(Chunk(CHUNK_SENDCHATMESSAGE));
     queue.Push(Chunk(CHUNK_REGISTERUSER));
@@ -58,7 +62,8 @@ TEST(PacketQueueTest, SpecificPacketIsTakenFromAnywhereAndTheRestStays) {
     EXPECT_EQ(CHUNK_SENDCHATMESSAGE, ChunkKindOf(queue.Pop()));
 }
 
-TEST(PacketQueueTest, SpecificWaitIgnoresOtherPacketsUntilAMatchArrives) {
+TEST(PacketQueueTest, SpecificWaitIgnoresOtherPacketsUntilAMatchArrives)
+{
     CPacketQueue queue;
     const CPacketQueue::TWaitTicket ticket = queue.WaitTicket();
     auto waiter =
@@ -71,7 +76,8 @@ TEST(PacketQueueTest, SpecificWaitIgnoresOtherPacketsUntilAMatchArrives) {
     EXPECT_EQ(1u, queue.Size());
 }
 
-TEST(PacketQueueTest, StopWaitEndsASpecificWaitWithNothing) {
+TEST(PacketQueueTest, StopWaitEndsASpecificWaitWithNothing)
+{
     CPacketQueue queue;
     queue.Push(Chunk(CHUNK_SENDCHATMESSAGE));
     const CPacketQueue::TWaitTicket ticket = queue.WaitTicket();
@@ -129,7 +135,8 @@ TEST(PacketQueueTest, RemoveTakesEveryPacketOfTheKind)
     EXPECT_EQ(CHUNK_LOGIN, ChunkKindOf(queue.Pop()));
 }
 
-TEST(PacketQueueTest, WaitingPopWakesOnPush) {
+TEST(PacketQueueTest, WaitingPopWakesOnPush)
+{
     CPacketQueue queue;
     const CPacketQueue::TWaitTicket ticket = queue.WaitTicket();
     auto waiter = std::async(std::launch::async, [&queue, ticket] { return queue.WaitAndPop(ticket); });
@@ -138,7 +145,8 @@ TEST(PacketQueueTest, WaitingPopWakesOnPush) {
     EXPECT_EQ(CHUNK_LOGOUT, ChunkKindOf(waiter.get()));
 }
 
-TEST(PacketQueueTest, ChunkKindOfAPacketWithoutOneIsMinusOne) {
+TEST(PacketQueueTest, ChunkKindOfAPacketWithoutOneIsMinusOne)
+{
     EXPECT_EQ(-1, ChunkKindOf(TPacketSPtr()));
     EXPECT_EQ(-1, ChunkKindOf(std::make_shared<CPacket>(CPacket::INCOMING)));
 }

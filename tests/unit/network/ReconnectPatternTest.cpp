@@ -4,7 +4,8 @@
 
 using VexlaLib::CReconnectPattern;
 
-TEST(ReconnectPatternTest, DefaultPatternSlowsDownByAttemptCount) {
+TEST(ReconnectPatternTest, DefaultPatternSlowsDownByAttemptCount)
+{
     const std::vector<int> pattern{1, 1, 9, 5, 15, 60, 19, 900, 67, 1200};
     for (int attempt = 1; attempt <= 8; ++attempt) {
         EXPECT_EQ(1, CReconnectPattern::WaitSeconds(pattern, attempt)) << attempt;
@@ -19,7 +20,8 @@ TEST(ReconnectPatternTest, DefaultPatternSlowsDownByAttemptCount) {
     EXPECT_EQ(1200, CReconnectPattern::WaitSeconds(pattern, 1000));
 }
 
-TEST(ReconnectPatternTest, ShortPatternAndFirstThresholdNeverConsulted) {
+TEST(ReconnectPatternTest, ShortPatternAndFirstThresholdNeverConsulted)
+{
     const std::vector<int> pattern{1, 1, 9, 5};
     EXPECT_EQ(1, CReconnectPattern::WaitSeconds(pattern, 1));
     EXPECT_EQ(1, CReconnectPattern::WaitSeconds(pattern, 8));

@@ -14,19 +14,23 @@ using VexlaTest::CLoopbackListener;
 
 namespace {
 
-struct Parts {
+struct Parts
+{
     std::string host, port, path;
 };
 
-Parts Split(const std::wstring& address) {
+Parts Split(const std::wstring& address)
+{
     Parts parts;
     CSocket::Decompose(address, &parts.host, &parts.port, &parts.path);
     return parts;
 }
 
-class SocketTest : public ::testing::Test {
+class SocketTest : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         CSocket::ResetSharedState();
         ASSERT_TRUE(m_socket.Connect(m_listener.Address(), L""));
         ASSERT_TRUE(m_listener.Accept());
@@ -39,7 +43,8 @@ protected:
 
 }  // namespace
 
-TEST(SocketAddressTest, DecomposeSplitsHostPortAndPath) {
+TEST(SocketAddressTest, DecomposeSplitsHostPortAndPath)
+{
     Parts full = Split(L"example.invalid:8080/sdf/ask");
     EXPECT_EQ("example.invalid", full.host);
     EXPECT_EQ("8080", full.port);
@@ -56,13 +61,15 @@ TEST(SocketAddressTest, DecomposeSplitsHostPortAndPath) {
     EXPECT_EQ("/a:b", pathOnly.path);
 }
 
-TEST(SocketAddressTest, IpoutPrintsTheLowestByteFirst) {
+TEST(SocketAddressTest, IpoutPrintsTheLowestByteFirst)
+{
     EXPECT_EQ("127.0.0.1", CSocket::ipout(0x0100007F));
     EXPECT_EQ("255.255.255.255", CSocket::ipout(-1));
     EXPECT_EQ("1.2.3.4", CSocket::ipout(0x04030201));
 }
 
-TEST(SocketConnectTest, RefusedConnectionAndUnbindableInterfaceReportTheirResults) {
+TEST(SocketConnectTest, RefusedConnectionAndUnbindableInterfaceReportTheirResults)
+{
     int closedPort;
     {
         CLoopbackListener gone;
@@ -87,7 +94,8 @@ TEST(SocketConnectTest, RefusedConnectionAndUnbindableInterfaceReportTheirResult
     EXPECT_FALSE(CSocket::HaveHadWorkingConnection());
 }
 
-TEST_F(SocketTest, LocalAddressIsTheLoopbackEndInTheSixByteLayout) {
+TEST_F(SocketTest, LocalAddressIsTheLoopbackEndInTheSixByteLayout)
+{
     unsigned char address[6] = {};
     ASSERT_TRUE(m_socket.GetConnectedAddress(address));
     EXPECT_EQ(127, address[0]);
@@ -97,7 +105,8 @@ TEST_F(SocketTest, LocalAddressIsTheLoopbackEndInTheSixByteLayout) {
     EXPECT_NE(0, address[4] * 256 + address[5]);
 }
 
-TEST_F(SocketTest, SmallValuesUseLittleEndianAndVarints) {
+TEST_F(SocketTest, SmallValuesUseLittleEndianAndVarints)
+{
     ASSERT_TRUE(m_socket.SendInt32(0x01020304));
     ASSERT_TRUE(m_socket.SendVarInt32(300));
     ASSERT_TRUE(m_socket.SendByte(0x41));
@@ -111,7 +120,8 @@ TEST_F(SocketTest, SmallValuesUseLittleEndianAndVarints) {
     EXPECT_EQ(0x7FFFFFFF, value);
 }
 
-TEST_F(SocketTest, EachDirectionUsesItsOwnCipher) {
+TEST_F(SocketTest, EachDirectionUsesItsOwnCipher)
+{
     const std::vector<unsigned char> outKey{1, 2, 3};
     const std::vector<unsigned char> inKey{9, 8, 7};
     m_socket.SetOutputEncryption(std::make_shared<CARC4>(outKey));
@@ -133,7 +143,8 @@ TEST_F(SocketTest, EachDirectionUsesItsOwnCipher) {
     EXPECT_EQ((TByteArray{'w', 'o', 'r', 'l', 'd'}), *received);
 }
 
-TEST_F(SocketTest, TimeOutBeforeTheFirstByteKeepsTheSocketButInsideAReadClosesIt) {
+TEST_F(SocketTest, TimeOutBeforeTheFirstByteKeepsTheSocketButInsideAReadClosesIt)
+{
     m_socket.SetReadTimeout(1);
     int value = 0;
     EXPECT_FALSE(m_socket.ReceiveInt32(&value));
@@ -167,7 +178,8 @@ TEST_F(SocketTest, TimeOutsAreClampedToWhatAWaitInMillisecondsCanHold)
     EXPECT_EQ(0x2A, byte);
 }
 
-TEST_F(SocketTest, VarintThatStopsHalfwayClosesTheSocket) {
+TEST_F(SocketTest, VarintThatStopsHalfwayClosesTheSocket)
+{
     m_socket.SetReadTimeout(1);
     ASSERT_TRUE(m_listener.Write({0x80}));
     int value = 0;
@@ -175,14 +187,16 @@ TEST_F(SocketTest, VarintThatStopsHalfwayClosesTheSocket) {
     EXPECT_FALSE(m_socket.IsValid());
 }
 
-TEST_F(SocketTest, PeerClosingFailsTheReadAndClosesTheSocket) {
+TEST_F(SocketTest, PeerClosingFailsTheReadAndClosesTheSocket)
+{
     m_listener.ClosePeer();
     unsigned char byte;
     EXPECT_FALSE(m_socket.ReceiveByte(&byte));
     EXPECT_FALSE(m_socket.IsValid());
 }
 
-TEST_F(SocketTest, CloseFromAnotherThreadWakesABlockedRead) {
+TEST_F(SocketTest, CloseFromAnotherThreadWakesABlockedRead)
+{
     m_socket.SetReadTimeout(60);
     auto reader = std::async(std::launch::async, [this] {
         unsigned char byte;
@@ -195,7 +209,8 @@ TEST_F(SocketTest, CloseFromAnotherThreadWakesABlockedRead) {
     EXPECT_TRUE(m_listener.PeerClosed());
 }
 
-TEST_F(SocketTest, NetworkDownFailsTheNextSendOnceAndClosesTheSocket) {
+TEST_F(SocketTest, NetworkDownFailsTheNextSendOnceAndClosesTheSocket)
+{
     CSocket::SignalNetworkDown();
     EXPECT_FALSE(m_socket.SendByte(1));
     EXPECT_FALSE(m_socket.IsValid());
@@ -206,7 +221,8 @@ TEST_F(SocketTest, NetworkDownFailsTheNextSendOnceAndClosesTheSocket) {
     EXPECT_TRUE(fresh.SendByte(1));
 }
 
-TEST_F(SocketTest, LargeSendGoesOutWhole) {
+TEST_F(SocketTest, LargeSendGoesOutWhole)
+{
     TByteArraySPtr big = std::make_shared<TByteArray>(4 * 1024 * 1024, 0x5A);
     auto reader = std::async(std::launch::async, [this] { return m_listener.Read(4 * 1024 * 1024); });
     ASSERT_TRUE(m_socket.SendArray(big));
@@ -215,7 +231,8 @@ TEST_F(SocketTest, LargeSendGoesOutWhole) {
     EXPECT_EQ(*big, got);
 }
 
-TEST_F(SocketTest, AClosedSocketDoesNotConnectAgain) {
+TEST_F(SocketTest, AClosedSocketDoesNotConnectAgain)
+{
     m_socket.Close();
     EXPECT_FALSE(m_socket.Connect(m_listener.Address(), L""));
     EXPECT_EQ(CSocket::CONNECT_NOT_ATTEMPTED, m_socket.GetLastConnectResult());

@@ -14,12 +14,15 @@ long long StorageTest::s_nowMs = 0;
 
 namespace {
 
-void AppendInt32(Bytes& out, int value) {
-    for (int n = 0; n < 4; ++n) out.push_back(static_cast<unsigned char>(uint32_t(value) >> (8 * n)));
+void AppendInt32(Bytes& out, int value)
+{
+    for (int n = 0; n < 4; ++n)
+        out.push_back(static_cast<unsigned char>(uint32_t(value) >> (8 * n)));
 }
 
 // A store file image built independently of the code under test; `records` are raw (length, bytes) fields.
-Bytes Image(int time, int count, const Bytes& records) {
+Bytes Image(int time, int count, const Bytes& records)
+{
     Bytes image{'T', 'C', 'S', 'L', 'V', '0', '.', '1'};
     AppendInt32(image, time);
     AppendInt32(image, count);
@@ -29,32 +32,38 @@ Bytes Image(int time, int count, const Bytes& records) {
     return image;
 }
 
-Bytes Field(const std::string& text) {
+Bytes Field(const std::string& text)
+{
     Bytes field;
     AppendInt32(field, int(text.size()));
     field.insert(field.end(), text.begin(), text.end());
     return field;
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
     Bytes all;
-    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    for (const Bytes& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
     return all;
 }
 
 }  // namespace
 
-class PersistentFileStorageTest : public StorageTest {
+class PersistentFileStorageTest : public StorageTest
+{
 protected:
     // Opens the store at the test path, as a fresh start of the daemon would.
-    std::unique_ptr<CPersistentFileStorage> Open() {
+    std::unique_ptr<CPersistentFileStorage> Open()
+    {
         auto store = std::make_unique<CPersistentFileStorage>(WidePath());
         store->Initialize();
         return store;
     }
 
     // Writes a store holding one string under "NAME" at the given time; returns the file's bytes.
-    Bytes WriteStoreWithName(const std::wstring& name, long long timeSec) {
+    Bytes WriteStoreWithName(const std::wstring& name, long long timeSec)
+    {
         s_nowMs = timeSec * 1000;
         auto store = Open();
         store->SetString(L"NAME", name);
@@ -62,13 +71,15 @@ protected:
         return ReadFile(m_path);
     }
 
-    bool IsEmpty(CPersistentFileStorage& store) {
+    bool IsEmpty(CPersistentFileStorage& store)
+    {
         Bytes value;
         return !store.GetBytes(L"NAME", &value) && !store.GetBytes(L"USESAVEDDATA", &value);
     }
 };
 
-TEST_F(PersistentFileStorageTest, EmptyStoreWrites36BytesWithMode0600) {
+TEST_F(PersistentFileStorageTest, EmptyStoreWrites36BytesWithMode0600)
+{
     mode_t previous = umask(0);
     Open()->Terminate();
     umask(previous);
@@ -81,7 +92,8 @@ TEST_F(PersistentFileStorageTest, EmptyStoreWrites36BytesWithMode0600) {
     EXPECT_TRUE(IsEmpty(*Open()));
 }
 
-TEST_F(PersistentFileStorageTest, ValuesOfEveryTypeSurviveARestart) {
+TEST_F(PersistentFileStorageTest, ValuesOfEveryTypeSurviveARestart)
+{
     const std::wstring text = L"Gr\u00fc\u00dfe \u65e5\u672c \U0001F600";
     auto store = Open();
     store->SetString(L"TEXT", text);
@@ -126,7 +138,8 @@ TEST_F(PersistentFileStorageTest, ValuesOfEveryTypeSurviveARestart) {
     store->Terminate();
 }
 
-TEST_F(PersistentFileStorageTest, GettersOfTheWrongWidthFailAndLeaveTheOutputAlone) {
+TEST_F(PersistentFileStorageTest, GettersOfTheWrongWidthFailAndLeaveTheOutputAlone)
+{
     auto store = Open();
     store->SetBool(L"USESAVEDDATA", true);
     store->SetInt32(L"INT32", 7);
@@ -161,7 +174,8 @@ TEST_F(PersistentFileStorageTest, GettersOfTheWrongWidthFailAndLeaveTheOutputAlo
     store->Terminate();
 }
 
-TEST_F(PersistentFileStorageTest, AnyChangedOrMissingByteMakesTheNextStartIgnoreTheFile) {
+TEST_F(PersistentFileStorageTest, AnyChangedOrMissingByteMakesTheNextStartIgnoreTheFile)
+{
     const Bytes written = WriteStoreWithName(L"alice", 1700000000);
     ASSERT_FALSE(written.empty());
     for (size_t offset = 0; offset < written.size(); ++offset) {
@@ -178,7 +192,8 @@ TEST_F(PersistentFileStorageTest, AnyChangedOrMissingByteMakesTheNextStartIgnore
     }
 }
 
-TEST_F(PersistentFileStorageTest, MalformedRecordsInvalidateTheWholeFile) {
+TEST_F(PersistentFileStorageTest, MalformedRecordsInvalidateTheWholeFile)
+{
     const Bytes record = Concat({Field("NAME"), Field("bob")});
     Bytes negativeLength = Field("NAME");
     AppendInt32(negativeLength, -1);
@@ -199,14 +214,16 @@ TEST_F(PersistentFileStorageTest, MalformedRecordsInvalidateTheWholeFile) {
     EXPECT_TRUE(IsEmpty(*Open()));
 }
 
-TEST_F(PersistentFileStorageTest, TrailingBytesAreIgnoredAndALaterRepeatedKeyWins) {
+TEST_F(PersistentFileStorageTest, TrailingBytesAreIgnoredAndALaterRepeatedKeyWins)
+{
     WriteFile(m_path, Image(1, 2, Concat({Field("NAME"), Field("bob"), Field("NAME"), Field("carol"), Bytes{9, 9}})));
     std::wstring name;
     EXPECT_TRUE(Open()->GetString(L"NAME", &name));
     EXPECT_EQ(L"carol", name);
 }
 
-TEST_F(PersistentFileStorageTest, NewerTemporaryFileWinsAndLeavesOnlyTheMainFile) {
+TEST_F(PersistentFileStorageTest, NewerTemporaryFileWinsAndLeavesOnlyTheMainFile)
+{
     const Bytes older = WriteStoreWithName(L"old", 1000);
     const Bytes newer = WriteStoreWithName(L"new", 2000);
     WriteFile(m_path, older);
@@ -219,7 +236,8 @@ TEST_F(PersistentFileStorageTest, NewerTemporaryFileWinsAndLeavesOnlyTheMainFile
     EXPECT_EQ(newer, ReadFile(m_path));
 }
 
-TEST_F(PersistentFileStorageTest, OlderOrEqualTemporaryFileLosesAndIsRemoved) {
+TEST_F(PersistentFileStorageTest, OlderOrEqualTemporaryFileLosesAndIsRemoved)
+{
     const Bytes older = WriteStoreWithName(L"old", 1000);
     const Bytes newer = WriteStoreWithName(L"new", 2000);
     const Bytes sameTime = WriteStoreWithName(L"same", 2000);
@@ -234,7 +252,8 @@ TEST_F(PersistentFileStorageTest, OlderOrEqualTemporaryFileLosesAndIsRemoved) {
     }
 }
 
-TEST_F(PersistentFileStorageTest, ValidTemporaryFileAloneIsTakenOver) {
+TEST_F(PersistentFileStorageTest, ValidTemporaryFileAloneIsTakenOver)
+{
     const Bytes written = WriteStoreWithName(L"only", 1000);
     ASSERT_EQ(0, rename(m_path.c_str(), m_tempPath.c_str()));
     WriteFile(m_path, Bytes{1, 2, 3});
@@ -245,7 +264,8 @@ TEST_F(PersistentFileStorageTest, ValidTemporaryFileAloneIsTakenOver) {
     EXPECT_EQ(std::set<std::string>{"vexla.dat"}, Listing());
 }
 
-TEST_F(PersistentFileStorageTest, FailedWriteLeavesTheMainFileIntact) {
+TEST_F(PersistentFileStorageTest, FailedWriteLeavesTheMainFileIntact)
+{
     const Bytes written = WriteStoreWithName(L"kept", 1000);
     auto store = Open();
     store->SetString(L"NAME", L"lost");
@@ -261,7 +281,8 @@ TEST_F(PersistentFileStorageTest, FailedWriteLeavesTheMainFileIntact) {
     store->Terminate();
 }
 
-TEST_F(PersistentFileStorageTest, StaleTemporaryFileDoesNotLendItsMode) {
+TEST_F(PersistentFileStorageTest, StaleTemporaryFileDoesNotLendItsMode)
+{
     mode_t previous = umask(0);
     auto store = Open();
     WriteFile(m_tempPath, Bytes{1});
@@ -275,7 +296,8 @@ TEST_F(PersistentFileStorageTest, StaleTemporaryFileDoesNotLendItsMode) {
     store->Terminate();
 }
 
-TEST_F(PersistentFileStorageTest, OnlyTheFirstTerminateWrites) {
+TEST_F(PersistentFileStorageTest, OnlyTheFirstTerminateWrites)
+{
     auto store = Open();
     store->Terminate();
     ASSERT_EQ(0, unlink(m_path.c_str()));

@@ -4,7 +4,8 @@
 
 using VexlaLib::CProperties;
 
-TEST(Properties, DefaultsAreSetByInitialize) {
+TEST(Properties, DefaultsAreSetByInitialize)
+{
     CProperties properties;
     properties.Initialize();
     const std::pair<const wchar_t*, const wchar_t*> defaults[] = {
@@ -41,7 +42,8 @@ TEST(Properties, DefaultsAreSetByInitialize) {
     EXPECT_TRUE(properties.Synchronize());
 }
 
-TEST(Properties, PasswordValuesAreRedactedForTheLog) {
+TEST(Properties, PasswordValuesAreRedactedForTheLog)
+{
     EXPECT_EQ(L"<redacted>", CProperties::ValueForLog(L"LOGINDLG_DEFAULT_PASSWORD", L"s3cret"));
     EXPECT_EQ(L"<redacted>", CProperties::ValueForLog(L"PASSWORD", L"s3cret"));
     EXPECT_EQ(L"en", CProperties::ValueForLog(L"LANGUAGE", L"en"));
