@@ -16,3 +16,10 @@ std::vector<CJSONObject> CDbResults::Records(const CBusReply& reply)
     }
     return records;
 }
+
+bool CDbResults::Failed(const CBusReply& reply)
+{
+    bool returnValue = true;
+    CJSONObject(reply.Payload().c_str()).GetBool("returnValue", &returnValue);
+    return reply.IsBusFailure() || !returnValue;
+}

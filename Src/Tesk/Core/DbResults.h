@@ -1,5 +1,5 @@
 #pragma once
-// The records of a database reply.
+// The records of a database reply, and whether it failed.
 
 #include <vector>
 
@@ -12,4 +12,6 @@ class CDbResults
 public:
     // The objects of "results" in a find, get or put reply; empty when there are none or the reply failed.
     static std::vector<CJSONObject> Records(const CBusReply& reply);
+    // Whether the call failed: the bus could not deliver it, or the reply's "returnValue" is false.
+    static bool Failed(const CBusReply& reply);
 };

@@ -3,88 +3,36 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 
 #include "Model/AuthRequest.h"
 #include "Model/Chat.h"
 #include "Model/Voicemail.h"
-#include "Tesk/App/Meridex/IIMChatBus.h"
 #include "Tesk/App/Meridex/IMChatTransport.h"
-#include "Tesk/Core/BusReply.h"
 #include "Tesk/Core/JSONArray.h"
 #include "Tesk/Core/JSONObject.h"
-#include "Utils/Utils.h"
+#include "immessages/RecordingChatBus.h"
 #include "support/LibraryFixture.h"
 
 using VexlaLib::CChat;
 using VexlaLib::CChatMember;
+using VexlaTest::CRecordedCall;
+using VexlaTest::CRecordingBus;
+using VexlaTest::FIND;
+using VexlaTest::NOTHING;
+using VexlaTest::PUT;
+using VexlaTest::PUT_DONE;
 
 namespace {
 
 const long long START = 1700000000;
 
-struct CRecordedCall {
-    std::wstring uri;
-    std::string payload;
-    TBusReplyHandler handler;
-    bool stream = false;
-
-    bool Contains(const char* text) const { return payload.find(text) != std::string::npos; }
-    void Answer(const std::string& reply) const
-    {
-        if (handler)
-            handler(CBusReply(1, ":1.1", reply, false));
-    }
-};
-
-class CRecordingBus : public IIMChatBus {
-public:
-    void Call(const CPlatformRequest& request, TBusReplyHandler handler) override { Record(request, handler, false); }
-    void Stream(const CPlatformRequest& request, TBusReplyHandler handler) override { Record(request, handler, true); }
-    void EndStream(const CBusReply& reply) override { ended.push_back(reply.Payload()); }
-    void AddIncomingMessage(const std::wstring& userName, const std::wstring& text, long long timestampMs,
-                            const std::wstring& from, const std::wstring& recipient) override
-    {
-        messages.push_back(userName + L"|" + text + L"|" + std::to_wstring(timestampMs) + L"|" + from + L"|" +
-                           recipient);
-    }
-
-    // The oldest call not yet taken; fails the test when there is none or its URI differs.
-    CRecordedCall Next(const wchar_t* uri)
-    {
-        EXPECT_FALSE(calls.empty()) << "no call to " << VexlaLib::CUtils::ConvertWideToChar(uri);
-        if (calls.empty())
-            return CRecordedCall();
-        CRecordedCall call = calls.front();
-        calls.pop_front();
-        EXPECT_EQ(call.uri, uri) << call.payload;
-        return call;
-    }
-
-    std::deque<CRecordedCall> calls;
-    std::vector<std::wstring> messages;
-    std::vector<std::string> ended;
-
-private:
-    void Record(const CPlatformRequest& request, TBusReplyHandler handler, bool stream)
-    {
-        std::string payload;
-        request.payload.ToString(&payload);
-        calls.push_back({request.uri, payload, std::move(handler), stream});
-    }
-};
-
-const wchar_t PUT[] = L"nylo://com.nylo.db/put";
-const wchar_t FIND[] = L"nylo://com.nylo.db/find";
 const wchar_t GET[] = L"nylo://com.nylo.db/get";
 const wchar_t MERGE[] = L"nylo://com.nylo.db/merge";
 const wchar_t DEL[] = L"nylo://com.nylo.db/del";
 const wchar_t CREATE[] = L"nylo://com.nylo.activitymanager/create";
 const wchar_t COMPLETE[] = L"nylo://com.nylo.activitymanager/complete";
-const char NOTHING[] = "{\"returnValue\":true,\"results\":[]}";
-const char PUT_DONE[] = "{\"returnValue\":true,\"results\":[{\"id\":\"r\",\"rev\":1}]}";
 
 class IMChatTransportTest : public VexlaTest::CLibraryFixture {
 protected:
@@ -264,7 +212,8 @@ TEST_F(IMChatTransportTest, AMemberListTurningADialogIntoAGroupAddsTheNewMembers
     EXPECT_TRUE(carol.Contains("\"messageText\":\"bob added carol to the chat.\"")) << carol.payload;
     EXPECT_TRUE(carol.Contains("\"folder\":\"system\"")) << carol.payload;
     EXPECT_TRUE(carol.Contains("\"groupChatName\":\"#bob/$me;3\"")) << carol.payload;
-    EXPECT_TRUE(Write().Contains("\"messageText\":\"bob added dan to the chat.\""));
+    // Of the same second and sender: one find, and the two records in one put.
+    EXPECT_TRUE(carol.Contains("\"messageText\":\"bob added dan to the chat.\"")) << carol.payload;
     // Bob and the user were there already; a name listed twice is added once.
     EXPECT_TRUE(m_bus.calls.empty());
 }
@@ -420,6 +369,30 @@ TEST_F(IMChatTransportTest, AfterTheMarkerEveryMessageIsNewHoweverOldAndTheMarke
     EXPECT_TRUE(m_bus.calls.empty()) << "a record already there is not written again";
     m_storage.GetString(L"#bob/$me;5", &stored);
     EXPECT_NE(stored, marker);
+}
+
+TEST_F(IMChatTransportTest, MessagesOfOneSecondAreCheckedOnceAndPutTogetherUntilTheSignOut)
+{
+    auto chat = Chat(L"#bob/$me;6", {L"bob"});
+    Say(*chat, L"bob", L"one", START + 1);
+    Say(*chat, L"bob", L"two", START + 1);
+    Say(*chat, L"bob", L"three", START + 1);
+    m_transport->OnChatMessagesAdded(*chat, 3);
+    m_bus.Next(FIND).Answer(NOTHING);
+    CRecordedCall put = m_bus.Next(PUT);
+    const size_t one = put.payload.find("\"messageText\":\"one\"");
+    const size_t two = put.payload.find("\"messageText\":\"two\"");
+    const size_t three = put.payload.find("\"messageText\":\"three\"");
+    EXPECT_TRUE(one < two && two < three && three != std::string::npos) << put.payload;
+    put.Answer(PUT_DONE);
+    EXPECT_TRUE(m_bus.calls.empty());
+
+    // Another session may find a database changed meanwhile: it is asked again.
+    m_transport->OnLogout(VexlaLib::LOGOUT_REASON_OTHER);
+    Say(*chat, L"bob", L"four", START + 1);
+    m_transport->OnChatMessagesAdded(*chat, 1);
+    EXPECT_TRUE(Write().Contains("\"messageText\":\"four\""));
+    EXPECT_TRUE(m_bus.calls.empty());
 }
 
 TEST_F(IMChatTransportTest, CommandsAreCarriedOutAndDeletedInOneRequest)

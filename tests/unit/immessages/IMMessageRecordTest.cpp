@@ -8,6 +8,7 @@
 #include "Tesk/App/Meridex/IMMessageRecord.h"
 #include "Tesk/Core/JSONArray.h"
 #include "Tesk/Core/JSONObject.h"
+#include "Utils/Utils.h"
 
 namespace {
 
@@ -78,6 +79,33 @@ TEST(IMMessageRecordTest, ASystemMessageIsFromTheUserToTheGroup)
     EXPECT_EQ(From(record), L"me");
     EXPECT_EQ(OnlyTo(record), L"#chat1");
     EXPECT_EQ(Text(record, "groupChatName"), L"#chat1");
+}
+
+TEST(IMMessageRecordTest, AStoredRecordMatchesOnlyWithTheSameTimeSenderRecipientGroupAndText)
+{
+    const CIMMessageRecord message = CIMMessageRecord::Chat(L"me", L"bob", L"bob", L"", L"hi", 100, 105);
+    EXPECT_TRUE(message.Matches(message.ToJSON()));
+    // The local time, folder and status are not part of it.
+    CJSONObject later = CIMMessageRecord::Chat(L"me", L"bob", L"bob", L"", L"hi", 100, 999).ToJSON();
+    later.SetString("status", L"read");
+    EXPECT_TRUE(message.Matches(later));
+
+    for (const CIMMessageRecord& other : {CIMMessageRecord::Chat(L"me", L"bob", L"bob", L"", L"hi", 101, 105),
+                                          CIMMessageRecord::Chat(L"me", L"carol", L"carol", L"", L"hi", 100, 105),
+                                          CIMMessageRecord::Chat(L"you", L"bob", L"bob", L"", L"hi", 100, 105),
+                                          CIMMessageRecord::Chat(L"me", L"bob", L"bob", L"#g", L"hi", 100, 105),
+                                          CIMMessageRecord::Chat(L"me", L"bob", L"bob", L"", L"hi!", 100, 105)})
+        EXPECT_FALSE(message.Matches(other.ToJSON())) << VexlaLib::CUtils::ConvertWideToChar(other.text);
+
+    // Fields run together the same way are still different messages.
+    const CIMMessageRecord joined = CIMMessageRecord::Chat(L"me", L"bob", L"bob", L"ab", L"c", 100, 105);
+    EXPECT_FALSE(joined.Matches(CIMMessageRecord::Chat(L"me", L"bob", L"bob", L"a", L"bc", 100, 105).ToJSON()));
+
+    const CJSONObject noTime("{\"from\":{\"addr\":\"bob\"},\"to\":[{\"addr\":\"me\"}],\"messageText\":\"hi\"}");
+    CIMMessageRecord::TFingerprint fingerprint;
+    EXPECT_FALSE(CIMMessageRecord::FingerprintOf(noTime, &fingerprint));
+    EXPECT_FALSE(message.Matches(noTime));
+    EXPECT_FALSE(message.Matches(CJSONObject()));
 }
 
 TEST(IMMessageRecordTest, ABuddyInviteNamesTheDisplayStringOnlyWhenItDiffers)

@@ -37,15 +37,6 @@ std::wstring FirstRecordId(const std::vector<CJSONObject>& records)
         records.front().GetString("_id", &id);
     return id;
 }
-
-// The bus or the database refused: the records of the call may not have been written.
-bool Failed(const CBusReply& reply)
-{
-    bool returnValue = true;
-    CJSONObject(reply.Payload().c_str()).GetBool("returnValue", &returnValue);
-    return reply.IsBusFailure() || !returnValue;
-}
-
 }  // namespace
 
 CContactSyncHandler::CContactSyncHandler(CVexlaSession* session, CTeskIMService* service, CAvatarCache* avatarCache)
@@ -184,13 +175,14 @@ void CContactSyncHandler::LoadRecordIds()
     m_idsState = IDS_LOADING;
     VexlaLib::LogDebug() << "- CContactSyncHandler::ListContacts" << std::endl;
     SendRequest(CContactSyncRequests::FindAllContactRecords(), Guarded([this](const CBusReply& contacts) {
-                    if (Failed(contacts)) {
+                    if (CDbResults::Failed(contacts)) {
                         m_idsState = IDS_UNKNOWN;
                         return;
                     }
                     m_contactIds.Load(CDbResults::Records(contacts));
-                    SendRequest(CContactSyncRequests::FindAllPresenceRecords(), Guarded([this](const CBusReply& presence) {
-                                    if (Failed(presence)) {
+                    SendRequest(CContactSyncRequests::FindAllPresenceRecords(),
+                                Guarded([this](const CBusReply& presence) {
+                                    if (CDbResults::Failed(presence)) {
                                         m_idsState = IDS_UNKNOWN;
                                         return;
                                     }
@@ -297,7 +289,7 @@ void CContactSyncHandler::OnWriteAnswered(const CBusReply& reply)
         return;
     const TWrite write = std::move(m_writes.front());
     m_writes.pop_front();
-    if (Failed(reply)) {
+    if (CDbResults::Failed(reply)) {
         // Most likely a record someone else deleted: the batch is built again from a fresh listing,
         // once; a second failure in a row drops the buddies until their next change.
         std::vector<std::wstring> keys = write.keys;

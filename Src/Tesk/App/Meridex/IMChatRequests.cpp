@@ -42,7 +42,12 @@ CPlatformRequest CIMChatRequests::Put(const CJSONObject& record)
 {
     CJSONArray objects;
     objects.AddObject(record);
-    return CDbRequest::Put(DB_PERSISTENT, objects);
+    return Put(objects);
+}
+
+CPlatformRequest CIMChatRequests::Put(const CJSONArray& records)
+{
+    return CDbRequest::Put(DB_PERSISTENT, records);
 }
 
 CPlatformRequest CIMChatRequests::Get(const std::wstring& id)

@@ -14,8 +14,9 @@ public:
     // A member object of a group chat record: {"status": "accepted", "type": "type_vexla", "value": user}.
     static CJSONObject Member(const std::wstring& userName);
 
-    // Puts one record (no reply expected but its answer).
+    // Puts one record, or several in one call (no reply expected but its answer).
     static CPlatformRequest Put(const CJSONObject& record);
+    static CPlatformRequest Put(const CJSONArray& records);
     // Reads one record by id.
     static CPlatformRequest Get(const std::wstring& id);
 

@@ -86,11 +86,13 @@ void CIMChatTransport::OnNewSession(bool resumed)
 {
     if (!resumed)
         m_handles.Clear(false);
+    m_writer.Forget();
 }
 
 void CIMChatTransport::OnLogout(VexlaLib::eLogoutReason /*reason*/)
 {
     m_handles.Clear(true);
+    m_writer.Forget();
 }
 
 // --- Incoming messages ------------------------------------------------------------------------------

@@ -52,9 +52,11 @@ public:
     // "Vexla imcommand" fired: carries out the commands addressed to the transport and deletes them.
     void ProcessCommands() { m_commands.Process(); }
 
-    // IVexlaLibListener. A session that is not resumed forgets the chat handles of the last one.
+    // IVexlaLibListener. A session that is not resumed forgets the chat handles of the last one. Every
+    // session asks the database afresh what it holds before writing messages.
     void OnNewSession(bool resumed) override;
-    // The session's chats go with it: their handles are not kept for the next one.
+    // The session's chats go with it: their handles are not kept for the next one, nor what the
+    // database was found to hold.
     void OnLogout(VexlaLib::eLogoutReason reason) override;
     // The complete buddy list carries out the deletions that were waiting for it.
     void OnContactListUpdated() override;

@@ -2,6 +2,7 @@
 
 #include "Tesk/App/IMDatabaseKinds.h"
 #include "Tesk/Core/JSONArray.h"
+#include "Utils/SHA1.h"
 
 namespace {
 
@@ -27,6 +28,26 @@ std::wstring FirstAddress(const CJSONObject& record, const char* key)
     if (!record.GetArray(key, &addresses) || !addresses.GetObject(0, &first))
         return std::wstring();
     return Text(first, "addr");
+}
+
+// Each field's characters as they are, with their count before them, so that no two different lists
+// of fields give the same bytes.
+void AppendField(std::string* bytes, const std::wstring& field)
+{
+    bytes->append(std::to_string(field.size())).append(1, ':');
+    bytes->append(reinterpret_cast<const char*>(field.data()), field.size() * sizeof(wchar_t));
+}
+
+CIMMessageRecord::TFingerprint Digest(long long timestampMs, const std::wstring& from, const std::wstring& to,
+                                      const std::wstring& groupChatName, const std::wstring& text)
+{
+    std::string bytes = std::to_string(timestampMs);
+    bytes.append(1, ';');
+    for (const std::wstring* field : {&from, &to, &groupChatName, &text})
+        AppendField(&bytes, *field);
+    CIMMessageRecord::TFingerprint digest;
+    VexlaLib::CSHA1::Calc(bytes.data(), static_cast<int>(bytes.size()), digest.data());
+    return digest;
 }
 
 }  // namespace
@@ -84,11 +105,24 @@ CJSONObject CIMMessageRecord::ToJSON() const
     return record;
 }
 
-bool CIMMessageRecord::Matches(const CJSONObject& stored) const
+CIMMessageRecord::TFingerprint CIMMessageRecord::Fingerprint() const
+{
+    return Digest(serverTime * 1000, from, to, groupChatName, text);
+}
+
+bool CIMMessageRecord::FingerprintOf(const CJSONObject& stored, TFingerprint* fingerprint)
 {
     long long timestamp = 0;
     CJSONObject sender;
-    return stored.GetLong("timestamp", &timestamp) && timestamp == serverTime * 1000 &&
-           stored.GetObject("from", &sender) && Text(sender, "addr") == from && FirstAddress(stored, "to") == to &&
-           Text(stored, "groupChatName") == groupChatName && Text(stored, "messageText") == text;
+    if (!stored.GetLong("timestamp", &timestamp) || !stored.GetObject("from", &sender))
+        return false;
+    *fingerprint = Digest(timestamp, Text(sender, "addr"), FirstAddress(stored, "to"), Text(stored, "groupChatName"),
+                          Text(stored, "messageText"));
+    return true;
+}
+
+bool CIMMessageRecord::Matches(const CJSONObject& stored) const
+{
+    TFingerprint fingerprint;
+    return FingerprintOf(stored, &fingerprint) && fingerprint == Fingerprint();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "Tesk/Core/JSONObject.h"
@@ -18,9 +19,16 @@ public:
     static CIMMessageRecord System(const std::wstring& userName, const std::wstring& groupName, const std::wstring& text,
                                    long long serverTime, long long localTime);
 
+    // A digest of what tells one message from another: server time, sender, recipient (or group) and
+    // text. Equal fingerprints are the same message.
+    using TFingerprint = std::array<unsigned char, 20>;
+
     CJSONObject ToJSON() const;
-    // Whether a stored record is this message: the same server time, sender, recipient (or group) and
-    // text.
+    TFingerprint Fingerprint() const;
+    // The fingerprint of a stored record; false when it has no server time or no sender, which no
+    // message written here lacks.
+    static bool FingerprintOf(const CJSONObject& stored, TFingerprint* fingerprint);
+    // Whether a stored record is this message: their fingerprints are equal.
     bool Matches(const CJSONObject& stored) const;
 
     std::wstring userName;
