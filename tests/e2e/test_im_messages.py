@@ -2,8 +2,13 @@
 and the Vexla network (vexla-server-sim): incoming messages written once, the outbox sent and its
 status written back, and commands carried out."""
 
+import os
+import signal
+
 import pytest
 
+import harness
+from platformsim import AM
 from system import DB, Phone, count_lines
 
 MESSAGE = "com.nylo.immessage.vexla:1"
@@ -50,6 +55,26 @@ def test_a_pending_outbox_message_is_sent_and_marked_successful(phone):
     phone.expect_activity("Vexla immessage", "completed")
     # The watch comes back at once, for later records; this one turns successful with the server's echo.
     phone.expect_activity("Vexla immessage", "created")
+    phone.expect_write("merge", MESSAGE, status="successful")
+
+
+def test_a_watch_left_running_by_a_killed_daemon_does_not_keep_the_outbox_unsent(phone):
+    """A daemon killed between adopting its outbox watch and completing it leaves that activity running
+    for good: it never fires again. The next daemon's watch takes its place instead of being refused."""
+    phone.sign_in()
+    pid = phone.daemon_pid()
+    os.kill(pid, signal.SIGKILL)
+    assert harness.wait_gone(pid)
+    # Such a left-over watch, as far as the next daemon can tell: the name is taken, and it never fires.
+    left_over = phone.call(AM + "create", {"activity": {
+        "name": "Vexla immessage", "description": "left over", "type": {"foreground": True},
+        "callback": {"method": "nylo://com.vexla.im/immessageChanged"}}, "replace": True})["activityId"]
+    phone.call(DB + "put", {"objects": [{"_kind": MESSAGE, "folder": "outbox", "status": "pending",
+                                         "messageText": "still there?", "to": [{"addr": "bob"}]}]})
+
+    # Started again by activation: the availability watch outlived the daemon.
+    phone.merge_login_state(availability=2)
+    phone.expect_platform(event="activity", name="Vexla immessage", state="replaced", activityId=left_over)
     phone.expect_write("merge", MESSAGE, status="successful")
 
 

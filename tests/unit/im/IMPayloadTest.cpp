@@ -47,7 +47,8 @@ TEST(IMActivitiesTest, AvailabilityAndMoodWatchesCompareWithTheCurrentValue)
                   R"("callback":{"method":"nylo://com.vexla.im/customMessageChanged"},)"
                   R"("trigger":{"key":"fired","method":"nylo://com.nylo.db/watch","params":{"query":)"
                   R"({"from":"com.nylo.imloginstate.vexla:1",)"
-                  R"("where":[{"prop":"customMessage","op":"!=","val":"gone fishing"}]}}}},"start":true})");
+                  R"("where":[{"prop":"customMessage","op":"!=","val":"gone fishing"}]}}}},)"
+                  R"("start":true,"replace":true})");
 }
 
 TEST(IMActivitiesTest, MessageAndCommandWatchesKeepThePhoneAwake)
@@ -58,14 +59,14 @@ TEST(IMActivitiesTest, MessageAndCommandWatchesKeepThePhoneAwake)
                   R"("callback":{"method":"nylo://com.vexla.im/immessageChanged"},)"
                   R"("trigger":{"key":"fired","method":"nylo://com.nylo.db/watch","params":{"query":)"
                   R"({"from":"com.nylo.immessage.vexla:1","where":[{"prop":"folder","op":"=","val":"outbox"},)"
-                  R"({"prop":"status","op":"=","val":"pending"}]}}}},"start":true})");
+                  R"({"prop":"status","op":"=","val":"pending"}]}}}},"start":true,"replace":true})");
     ExpectRequest(CIMActivities::IMCommand(), CREATE,
                   R"({"activity":{"name":"Vexla imcommand","description":"Watch for changes to imcommand",)"
                   R"("type":{"foreground":true,"power":true,"powerDebounce":true},)"
                   R"("callback":{"method":"nylo://com.vexla.im/imcommandChanged"},)"
                   R"("trigger":{"key":"fired","method":"nylo://com.nylo.db/watch","params":{"query":)"
                   R"({"from":"com.nylo.imcommand.vexla:1","where":[{"prop":"handler","op":"=","val":"transport"}]}}}},)"
-                  R"("start":true})");
+                  R"("start":true,"replace":true})");
 }
 
 TEST(IMActivitiesTest, NetworkWatchesNeedTheDataConnectionAndFireOnTheNextStatus)
@@ -89,7 +90,8 @@ TEST(IMActivitiesTest, KeepAliveRunsEveryTwentyMinutesInTheBackground)
     ExpectRequest(CIMActivities::KeepAlive(), CREATE,
                   R"({"activity":{"name":"Vexla keep alive","description":"Requesting presence updates every 20 minutes",)"
                   R"("type":{"background":true},"callback":{"method":"nylo://com.vexla.im/keepAlive"},)"
-                  R"("schedule":{"interval":"20m"}},"start":true})");
+                  R"("schedule":{"interval":"20m"}},)"
+                  R"("start":true,"replace":true})");
 }
 
 TEST(IMRequestsTest, LoginStateWritesAndCredentials)

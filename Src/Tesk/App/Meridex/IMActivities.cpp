@@ -73,7 +73,7 @@ CPlatformRequest CIMActivities::CustomMessage(const std::wstring& current)
     return CActivityRequest::Create(
         DbWatch(CUSTOM_MESSAGE, L"Watch for changes to imloginstate.customMessage", Flags({"foreground"}),
                 L"customMessageChanged", CDbQuery(KIND_IMLOGINSTATE).Where("customMessage", "!=", current)),
-        false);
+        true);
 }
 
 CPlatformRequest CIMActivities::IMMessage(long long afterRevision)
@@ -83,7 +83,7 @@ CPlatformRequest CIMActivities::IMMessage(long long afterRevision)
         pending.Where("_rev", ">", afterRevision);
     return CActivityRequest::Create(DbWatch(IMMESSAGE, L"Watch for changes to immessage",
                                             Flags({"foreground", "power", "powerDebounce"}), L"immessageChanged", pending),
-                                    false);
+                                    true);
 }
 
 CPlatformRequest CIMActivities::IMCommand()
@@ -91,7 +91,7 @@ CPlatformRequest CIMActivities::IMCommand()
     return CActivityRequest::Create(
         DbWatch(IMCOMMAND, L"Watch for changes to imcommand", Flags({"foreground", "power", "powerDebounce"}),
                 L"imcommandChanged", CDbQuery(KIND_IMCOMMAND).Where("handler", "=", L"transport")),
-        false);
+        true);
 }
 
 CPlatformRequest CIMActivities::ConnectionManager()
@@ -113,5 +113,5 @@ CPlatformRequest CIMActivities::KeepAlive()
     CJSONObject schedule;
     schedule.SetString("interval", L"20m");
     activity.SetObject("schedule", schedule);
-    return CActivityRequest::Create(activity, false);
+    return CActivityRequest::Create(activity, true);
 }
