@@ -4,6 +4,8 @@ activation whenever an activity calls com.vexla.im (it ends after every "offline
 
 import pytest
 
+import harness
+
 from system import BUDDY_STATUS, DB, GROUP_CHAT, LOGIN_STATE, SIM, SYNC_STATE, TEMPDB, Phone, count_lines
 
 
@@ -12,6 +14,10 @@ def phone(tmp_path):
     running = Phone(str(tmp_path))
     yield running
     running.stop()
+
+
+def activity_names(phone):
+    return [a["name"] for a in phone.call(SIM + "listActivities", {})["activities"]]
 
 
 def test_sign_in_follow_availability_and_sign_out_with_the_offline_clean_up(phone):
@@ -167,9 +173,10 @@ def test_deleting_the_account_removes_its_records_and_ends_the_daemon(phone):
 
 def test_keep_alive_while_signed_out_cancels_itself_and_ends_the_daemon(phone):
     phone.sign_in()
+    harness.wait_until(lambda: "Vexla keep alive" in activity_names(phone), "the keep-alive activity")
     # The daemon ends while signed in; its keep-alive stays behind and starts a new one.
     phone.quit_daemon()
-    assert "Vexla keep alive" in [a["name"] for a in phone.call(SIM + "listActivities", {})["activities"]]
+    assert "Vexla keep alive" in activity_names(phone)
     assert "Vexla keep alive" in phone.call(SIM + "runScheduled", {})["ran"]
     phone.expect_activity("Vexla keep alive", "cancelled")
     phone.expect_ended()

@@ -311,6 +311,7 @@ void CIMHandler::offline_resetBuddyStatus(const CBusReply& reply)
 
 void CIMHandler::exitService()
 {
+    m_deletionDone = !m_deletedAccountId.empty();
     answerDeletes(true);
     if (IsLoggedIn())
         Library()->Logout();
@@ -530,6 +531,11 @@ void CIMHandler::keepAlive(const TBusMessageSPtr& /*message*/)
 
 void CIMHandler::onDelete(const TBusMessageSPtr& message, const std::wstring& accountId)
 {
+    // A caller who asks once the deletion is done, while the service ends, gets its answer at once.
+    if (m_deletionDone && accountId == m_deletedAccountId) {
+        m_pService->SendSuccessResponse(message);
+        return;
+    }
     // A deletion under way removes every record but the sync state of another account: the later
     // caller waits for it and gets the same answer.
     const bool underWay = !m_pendingDeletes.empty();

@@ -113,6 +113,7 @@ private:
     // Every caller of "onDelete" while the deletion is under way, and the account it was asked for.
     std::vector<TBusMessageSPtr> m_pendingDeletes;
     std::wstring m_deletedAccountId;
+    bool m_deletionDone = false;  // the account's records are gone and the service is ending
     bool m_loginRequested = false;
     // The signed-in session is this transport's: it asked for it or took over the UI service's. Set
     // until the session's sign-out or its failed relogin after an address change.
