@@ -154,8 +154,8 @@ CChatMsg* CChat::FindAwaitingEcho(const std::wstring& body) const
 bool CChat::HasMsg(int msgType, const std::wstring& author, int serverTimestamp, const std::wstring& body) const
 {
     for (const auto& msg : m_msgs) {
-        if (msg->GetMsgType() == msgType && msg->GetServerTimestamp() == serverTimestamp &&
-            msg->GetMsgBody() == body && msg->GetMember()->GetVexlaName() == author)
+        if (msg->GetMsgType() == msgType && msg->GetServerTimestamp() == serverTimestamp && msg->GetMsgBody() == body &&
+            msg->GetMember()->GetVexlaName() == author)
             return true;
     }
     return false;

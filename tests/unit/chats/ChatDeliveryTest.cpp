@@ -171,9 +171,9 @@ TEST_F(CChatDeliveryTest, AMessagePushedAheadOfTheFetchesAnswerLosesNothingOfIt)
 
     // A message the server pushes before it reaches the fetch, then the fetch's answer from 0.
     Deliver(Messages(100, 3, {Msg(3, L"carol", 1020, L"third")}));
-    Deliver(Messages(100, 3,
-                     {Msg(3, L"carol", 1000, L"first"), Msg(3, L"carol", 1010, L"second"),
-                      Msg(3, L"carol", 1020, L"third")}));
+    Deliver(Messages(
+        100, 3,
+        {Msg(3, L"carol", 1000, L"first"), Msg(3, L"carol", 1010, L"second"), Msg(3, L"carol", 1020, L"third")}));
     EXPECT_EQ((std::vector<std::wstring>{L"third", L"first", L"second"}), Bodies(*chat));
     EXPECT_TRUE(Heard("OnChatMessagesAdded(" + handle + ",1)"));
     EXPECT_TRUE(Heard("OnChatMessagesAdded(" + handle + ",2)"));
