@@ -267,15 +267,16 @@ def bench_messages(count, series):
         time.sleep(2)  # let the sign-in's own writes settle before the baseline
         rss_before = rss_kib(pid)
         started = time.monotonic()
-        control, answered = inject_messages(system.server, count)
         stop = threading.Event()
 
         def sampler():
             while not stop.is_set():
                 series.append([round(time.monotonic() - started, 3), system.writes.count(MESSAGE, "put"), rss_kib(pid)])
                 stop.wait(0.25)
+        # Sampling from the start: the burst's first half second is where the memory rises.
         sampling = threading.Thread(target=sampler, daemon=True)
         sampling.start()
+        control, answered = inject_messages(system.server, count)
         times = system.writes.wait_for(MESSAGE, "put", count, started + 900)
         done = min(len(times), count)
         finished = times[done - 1] if done else time.monotonic()
