@@ -6,6 +6,7 @@
 #include "Tesk/Core/DbResults.h"
 #include "Tesk/Core/JSONArray.h"
 #include "Utils/LogStream.h"
+#include "Utils/MemoryRelease.h"
 
 CIMMessageWriter::CIMMessageWriter(IIMChatBus* bus, size_t maxBatch, size_t maxKeys, size_t maxFingerprints)
     : m_pBus(bus), m_maxBatch(maxBatch > 0 ? maxBatch : 1), m_index(maxKeys, maxFingerprints)
@@ -14,6 +15,8 @@ CIMMessageWriter::CIMMessageWriter(IIMChatBus* bus, size_t maxBatch, size_t maxK
 void CIMMessageWriter::Write(const CIMMessageRecord& record, std::function<void()> written)
 {
     m_writes.push_back(SWrite{record, std::move(written), UNCHECKED});
+    if (m_writes.size() > m_backlogPeak)
+        m_backlogPeak = m_writes.size();
     Pump();
 }
 
@@ -42,6 +45,11 @@ void CIMMessageWriter::Pump()
             progress = true;
     }
     m_pumping = false;
+    if (m_writes.empty()) {
+        if (m_backlogPeak >= RELEASE_AFTER_BACKLOG)
+            VexlaLib::CMemoryRelease::ReturnFreePages();
+        m_backlogPeak = 0;
+    }
 }
 
 bool CIMMessageWriter::SendNext()

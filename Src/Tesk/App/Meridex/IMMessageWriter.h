@@ -18,10 +18,13 @@ class IIMChatBus;
 // The database is asked once for each server time and sender (CIMMessageIndex keeps its answer and
 // what is written after it), and the records found new are put together, at most a batch of them per
 // call. One database call is out at a time, and every find waits for the records settled before it to
-// be put, so that what the database answers includes them. Main-loop thread only.
+// be put, so that what the database answers includes them. Once a backlog of at least
+// RELEASE_AFTER_BACKLOG writes is done, the memory the burst took goes back to the system. Main-loop
+// thread only.
 class CIMMessageWriter {
 public:
     static const size_t DEFAULT_MAX_BATCH = 50;
+    static const size_t RELEASE_AFTER_BACKLOG = 200;
 
     explicit CIMMessageWriter(IIMChatBus* bus, size_t maxBatch = DEFAULT_MAX_BATCH,
                               size_t maxKeys = CIMMessageIndex::DEFAULT_MAX_KEYS,
@@ -64,4 +67,5 @@ private:
     size_t m_toPut = 0;           // writes in state TO_PUT
     bool m_busy = false;          // a database call is out
     bool m_pumping = false;
+    size_t m_backlogPeak = 0;     // the most writes waiting at once since the queue was last empty
 };
