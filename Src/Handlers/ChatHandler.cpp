@@ -165,7 +165,7 @@ void CChatHandler::OpenChat(CChat* chat)
     if (!chat->HasChatId())
         return;
     chat->MarkOpen(true);
-    m_pLib->SendPacket(MessagesRequest(chat, true));
+    Fetch(chat, true);
     m_pTimer->StartTimer(GET_CHAT_TIMEOUT_MS, TIMER_GET_CHAT);
 }
 
@@ -186,6 +186,12 @@ TPacketSPtr CChatHandler::MessagesRequest(const CChat* chat, bool autosync)
     COutgoingPacket::AddInt32(packet, KEY_BOOKMARK, chat->GetMsgBookmark());
     COutgoingPacket::AddInt32(packet, KEY_AUTOSYNC, autosync ? 1 : 0);
     return packet;
+}
+
+void CChatHandler::Fetch(CChat* chat, bool autosync)
+{
+    chat->NoteFetchFrom(chat->GetMsgBookmark());
+    m_pLib->SendPacket(MessagesRequest(chat, autosync));
 }
 
 CChat* CChatHandler::CreateOrOpenChat(const std::wstring& vexlaName)
@@ -335,7 +341,7 @@ void CChatHandler::Resynchronize()
         }
         // The batch that answers shows which of those the server has; an open chat is switched back on.
         if (chat->HasChatId() && (chat->IsOpen() || awaiting))
-            m_pLib->SendPacket(MessagesRequest(chat, chat->IsOpen()));
+            Fetch(chat, chat->IsOpen());
     }
 }
 
@@ -510,18 +516,28 @@ void CChatHandler::HandleChatMessages(const TPacketSPtr& packet)
     int bookmark = 0;
     if (chat == nullptr || !packet->GetAttrInt32(KEY_BOOKMARK, &bookmark))
         return;
-    // An older or repeated batch adds nothing, but still answers a fetch after a reconnect.
+    // The server sends a synchronised chat's new messages from the position it keeps for the
+    // connection, which a request of an earlier session can leave ahead of the chat's bookmark; such a
+    // batch can come before the answer to the chat's fetch and carry its bookmark. A batch that is
+    // not newer than the chat's bookmark is always an answer (a new message raises the bookmark):
+    // when it is newer than where an unanswered fetch started, it adds what the chat lacks. Any
+    // other older or repeated batch adds nothing, but still answers a fetch after a reconnect.
+    const bool newer = bookmark > chat->GetMsgBookmark();
+    const bool catchUp = !newer && chat->GetFetchStart() >= 0 && bookmark > chat->GetFetchStart();
+    if (!newer)
+        chat->ClearFetchStart();
     int added = 0;
-    if (bookmark > chat->GetMsgBookmark()) {
+    if (newer || catchUp) {
         TPacketSPtr records;
         if (packet->GetAttrContainer(KEY_CHATMSG_RECORDS, &records)) {
             for (const TAttributeSPtr& attr : records->GetAttrList()) {
                 TPacketSPtr record;
-                if (attr->GetContainer(&record) && AddChatMessage(chat, *record))
+                if (attr->GetContainer(&record) && AddChatMessage(chat, *record, catchUp))
                     ++added;
             }
         }
-        chat->SetMsgBookmark(bookmark);
+        if (newer)
+            chat->SetMsgBookmark(bookmark);
     }
     ResendUnconfirmed(chat);
     // Listeners read the new messages from the end of the list, so the chat is trimmed after them.
@@ -543,7 +559,7 @@ void CChatHandler::ResendUnconfirmed(CChat* chat)
     }
 }
 
-bool CChatHandler::AddChatMessage(CChat* chat, const CPacket& record)
+bool CChatHandler::AddChatMessage(CChat* chat, const CPacket& record, bool skipKept)
 {
     int timestamp = 0;
     int type = 0;
@@ -562,9 +578,11 @@ bool CChatHandler::AddChatMessage(CChat* chat, const CPacket& record)
         }
         LogInfo() << L"Unable to find matching chat message for request id " << requestId << L"." << std::endl;
     }
-    std::wstring text;
-    if (type == MSG_TEXT && record.GetAttrString(KEY_CHATMSG_BODY, &text) &&
-        ConfirmByText(chat, vexlaName, timestamp, status, text))
+    std::wstring body;
+    const bool hasBody = record.GetAttrString(type == MSG_MEMBERS_CHANGED ? KEY_MEMBERS : KEY_CHATMSG_BODY, &body);
+    if (type == MSG_TEXT && hasBody && ConfirmByText(chat, vexlaName, timestamp, status, body))
+        return false;
+    if (skipKept && chat->HasMsg(type, vexlaName, timestamp, body))
         return false;
 
     CChatMember* author = chat->FindOrCreateMember(CChatMember::MEMBER_ACTIVE, vexlaName);
@@ -575,15 +593,10 @@ bool CChatHandler::AddChatMessage(CChat* chat, const CPacket& record)
     CChatMsg* msg = chat->CreateMsg(type, status, localTime, author);
     msg->SetServerTimestamp(timestamp);
 
-    std::wstring body;
-    if (type == MSG_MEMBERS_CHANGED) {
-        record.GetAttrString(KEY_MEMBERS, &body);
+    if (type == MSG_MEMBERS_CHANGED || hasBody)
         msg->SetMsgBody(body);
-    } else if (record.GetAttrString(KEY_CHATMSG_BODY, &body)) {
-        msg->SetMsgBody(body);
-        if (type == MSG_TOPIC)
-            chat->SetTopic(body);
-    }
+    if (type == MSG_TOPIC && hasBody)
+        chat->SetTopic(body);
     if (ChangesChatInfo(type))
         RequestChatInfo(chat);
     TakeLaterLocalTime(chat, localTime);

@@ -80,6 +80,8 @@ public:
 private:
     // CHUNK_GETCHATMESSAGES from the chat's bookmark, switching automatic synchronisation.
     static TPacketSPtr MessagesRequest(const CChat* chat, bool autosync);
+    // Asks for the chat's messages after its bookmark, noting where the fetch started.
+    void Fetch(CChat* chat, bool autosync);
     // Applies one record of a chat list; returns whether it added or changed a chat.
     bool ApplyChatRecord(const CPacket& record);
     // Takes the server's activity time; returns whether the local time changed.
@@ -87,7 +89,9 @@ private:
     // Returns whether any member changed.
     bool UpdateChatMembers(CChat* chat, const std::wstring& members);
     // Returns whether a new message was added (an echo of a sent one only updates it).
-    bool AddChatMessage(CChat* chat, const CPacket& record);
+    // Adds the record as a new message unless it confirms one sent here; skipKept also skips a message
+    // the chat already keeps.
+    bool AddChatMessage(CChat* chat, const CPacket& record, bool skipKept);
     void SendQueuedItems(CChat* chat);
     void CreateChatRemotely(CChat* chat);
     void SendCreateRequest(CChat* chat);

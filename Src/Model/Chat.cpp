@@ -151,6 +151,22 @@ CChatMsg* CChat::FindAwaitingEcho(const std::wstring& body) const
     return nullptr;
 }
 
+bool CChat::HasMsg(int msgType, const std::wstring& author, int serverTimestamp, const std::wstring& body) const
+{
+    for (const auto& msg : m_msgs) {
+        if (msg->GetMsgType() == msgType && msg->GetServerTimestamp() == serverTimestamp && msg->GetMsgBody() == body &&
+            msg->GetMember()->GetVexlaName() == author)
+            return true;
+    }
+    return false;
+}
+
+void CChat::NoteFetchFrom(int bookmark)
+{
+    if (m_fetchStart < 0 || bookmark < m_fetchStart)
+        m_fetchStart = bookmark;
+}
+
 void CChat::MergeChat(CChat* other)
 {
     if (other == nullptr || other == this)

@@ -72,6 +72,10 @@ public:
     bool SetFriendlyName(const std::wstring& name);
     int GetMsgBookmark() const { return m_msgBookmark; }
     void SetMsgBookmark(int bookmark) { m_msgBookmark = bookmark; }
+    // The lowest bookmark a fetch still unanswered started from; -1 without one.
+    int GetFetchStart() const { return m_fetchStart; }
+    void NoteFetchFrom(int bookmark);
+    void ClearFetchStart() { m_fetchStart = -1; }
 
     int GetUnreadMsgCnt() const { return m_unreadMsgCnt; }
     // Stores count unless it is the current value, or onlyIncrease is set and count is not larger.
@@ -98,6 +102,8 @@ public:
     CChatMsg* FindMsgWithRequestId(int requestId) const;
     // The oldest message written here and still awaiting its echo whose text is body.
     CChatMsg* FindAwaitingEcho(const std::wstring& body) const;
+    // Whether a message of that type, author, server time and text is kept here.
+    bool HasMsg(int msgType, const std::wstring& author, int serverTimestamp, const std::wstring& body) const;
     // Moves every message of other to the end of this chat; other is left without messages. Each
     // moved message's author becomes this chat's member of the same name, added if missing, since
     // other's members go with other; the author's full name, when known, is kept.
@@ -126,6 +132,7 @@ private:
     std::wstring m_localTopic;
     std::wstring m_topic;
     int m_msgBookmark = 0;
+    int m_fetchStart = -1;
     TMemberList m_members;
     size_t m_trimmedMembers = 0;
     TMsgList m_msgs;

@@ -159,3 +159,37 @@ TEST_F(CChatDeliveryTest, AMergedCopyIsReportedDeletedAndAChatCreatedWithoutLoca
     Deliver(ChatInfo(301, L"alice erin"));
     EXPECT_EQ(1u, m_listener.CountNamed("OnEventUpdated"));
 }
+
+TEST_F(CChatDeliveryTest, AMessagePushedAheadOfTheFetchesAnswerLosesNothingOfIt)
+{
+    // A fetch of an earlier session, answered after it ended, left the server's position at 2 while
+    // the chat, listed again by the new session, starts from 0.
+    CChat* chat = KnownChat(100, L"carol");
+    const std::string handle = std::to_string(chat->GetHandle());
+    m_lib.OpenChat(chat->GetHandle());
+    EXPECT_EQ(0, IntOf(LastSentOf(CHUNK_GETCHATMESSAGES), KEY_BOOKMARK));
+
+    // A message the server pushes before it reaches the fetch, then the fetch's answer from 0.
+    Deliver(Messages(100, 3, {Msg(3, L"carol", 1020, L"third")}));
+    Deliver(Messages(
+        100, 3,
+        {Msg(3, L"carol", 1000, L"first"), Msg(3, L"carol", 1010, L"second"), Msg(3, L"carol", 1020, L"third")}));
+    EXPECT_EQ((std::vector<std::wstring>{L"third", L"first", L"second"}), Bodies(*chat));
+    EXPECT_TRUE(Heard("OnChatMessagesAdded(" + handle + ",1)"));
+    EXPECT_TRUE(Heard("OnChatMessagesAdded(" + handle + ",2)"));
+    EXPECT_EQ(3, chat->GetMsgBookmark());
+
+    // The answer ended the wait: later pushes go on from it and a repeated batch adds nothing.
+    Deliver(Messages(100, 4, {Msg(3, L"carol", 1030, L"fourth")}));
+    Deliver(Messages(100, 4, {Msg(3, L"carol", 1000, L"first"), Msg(3, L"carol", 1030, L"fourth")}));
+    EXPECT_EQ((std::vector<std::wstring>{L"third", L"first", L"second", L"fourth"}), Bodies(*chat));
+}
+
+TEST_F(CChatDeliveryTest, WithoutAFetchUnderWayAnOlderBatchAddsNothing)
+{
+    CChat* chat = KnownChat(100);
+    Deliver(Messages(100, 2, {Msg(3, L"bob", 1000, L"one"), Msg(3, L"bob", 1010, L"two")}));
+    Deliver(Messages(100, 2, {Msg(3, L"bob", 1005, L"late")}));
+    Deliver(Messages(100, 1, {Msg(3, L"bob", 1005, L"older")}));
+    EXPECT_EQ((std::vector<std::wstring>{L"one", L"two"}), Bodies(*chat));
+}
