@@ -88,6 +88,8 @@ private:
 };
 
 // Runs the default main context until `done` holds or `timeoutMs` has passed; returns `done()`.
+// `done` is looked at again at least every 10 ms: what another thread changes (a simulator's event
+// log) wakes no source of the loop.
 inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 10000)
 {
     bool expired = false;
@@ -98,10 +100,12 @@ inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 10000)
             return G_SOURCE_REMOVE;
         },
         &expired);
+    const guint tick = g_timeout_add(10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
     while (!done() && !expired)
     {
         g_main_context_iteration(nullptr, TRUE);
     }
+    g_source_remove(tick);
     if (!expired)
     {
         g_source_remove(timer);

@@ -227,9 +227,18 @@ TEST_F(UIContactsTest, BalanceIsAnsweredInUnitsAndSignedOutEndsTheDaemon)
     EXPECT_EQ(Quits(), 1u);
 
     SignInFully();
+    // The server holds its answer until both queries are in: the second must join the running request.
+    ASSERT_NE(Command(R"({"cmd": "stall"})"), nullptr);
     std::vector<std::string> first, second;
     Start("balanceQuery", "{}", &first);
     Start("balanceQuery", "{}", &second);
+    // One caller's calls are served in order: once a later call is answered, both queries have been taken.
+    Call("getPrivacyPolicies");
+    ASSERT_TRUE(RunUntil([this] { return Received("CHUNK_GETBALANCE") == 1; }));
+    ASSERT_NE(Command(R"({"cmd": "resume"})"), nullptr);
+    ASSERT_NE(Command(R"({"cmd": "send", "packet": {"chunk": "CHUNK_BALANCE", "KEY_BALANCE_CURRENCY": "EUR",)"
+                      R"( "KEY_BALANCE_AMOUNT": 1234}})"),
+              nullptr);
     ASSERT_TRUE(RunUntil([&] { return !first.empty() && !second.empty(); }));
     for (const std::string& text : {first[0], second[0]}) {
         reply = CJSONObject(text.c_str());
