@@ -8,10 +8,7 @@
 #include "support/LogCapture.h"
 
 using namespace VexlaLib;
-using VexlaTest::CLogCapture;
-using VexlaTest::Decode;
-using VexlaTest::Encode;
-using VexlaTest::PacketWith;
+using namespace VexlaTest;
 
 namespace {
 

@@ -8,10 +8,7 @@
 #include "support/LogCapture.h"
 
 using namespace VexlaLib;
-using VexlaTest::Bytes;
-using VexlaTest::CLogCapture;
-using VexlaTest::Encode;
-using VexlaTest::PacketWith;
+using namespace VexlaTest;
 
 namespace {
 

@@ -7,9 +7,7 @@
 #include "WireTestHelpers.h"
 
 using namespace VexlaLib;
-using VexlaTest::Decode;
-using VexlaTest::Encode;
-using VexlaTest::PacketWith;
+using namespace VexlaTest;
 
 namespace {
 

@@ -9,9 +9,7 @@
 #include "support/LogCapture.h"
 
 using namespace VexlaLib;
-using VexlaTest::CLogCapture;
-using VexlaTest::Decode;
-using VexlaTest::PacketWith;
+using namespace VexlaTest;
 
 namespace {
 
