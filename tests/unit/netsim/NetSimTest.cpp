@@ -185,9 +185,7 @@ TEST(NetSimErrorTest, InternalErrorMovesToTheOtherServerAndOtherErrorsStop)
     ASSERT_TRUE(second.Ok(R"({"cmd": "on", "stage": "connect", "action": "error", "code": 5, "message": "closed"})"));
     harness.module.SendPacket(CNetHarness::LoginPacket());
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_ERROR));
-    int code = 0;
-    EXPECT_TRUE(harness.listener.LastReceived(CHUNK_ERROR)->GetAttrInt32(KEY_ERROR_CODE, &code));
-    EXPECT_EQ(5, code);
+    EXPECT_EQ(5, harness.listener.LastReceivedInt(CHUNK_ERROR, KEY_ERROR_CODE));
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN));
 }
 
@@ -255,10 +253,7 @@ TEST_F(NetSimTest, ForcedDisconnectDuringLoginAnswersTheLogin)
     ASSERT_TRUE(sim.WaitEvent(R"({"type": "received", "chunk": "CHUNK_LOGIN"})"));
     harness.module.ForceDisconnect();
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_FORCED_DISCONNECT));
-    int request = 0;
-    EXPECT_TRUE(
-        harness.listener.LastReceived(CHUNK_FORCED_DISCONNECT)->GetAttrInt32(KEY_WAITING_REQUEST_CHUNK, &request));
-    EXPECT_EQ(CHUNK_LOGIN, request);
+    EXPECT_EQ(CHUNK_LOGIN, harness.listener.LastReceivedInt(CHUNK_FORCED_DISCONNECT, KEY_WAITING_REQUEST_CHUNK));
 }
 
 TEST_F(NetSimTest, RestartedServerIsReconnectedByThePatternAndGetsWhatWasQueued)

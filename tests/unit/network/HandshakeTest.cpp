@@ -277,9 +277,7 @@ TEST(HandshakeTest, InternalServerErrorMovesOnAndOtherErrorsStop)
     harness.module.SendPacket(CNetHarness::LoginPacket());
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_ERROR));
     script.get();
-    int code = 0;
-    EXPECT_TRUE(harness.listener.LastReceived(CHUNK_ERROR)->GetAttrInt32(KEY_ERROR_CODE, &code));
-    EXPECT_EQ(5, code);
+    EXPECT_EQ(5, harness.listener.LastReceivedInt(CHUNK_ERROR, KEY_ERROR_CODE));
     EXPECT_EQ(0, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_LOGGEDIN));
 }
 
@@ -298,9 +296,7 @@ TEST_F(OneServerTest, MinorWarningIsSkippedAndAMajorOneWaitsForContinue)
     });
     harness.module.SendPacket(CNetHarness::LoginPacket());
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_WARNING));
-    int code = 0;
-    EXPECT_TRUE(harness.listener.LastReceived(CHUNK_WARNING)->GetAttrInt32(KEY_ERROR_CODE, &code));
-    EXPECT_EQ(6, code);
+    EXPECT_EQ(6, harness.listener.LastReceivedInt(CHUNK_WARNING, KEY_ERROR_CODE));
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_WARNING));
     harness.module.Continue();
     EXPECT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDIN));

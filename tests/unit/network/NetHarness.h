@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +65,15 @@ public:
             }
         }
         return VexlaLib::TPacketSPtr();
+    }
+    // The integer attribute `key` of the last packet of the chunk received; a test failure and -1 when
+    // there is no such packet or it lacks the attribute.
+    int LastReceivedInt(int chunk, int key) const
+    {
+        int value = -1;
+        VexlaLib::TPacketSPtr packet = LastReceived(chunk);
+        EXPECT_TRUE(packet && packet->GetAttrInt32(key, &value)) << "chunk " << chunk << " without attribute " << key;
+        return value;
     }
 
     int interfaceAnswer = VexlaLib::INTERFACE_READY;

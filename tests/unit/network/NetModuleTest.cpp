@@ -146,9 +146,7 @@ TEST_F(NetModuleTest, LogoutWhileNotConnectedIsAnsweredLocally)
     Start();
     harness.module.SendPacket(CFakeServer::Make(CHUNK_LOGOUT));
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_LOGGEDOUT));
-    int reason = 0;
-    EXPECT_TRUE(harness.listener.LastReceived(CHUNK_LOGGEDOUT)->GetAttrInt32(KEY_LOGOUTREASON, &reason));
-    EXPECT_EQ(1, reason);
+    EXPECT_EQ(1, harness.listener.LastReceivedInt(CHUNK_LOGGEDOUT, KEY_LOGOUTREASON));
     EXPECT_EQ(1, CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGOUT));
 }
 
@@ -167,10 +165,7 @@ TEST_F(NetModuleTest, ForcedDisconnectDuringLoginAnswersTheLogin)
     ASSERT_EQ(std::future_status::ready, inHandshake.get_future().wait_for(std::chrono::seconds(20)));
     harness.module.ForceDisconnect();
     ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_FORCED_DISCONNECT));
-    int request = 0;
-    EXPECT_TRUE(
-        harness.listener.LastReceived(CHUNK_FORCED_DISCONNECT)->GetAttrInt32(KEY_WAITING_REQUEST_CHUNK, &request));
-    EXPECT_EQ(CHUNK_LOGIN, request);
+    EXPECT_EQ(CHUNK_LOGIN, harness.listener.LastReceivedInt(CHUNK_FORCED_DISCONNECT, KEY_WAITING_REQUEST_CHUNK));
     script.get();
 
     // The module works normally afterwards.
