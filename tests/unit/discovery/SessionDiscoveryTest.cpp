@@ -4,19 +4,13 @@
 
 #include "../network/NetHarness.h"
 #include "DiscoveryTestSupport.h"
-#include "Directives.h"
-#include "EventLog.h"
 #include "HttpTestServer.h"
 #include "Json.h"
 #include "Network/ConnectionSettings.h"
 #include "Network/Session.h"
 #include "Network/Socket.h"
-#include "Scenario.h"
 #include "SdfServer.h"
-#include "ServerKeys.h"
-#include "ServerSim.h"
-#include "SessionTable.h"
-#include "SimNetwork.h"
+#include "serversim/SimServerCore.h"
 
 using namespace VexlaLib;
 using VexlaTest::CNetHarness;
@@ -34,14 +28,9 @@ int ClosedPort()
 
 // The simulated network with its discovery server on loopback ports: alice/secret, and discovery
 // identifiers for the harness's phone number.
-class CSimulatedNetwork {
+class CSimulatedNetwork : private SimTest::CSimServerCore {
 public:
-    CSimulatedNetwork()
-        : m_keys(VEXLA_SERVER_SIM_KEYS_DIR),
-          m_sessions(""),
-          m_context{m_keys, m_scenario, m_sessions, m_directives, m_events},
-          m_server(m_context, m_network.Dispatcher()),
-          m_discovery(m_context)
+    CSimulatedNetwork() : m_discovery(m_context)
     {
         Configure(R"({"accounts": [{"name": "alice", "password": "secret"}],
                       "sdf": {"session_id": "", "numbers": {"+15550100": {"session_id": "sdf-alice",
@@ -52,12 +41,7 @@ public:
         m_server.Start();
         m_discovery.Start();
     }
-    ~CSimulatedNetwork()
-    {
-        m_events.Stop();
-        m_discovery.Stop();
-        m_server.Stop();
-    }
+    ~CSimulatedNetwork() { m_discovery.Stop(); }
 
     void Configure(const std::string& scenario)
     {
@@ -91,14 +75,6 @@ public:
     }
 
 private:
-    ServerSim::CServerKeys m_keys;
-    ServerSim::CScenario m_scenario;
-    ServerSim::CSessionTable m_sessions;
-    ServerSim::CDirectives m_directives;
-    ServerSim::CEventLog m_events;
-    ServerSim::SSimContext m_context;
-    ServerSim::CSimNetwork m_network;
-    ServerSim::CServerSim m_server;
     ServerSim::CSdfServer m_discovery;
 };
 
