@@ -20,8 +20,7 @@
 #include "Tesk/Core/TeskService.h"
 #include "Utils/LocalStorage.h"
 #include "Utils/Properties.h"
-#include "support/PrivateBus.h"
-#include "support/TempPlatformSim.h"
+#include "support/PlatformBus.h"
 #include "serversim/SimFixture.h"
 #include "support/LogCapture.h"
 #include "support/RecordingListener.h"
@@ -62,14 +61,9 @@ public:
 // The simulated Vexla network (accounts alice/secret and bob) comes from the simulator's own fixture.
 class SessionSimTest : public SimTest::SimFixture {
 protected:
-    SessionSimTest() : m_environment(m_bus.Address(), m_bus.Address()) {}
-
     void SetUp() override
     {
-        ASSERT_FALSE(m_bus.Address().empty());
-        std::string error;
-        ASSERT_TRUE(m_platform.Start(&error)) << error;
-
+        ASSERT_TRUE(m_bus.StartPlatform());
         ASSERT_TRUE(m_im.Register(m_imName, false));
         m_loop = g_main_loop_new(nullptr, FALSE);
         m_storage.Initialize();
@@ -92,7 +86,7 @@ protected:
             m_session.reset();
         }
         m_im.Shutdown();
-        m_platform.Stop();
+        m_bus.StopPlatform();
         if (m_loop != nullptr)
             g_main_loop_unref(m_loop);
     }
@@ -140,9 +134,7 @@ protected:
         ASSERT_TRUE(RunUntil([this] { return LoggedIn(); })) << "not signed in";
     }
 
-    TestSupport::CPrivateBus m_bus;
-    TestSupport::CBusEnvironment m_environment;
-    TestSupport::CTempPlatformSim m_platform;
+    TestSupport::CPlatformBus m_bus;
     // Unnamed unless a test serves the activities' callbacks.
     const char* m_imName = nullptr;
     CTeskIMService m_im;

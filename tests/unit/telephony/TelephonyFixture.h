@@ -21,9 +21,8 @@
 #include "Tesk/Core/TeskService.h"
 #include "Utils/LocalStorage.h"
 #include "support/FakeClock.h"
-#include "support/PrivateBus.h"
+#include "support/PlatformBus.h"
 #include "support/ScriptedNetModule.h"
-#include "support/TempPlatformSim.h"
 #include "support/TestPacket.h"
 
 namespace VexlaTest {
@@ -33,14 +32,9 @@ using TReplies = std::shared_ptr<std::vector<CJSONObject>>;
 
 class CTelephonyFixture : public ::testing::Test {
 protected:
-    CTelephonyFixture() : m_environment(m_bus.Address(), m_bus.Address()) {}
-
     void SetUp() override
     {
-        ASSERT_FALSE(m_bus.Address().empty());
-        std::string error;
-        ASSERT_TRUE(m_platform.Start(&error)) << error;
-
+        ASSERT_TRUE(m_bus.StartPlatform());
         m_loop = g_main_loop_new(nullptr, FALSE);
         ASSERT_TRUE(m_im.Register(nullptr, false));
         m_storage.Initialize();
@@ -50,6 +44,7 @@ protected:
         ASSERT_TRUE(m_callService.Register("com.vexla.call", false));
         ASSERT_TRUE(m_callService.AttachMainLoop(m_loop));
         m_handler.reset(new CCallHandler(m_session.get(), &m_callService));
+        std::string error;
         m_client = CBusConnection::Open(m_bus.Address(), &error);
         ASSERT_TRUE(m_client) << error;
         // The first connection status tells the session the data connection is up.
@@ -66,7 +61,7 @@ protected:
         m_callService.Shutdown();
         m_session.reset();
         m_im.Shutdown();
-        m_platform.Stop();
+        m_bus.StopPlatform();
         if (m_loop != nullptr)
             g_main_loop_unref(m_loop);
     }
@@ -248,9 +243,7 @@ protected:
     }
 
     CFakeClock m_clock;
-    TestSupport::CPrivateBus m_bus;
-    TestSupport::CBusEnvironment m_environment;
-    TestSupport::CTempPlatformSim m_platform;
+    TestSupport::CPlatformBus m_bus;
     GMainLoop* m_loop = nullptr;
     bool m_loopExpired = false;
     CTeskService m_im;

@@ -6,14 +6,10 @@
 #include <gtest/gtest.h>
 #include <glib.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "PlatformSim/PlatformSim.h"
 #include "Public/VexlaLib.h"
 #include "Tesk/App/VexlaSession.h"
 #include "Tesk/App/VexlaUIService.h"
@@ -27,7 +23,7 @@
 #include "Utils/Properties.h"
 #include "serversim/SimFixture.h"
 #include "support/LogCapture.h"
-#include "support/PrivateBus.h"
+#include "support/PlatformBus.h"
 
 namespace UITest {
 
@@ -41,20 +37,11 @@ struct THandover {
 
 class UIServiceFixture : public SimTest::SimFixture {
 protected:
-    UIServiceFixture() : m_environment(m_bus.Address(), m_bus.Address()) {}
-
     void SetUp() override
     {
-        ASSERT_FALSE(m_bus.Address().empty());
         VexlaTest::CLogCapture::Get().Clear();
-        char directory[] = "/tmp/vexla-ui-XXXXXX";
-        ASSERT_NE(mkdtemp(directory), nullptr);
-        m_directory = directory;
-        PlatformSim::CSimOptions options;
-        options.dbPath = m_directory + "/platform.db";
-        m_platform.reset(new PlatformSim::CPlatformSim(options));
+        ASSERT_TRUE(m_bus.StartPlatform());
         std::string error;
-        ASSERT_TRUE(m_platform->Start(&error)) << error;
 
         // The messaging transport's name, holding "onDelete" so a deleted account stays "beingDeleted".
         ASSERT_TRUE(m_im.Register("com.vexla.im", BUS_SCOPE_PRIVATE, &error)) << error;
@@ -94,14 +81,9 @@ protected:
         }
         m_heldDeletes.clear();
         m_imClient.Shutdown();
-        if (m_platform)
-            m_platform->Stop();
+        m_bus.StopPlatform();
         if (m_loop != nullptr)
             g_main_loop_unref(m_loop);
-        if (!m_directory.empty()) {
-            unlink((m_directory + "/platform.db").c_str());
-            rmdir(m_directory.c_str());
-        }
     }
 
     VexlaLib::CVexlaLib& Library() { return *m_session->GetLibrary(); }
@@ -184,10 +166,7 @@ protected:
         return count;
     }
 
-    TestSupport::CPrivateBus m_bus;
-    TestSupport::CBusEnvironment m_environment;
-    std::string m_directory;
-    std::unique_ptr<PlatformSim::CPlatformSim> m_platform;
+    TestSupport::CPlatformBus m_bus;
     CBusService m_im;
     std::vector<TBusMessageSPtr> m_heldDeletes;
     CTeskService m_imClient;
