@@ -108,7 +108,6 @@ bool CContactDirectory::Apply(json_object* scenario, std::string& error)
             for (size_t i = 0; i < json_object_array_length(entries); ++i) {
                 json_object* entry = json_object_array_get_idx(entries, i);
                 SSimBuddy buddy;
-                buddy.index = list.nextIndex++;
                 buddy.name = CJson::GetString(entry, "name", "");
                 buddy.number = CJson::GetString(entry, "number", "");
                 buddy.fullName = CJson::GetString(entry, "fullName", "");
@@ -117,8 +116,7 @@ bool CContactDirectory::Apply(json_object* scenario, std::string& error)
                     error = "a buddy has either a \"name\" or a \"number\"";
                     return false;
                 }
-                buddy.version = ++list.version;
-                list.entries.push_back(buddy);
+                Append(list, buddy);
             }
         }
     }
@@ -203,6 +201,14 @@ void CContactDirectory::Touch(SBuddyList& list, SSimBuddy& buddy)
     buddy.version = ++list.version;
 }
 
+int CContactDirectory::Append(SBuddyList& list, SSimBuddy buddy)
+{
+    buddy.index = list.nextIndex++;
+    Touch(list, buddy);
+    list.entries.push_back(buddy);
+    return buddy.index;
+}
+
 SBuddyRecord CContactDirectory::MakeRecord(const SSimBuddy& buddy) const
 {
     SBuddyRecord record;
@@ -262,12 +268,9 @@ int CContactDirectory::AddBuddy(const std::string& account, const std::string& n
         return 0;
     }
     SSimBuddy buddy;
-    buddy.index = list.nextIndex++;
     buddy.name = name;
     buddy.authorized = authorized;
-    buddy.version = ++list.version;
-    list.entries.push_back(buddy);
-    return buddy.index;
+    return Append(list, buddy);
 }
 
 int CContactDirectory::AddNumber(const std::string& account, const std::string& number, const std::string& fullName)
@@ -277,12 +280,9 @@ int CContactDirectory::AddNumber(const std::string& account, const std::string& 
     if (SSimBuddy* existing = Entry(list, number))
         return existing->index;
     SSimBuddy buddy;
-    buddy.index = list.nextIndex++;
     buddy.number = number;
     buddy.fullName = fullName;
-    buddy.version = ++list.version;
-    list.entries.push_back(buddy);
-    return buddy.index;
+    return Append(list, buddy);
 }
 
 bool CContactDirectory::DeleteBuddy(const std::string& account, int index)
@@ -404,10 +404,8 @@ void CContactDirectory::Answer(const std::string& account, const std::string& fr
     SBuddyList& mine = ListOf(account);
     if (Entry(mine, from) == nullptr) {
         SSimBuddy buddy;
-        buddy.index = mine.nextIndex++;
         buddy.name = from;
-        buddy.version = ++mine.version;
-        mine.entries.push_back(buddy);
+        Append(mine, buddy);
     }
 }
 

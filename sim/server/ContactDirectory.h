@@ -123,6 +123,8 @@ private:
     SSimBuddy* Entry(SBuddyList& list, const std::string& name);
     SBuddyRecord MakeRecord(const SSimBuddy& buddy) const;
     void Touch(SBuddyList& list, SSimBuddy& buddy);
+    // Gives the buddy the list's next index and version and appends it; its index.
+    int Append(SBuddyList& list, SSimBuddy buddy);
 
     mutable std::mutex m_lock;
     std::map<std::string, SSimUser> m_users;
