@@ -20,13 +20,6 @@ CJSONObject Record(const std::wstring& id)
     return record;
 }
 
-CJSONArray One(const CJSONObject& record)
-{
-    CJSONArray objects;
-    objects.AddObject(record);
-    return objects;
-}
-
 std::wstring TelephonyUri(const wchar_t* method)
 {
     return std::wstring(L"nylo://com.nylo.telephony/") + method;
@@ -43,14 +36,14 @@ CPlatformRequest CIMRequests::MergeState(const std::wstring& loginStateId, const
 {
     CJSONObject record = Record(loginStateId);
     record.SetString("state", state);
-    return CDbRequest::Merge(DB_PERSISTENT, One(record));
+    return CDbRequest::Merge(DB_PERSISTENT, record);
 }
 
 CPlatformRequest CIMRequests::MergeAvailability(const std::wstring& loginStateId, int availability)
 {
     CJSONObject record = Record(loginStateId);
     record.SetInt("availability", availability);
-    return CDbRequest::Merge(DB_PERSISTENT, One(record));
+    return CDbRequest::Merge(DB_PERSISTENT, record);
 }
 
 CPlatformRequest CIMRequests::ReadCredentials(const std::wstring& accountId)
@@ -105,7 +98,7 @@ CPlatformRequest CIMRequests::MergeSyncStateIdle(const std::wstring& syncStateId
     record.SetString("errorCode", L"");
     record.SetString("errorText", L"");
     record.SetString("syncState", L"IDLE");
-    return CDbRequest::Merge(DB_TEMPORARY, One(record));
+    return CDbRequest::Merge(DB_TEMPORARY, record);
 }
 
 CPlatformRequest CIMRequests::WriteSyncStateUnauthorized(const std::wstring& accountId, const std::wstring& syncStateId)
@@ -119,10 +112,10 @@ CPlatformRequest CIMRequests::WriteSyncStateUnauthorized(const std::wstring& acc
     record.SetString("syncState", L"ERROR");
     if (!syncStateId.empty()) {
         record.SetString("_id", syncStateId);
-        return CDbRequest::Merge(DB_TEMPORARY, One(record));
+        return CDbRequest::Merge(DB_TEMPORARY, record);
     }
     record.SetString("_kind", KIND_SYNCSTATE);
-    return CDbRequest::Put(DB_TEMPORARY, One(record));
+    return CDbRequest::Put(DB_TEMPORARY, record);
 }
 
 CPlatformRequest CIMRequests::DeleteAll(const wchar_t* kind, bool temporary)

@@ -42,9 +42,7 @@ bool CNyloSystemServices::AddIncomingVexlaMessage(const std::wstring& username, 
     message.SetObject("from", Address(from));
     message.SetArray("recipients", recipientList);
 
-    CJSONArray objects;
-    objects.AddObject(message);
-    const CPlatformRequest put = CDbRequest::Put(DB_PERSISTENT, objects);
+    const CPlatformRequest put = CDbRequest::Put(DB_PERSISTENT, message);
     return ExecuteClientCallOneReply(put.uri, put.Payload(), std::move(callback));
 }
 

@@ -2,20 +2,12 @@
 
 #include "Tesk/App/IMDatabaseKinds.h"
 #include "Tesk/Core/DbRequest.h"
-#include "Tesk/Core/JSONArray.h"
 #include "Tesk/Core/JSONObject.h"
 
 namespace {
 
 const wchar_t kAccountsUri[] = L"nylo://com.nylo.service.accounts/";
 const wchar_t kLoggingOn[] = L"logging-on";
-
-CJSONArray One(const CJSONObject& record)
-{
-    CJSONArray objects;
-    objects.AddObject(record);
-    return objects;
-}
 
 }  // namespace
 
@@ -43,7 +35,7 @@ CPlatformRequest CUIRequests::PutLoginState(const std::wstring& accountId, const
     record.SetString("state", kLoggingOn);
     record.SetInt("availability", 0);
     record.SetString("customMessage", "");
-    return CDbRequest::Put(DB_PERSISTENT, One(record));
+    return CDbRequest::Put(DB_PERSISTENT, record);
 }
 
 CPlatformRequest CUIRequests::MergeLoggingOn(const std::wstring& loginStateId)
@@ -52,5 +44,5 @@ CPlatformRequest CUIRequests::MergeLoggingOn(const std::wstring& loginStateId)
     record.SetString("_id", loginStateId);
     record.SetString("state", kLoggingOn);
     record.SetInt("availability", 0);
-    return CDbRequest::Merge(DB_PERSISTENT, One(record));
+    return CDbRequest::Merge(DB_PERSISTENT, record);
 }

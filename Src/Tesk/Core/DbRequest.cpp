@@ -27,6 +27,13 @@ CJSONObject WithObjects(const CJSONArray& objects)
     payload.SetArray("objects", objects);
     return payload;
 }
+
+CJSONArray One(const CJSONObject& record)
+{
+    CJSONArray objects;
+    objects.AddObject(record);
+    return objects;
+}
 } // namespace
 
 std::wstring CDbRequest::Uri(TDatabase db, const wchar_t* method)
@@ -49,9 +56,19 @@ CPlatformRequest CDbRequest::Put(TDatabase db, const CJSONArray& objects)
     return {Uri(db, L"put"), WithObjects(objects)};
 }
 
+CPlatformRequest CDbRequest::Put(TDatabase db, const CJSONObject& record)
+{
+    return Put(db, One(record));
+}
+
 CPlatformRequest CDbRequest::Merge(TDatabase db, const CJSONArray& objects)
 {
     return {Uri(db, L"merge"), WithObjects(objects)};
+}
+
+CPlatformRequest CDbRequest::Merge(TDatabase db, const CJSONObject& record)
+{
+    return Merge(db, One(record));
 }
 
 CPlatformRequest CDbRequest::MergeMatching(TDatabase db, const CJSONObject& props, const CDbQuery& query)

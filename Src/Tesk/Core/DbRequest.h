@@ -20,8 +20,12 @@ public:
     static CPlatformRequest Get(TDatabase db, const std::vector<std::wstring>& ids);
     // {"objects": [records]}, each record with "_kind"
     static CPlatformRequest Put(TDatabase db, const CJSONArray& objects);
+    // {"objects": [record]}
+    static CPlatformRequest Put(TDatabase db, const CJSONObject& record);
     // {"objects": [partial records]}, each with "_id"
     static CPlatformRequest Merge(TDatabase db, const CJSONArray& objects);
+    // {"objects": [partial record]}
+    static CPlatformRequest Merge(TDatabase db, const CJSONObject& record);
     // {"props": props, "query": query}
     static CPlatformRequest MergeMatching(TDatabase db, const CJSONObject& props, const CDbQuery& query);
     // {"ids": [ids]}

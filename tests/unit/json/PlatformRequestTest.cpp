@@ -38,6 +38,8 @@ TEST(DbRequestTest, BuildsEveryDatabaseForm)
     records.AddObject(record);
     ExpectRequest(CDbRequest::Put(DB_PERSISTENT, records), L"nylo://com.nylo.db/put", R"({"objects":[{"_kind":"k:1"}]})");
     ExpectRequest(CDbRequest::Merge(DB_PERSISTENT, records), L"nylo://com.nylo.db/merge", R"({"objects":[{"_kind":"k:1"}]})");
+    ExpectRequest(CDbRequest::Put(DB_TEMPORARY, record), L"nylo://com.nylo.tempdb/put", R"({"objects":[{"_kind":"k:1"}]})");
+    ExpectRequest(CDbRequest::Merge(DB_TEMPORARY, record), L"nylo://com.nylo.tempdb/merge", R"({"objects":[{"_kind":"k:1"}]})");
     CJSONObject props;
     props.SetBool("read", true);
     ExpectRequest(CDbRequest::MergeMatching(DB_PERSISTENT, props, CDbQuery(L"k:1").Where("flag", "=", false)), L"nylo://com.nylo.db/merge",

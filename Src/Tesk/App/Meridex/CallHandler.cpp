@@ -132,9 +132,7 @@ void CCallHandler::OnLoginStateFetched(const CBusReply& reply, int callToken)
         CJSONObject online;
         online.SetString("_id", id);
         online.SetInt("availability", NYLO_ONLINE);
-        CJSONArray objects;
-        objects.AddObject(online);
-        const CPlatformRequest merge = CDbRequest::Merge(DB_PERSISTENT, objects);
+        const CPlatformRequest merge = CDbRequest::Merge(DB_PERSISTENT, online);
         m_pService->ExecuteClientCallOneReply(merge.uri, merge.Payload(), nullptr);
         VexlaLib::LogInfo() << "-- should be coming online with a watch" << std::endl;
         WaitForSignIn();
@@ -319,9 +317,7 @@ void CCallHandler::OnGatewayNumberUpdated(const std::wstring& number, const std:
     // One gateway record: the earlier one goes first.
     const CPlatformRequest del = CDbRequest::DelMatching(DB_TEMPORARY, CDbQuery(KIND_GATEWAY));
     m_pService->ExecuteClientCallOneReply(del.uri, del.Payload(), nullptr);
-    CJSONArray objects;
-    objects.AddObject(CGatewayRecord::Build(number));
-    const CPlatformRequest put = CDbRequest::Put(DB_TEMPORARY, objects);
+    const CPlatformRequest put = CDbRequest::Put(DB_TEMPORARY, CGatewayRecord::Build(number));
     m_pService->ExecuteClientCallOneReply(put.uri, put.Payload(), nullptr);
 }
 

@@ -15,9 +15,7 @@ const wchar_t SERVICE_NAME[] = L"type_vexla";
 CPlatformRequest MergeInto(const std::wstring& id, CJSONObject fields)
 {
     fields.SetString("_id", id);
-    CJSONArray objects;
-    objects.AddObject(fields);
-    return CDbRequest::Merge(DB_PERSISTENT, objects);
+    return CDbRequest::Merge(DB_PERSISTENT, fields);
 }
 
 CJSONObject Locked(bool locked)
@@ -40,9 +38,7 @@ CJSONObject CIMChatRequests::Member(const std::wstring& userName)
 
 CPlatformRequest CIMChatRequests::Put(const CJSONObject& record)
 {
-    CJSONArray objects;
-    objects.AddObject(record);
-    return Put(objects);
+    return CDbRequest::Put(DB_PERSISTENT, record);
 }
 
 CPlatformRequest CIMChatRequests::Put(const CJSONArray& records)
