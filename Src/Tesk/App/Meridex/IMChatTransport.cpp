@@ -84,14 +84,17 @@ CIMChatTransport::~CIMChatTransport()
 
 void CIMChatTransport::OnNewSession(bool resumed)
 {
-    if (!resumed)
+    if (!resumed) {
         m_handles.Clear(false);
+        m_waitingForName.clear();
+    }
     m_writer.Forget();
 }
 
 void CIMChatTransport::OnLogout(VexlaLib::eLogoutReason /*reason*/)
 {
     m_handles.Clear(true);
+    m_waitingForName.clear();
     m_writer.Forget();
 }
 
@@ -100,6 +103,15 @@ void CIMChatTransport::OnLogout(VexlaLib::eLogoutReason /*reason*/)
 void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
 {
     const std::wstring& uniqueName = chat.GetUniqueName();
+    // Where delivery stands is kept under the chat's name, which comes with its info: until then its
+    // messages wait, rather than pass for history from before the start (or be written again).
+    if (uniqueName.empty() && chat.HasChatId() && chat.HasPendingChatInfo()) {
+        if (m_waitingForName.insert(chat.GetHandle()).second)
+            LogInfo() << "CIMHandler::OnChatMessagesAdded chat " << chat.GetChatId()
+                      << ": its messages wait for its name" << std::endl;
+        return;
+    }
+    m_waitingForName.erase(chat.GetHandle());
     const std::wstring handled = m_markers.Handled(uniqueName);
 
     const CChat::TMsgList& messages = chat.GetMsgList();
@@ -121,8 +133,9 @@ void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
             break;
         }
     }
-    LogInfo() << "CIMHandler::OnChatMessagesAdded itemCount=" << count << ", messages=" << messages.size()
-              << ", new=" << (messages.size() - firstNew) << std::endl;
+    LogInfo() << "CIMHandler::OnChatMessagesAdded chat=" << uniqueName << ", itemCount=" << count
+              << ", messages=" << messages.size() << ", new=" << (messages.size() - firstNew)
+              << (resumed ? ", after " : ", no marker matched ") << handled << std::endl;
     if (newest.empty() || newest == handled)
         return;
     if (!resumed && !uniqueName.empty())
@@ -139,8 +152,12 @@ void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
         // are this phone's own messages of an earlier run, and those of this run are known.
         const bool fromUser = message.GetMember()->GetVexlaName() == m_userName;
         if (fromUser ? message.GetTimestamp() <= m_lastNotifiedTime || m_outbox.ClaimSent(chat, message.GetMsgBody())
-                     : !resumed && message.GetServerTimestamp() < m_lastNotifiedTime)
+                     : !resumed && message.GetServerTimestamp() < m_lastNotifiedTime) {
+            if (!fromUser)
+                LogInfo() << "-- message from " << message.GetMember()->GetVexlaName() << " at "
+                          << message.GetServerTimestamp() << " is from before the start; not written" << std::endl;
             continue;
+        }
         if (IsGroupMessage(chat, message))
             QueueGroupChatMessage(chat, message, batch);
         else
@@ -245,6 +262,8 @@ void CIMChatTransport::OnEventUpdated(const VexlaLib::CEventBase* event)
     const auto* chat = static_cast<const CChat*>(event);
     if (!m_handles.Has(chat->GetUniqueName()) && !chat->HasPendingCreate())
         OpenGroupChat(*chat);
+    if (!chat->GetUniqueName().empty() && m_waitingForName.count(chat->GetHandle()) != 0)
+        OnChatMessagesAdded(*chat, 0);
 }
 
 void CIMChatTransport::OnEventDeleted(const VexlaLib::CEventBase* event)
@@ -252,13 +271,17 @@ void CIMChatTransport::OnEventDeleted(const VexlaLib::CEventBase* event)
     if (!event->IsChat())
         return;
     const auto* chat = static_cast<const CChat*>(event);
+    const bool waited = m_waitingForName.erase(chat->GetHandle()) != 0;
     const CChat* survivor = Survivor(*chat);
     if (survivor == nullptr) {
         m_pLibrary->CloseChat(chat->GetHandle());
         return;
     }
-    // A merge: the chat that absorbed this one carries on under its names and keeps its synchronisation.
+    // A merge: the chat that absorbed this one carries on under its names and keeps its synchronisation;
+    // the messages it took over wait for its name as they did.
     m_handles.Replace(chat->GetHandle(), survivor->GetHandle());
+    if (waited)
+        m_waitingForName.insert(survivor->GetHandle());
 }
 
 const CChat* CIMChatTransport::Survivor(const CChat& gone) const

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -96,4 +97,6 @@ private:
     CGroupChatQueue m_queue;
     CIMOutbox m_outbox;
     CIMCommands m_commands;
+    // Chats (by handle) whose messages came before their name: they are looked at once it is known.
+    std::set<int> m_waitingForName;
 };
