@@ -17,12 +17,7 @@
 
 using VexlaLib::CChat;
 using VexlaLib::CChatMember;
-using VexlaTest::CRecordedCall;
-using VexlaTest::CRecordingBus;
-using VexlaTest::FIND;
-using VexlaTest::NOTHING;
-using VexlaTest::PUT;
-using VexlaTest::PUT_DONE;
+using namespace VexlaTest;
 
 namespace {
 

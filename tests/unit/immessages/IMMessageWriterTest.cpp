@@ -13,12 +13,7 @@
 #include "Utils/Utils.h"
 #include "immessages/RecordingChatBus.h"
 
-using VexlaTest::CRecordedCall;
-using VexlaTest::CRecordingBus;
-using VexlaTest::FIND;
-using VexlaTest::NOTHING;
-using VexlaTest::PUT;
-using VexlaTest::PUT_DONE;
+using namespace VexlaTest;
 
 namespace {
 
