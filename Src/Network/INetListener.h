@@ -31,6 +31,9 @@ public:
     virtual void OnPacketReceived(TPacketSPtr packet) = 0;
     virtual void OnConnecting() = 0;
     virtual void OnNetworkError(TNetworkErrorReason reason) = 0;
+    // False while the listener holds received packets back: they wait on the receive queue, and once
+    // that is full, in the socket.
+    virtual bool TakesReceivedPackets() { return true; }
 };
 
 }  // namespace VexlaLib

@@ -130,7 +130,7 @@ bool CNetModule::Process()
             m_pNetListener->OnConnecting();
         }
     }
-    if (!delivered) {
+    if (!delivered && m_pNetListener->TakesReceivedPackets()) {
         TPacketSPtr received;
         ReceivePacket(&received);
         if (received && !m_forcedDisconnectInProgress) {

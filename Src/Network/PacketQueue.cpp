@@ -36,17 +36,40 @@ void CPacketQueue::NotifyPushed()
         wakeup->Wakeup();
 }
 
+void CPacketQueue::NotifyTaken()
+{
+    m_room.notify_all();
+}
+
 TPacketSPtr CPacketQueue::Pop()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return TakeFront();
+    TPacketSPtr packet;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        packet = TakeFront();
+    }
+    if (packet)
+        NotifyTaken();
+    return packet;
 }
 
 TPacketSPtr CPacketQueue::WaitAndPop(TWaitTicket ticket)
 {
+    TPacketSPtr packet;
+    {
+        std::unique_lock<std::mutex> guard(m_lock);
+        m_signal.wait(guard, [this, ticket] { return !m_packets.empty() || m_stopRequests > ticket; });
+        packet = TakeFront();
+    }
+    if (packet)
+        NotifyTaken();
+    return packet;
+}
+
+void CPacketQueue::WaitForRoom(size_t limit, TWaitTicket ticket)
+{
     std::unique_lock<std::mutex> guard(m_lock);
-    m_signal.wait(guard, [this, ticket] { return !m_packets.empty() || m_stopRequests > ticket; });
-    return TakeFront();
+    m_room.wait(guard, [this, limit, ticket] { return m_packets.size() < limit || m_stopRequests > ticket; });
 }
 
 TPacketSPtr CPacketQueue::PeekPacket(int chunk) const
@@ -66,6 +89,9 @@ TPacketSPtr CPacketQueue::WaitForSpecificPacket(const std::vector<int>& chunks, 
     for (;;) {
         TPacketSPtr packet = TakeFirstOf(chunks);
         if (packet || m_stopRequests > ticket) {
+            guard.unlock();
+            if (packet)
+                NotifyTaken();
             return packet;
         }
         const size_t seen = m_packets.size();
@@ -75,16 +101,22 @@ TPacketSPtr CPacketQueue::WaitForSpecificPacket(const std::vector<int>& chunks, 
 
 void CPacketQueue::Clear()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_packets.clear();
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_packets.clear();
+    }
+    NotifyTaken();
 }
 
 void CPacketQueue::Remove(int chunk)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_packets.erase(std::remove_if(m_packets.begin(), m_packets.end(),
-                                   [chunk](const TPacketSPtr& packet) { return ChunkKindOf(packet) == chunk; }),
-                    m_packets.end());
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_packets.erase(std::remove_if(m_packets.begin(), m_packets.end(),
+                                       [chunk](const TPacketSPtr& packet) { return ChunkKindOf(packet) == chunk; }),
+                        m_packets.end());
+    }
+    NotifyTaken();
 }
 
 size_t CPacketQueue::Size() const
@@ -106,6 +138,7 @@ void CPacketQueue::SignalStopWait()
         ++m_stopRequests;
     }
     m_signal.notify_all();
+    m_room.notify_all();
 }
 
 TPacketSPtr CPacketQueue::TakeFront()

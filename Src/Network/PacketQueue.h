@@ -37,6 +37,9 @@ public:
     // Removes and returns the first packet whose chunk kind is one of `chunks`, waiting for one to be
     // added; returns nothing when the wait is stopped.
     TPacketSPtr WaitForSpecificPacket(const std::vector<int>& chunks, TWaitTicket ticket);
+    // Waits while the queue holds `limit` packets or more; returns at once when a stop request was made
+    // after the ticket.
+    void WaitForRoom(size_t limit, TWaitTicket ticket);
     // Removes every packet; with a chunk kind, every packet of that kind.
     void Clear();
     void Remove(int chunk);
@@ -53,9 +56,11 @@ private:
     TPacketSPtr TakeFront();
     TPacketSPtr TakeFirstOf(const std::vector<int>& chunks);
     void NotifyPushed();
+    void NotifyTaken();
 
     mutable std::mutex m_lock;
     std::condition_variable m_signal;
+    std::condition_variable m_room;  // a packet was taken or a stop requested
     std::deque<TPacketSPtr> m_packets;
     TWaitTicket m_stopRequests;  // stop requests made so far
     std::atomic<IWakeup*> m_wakeup{nullptr};

@@ -112,6 +112,7 @@ bool CPacketReceiver::Initialize()
 void CPacketReceiver::Stop()
 {
     m_stop = true;
+    m_receiveQueue->SignalStopWait();
     m_session->SignalReceived(true);
 }
 
@@ -132,6 +133,12 @@ void CPacketReceiver::OnExecute()
             continue;
         }
         waitingReported = false;
+        // Taken before m_stop is looked at, so that a Stop in between still ends the wait.
+        const CPacketQueue::TWaitTicket ticket = m_receiveQueue->WaitTicket();
+        if (!m_stop)
+            m_receiveQueue->WaitForRoom(MAX_WAITING_PACKETS, ticket);
+        if (m_stop)
+            continue;
         LogDebug() << "CPacketReceiver::OnExecute - Waiting for packet." << std::endl;
         const TPacketSPtr packet = ReceivePacket(socket, m_session->GetMacKey());
         if (!packet) {

@@ -15,6 +15,7 @@
 #include "Public/NetModuleLink.h"
 #include "Utils/LogStream.h"
 #include "Utils/IPersistentStorage.h"
+#include "Utils/IWakeup.h"
 #include "Utils/Properties.h"
 #include "Utils/TimerManager.h"
 #include "Utils/Utils.h"
@@ -162,8 +163,19 @@ void CVexlaLib::InterruptProcess()
 
 void CVexlaLib::SetWakeup(IWakeup* wakeup)
 {
+    m_pWakeup = wakeup;
     if (m_pNetModule)
         m_pNetModule->SetWakeup(wakeup);
+}
+
+void CVexlaLib::HoldReceiving(bool hold)
+{
+    if (hold == m_receivingHeld)
+        return;
+    m_receivingHeld = hold;
+    LogInfo() << (hold ? L"Holding received packets back." : L"Taking received packets again.") << std::endl;
+    if (!hold && m_pWakeup)
+        m_pWakeup->Wakeup();
 }
 
 long long CVexlaLib::MsUntilDue() const

@@ -59,6 +59,9 @@ public:
     // Whom the network threads tell, from their own threads, when Process has something new to hand
     // over; not owned, must outlive the library's Terminate.
     void SetWakeup(IWakeup* wakeup);
+    // While held, Process leaves received packets where they are (see CNetModule): a listener that
+    // cannot keep up with them holds them back until it has caught up. Releasing wakes Process.
+    void HoldReceiving(bool hold);
     // How long Process may wait before it next has something to do unless it is woken: 0 when work
     // is waiting already (a requested reconnect, deferred list reports), the milliseconds until the
     // earliest running timer is due, or -1 when nothing is scheduled.
@@ -161,6 +164,7 @@ public:
     void OnPacketReceived(TPacketSPtr packet) override;
     void OnConnecting() override;
     void OnNetworkError(TNetworkErrorReason reason) override;
+    bool TakesReceivedPackets() override { return !m_receivingHeld; }
 
     // Notifications, called by the handlers: each logs and calls the event on every listener.
     void NotifyRegisterUserSuccess();
@@ -276,6 +280,8 @@ private:
     IConnectionListener* m_pConnectionListener = nullptr;
     bool m_reconnectRequested = false;
     bool m_interrupt = false;
+    bool m_receivingHeld = false;
+    IWakeup* m_pWakeup = nullptr;
 
     static int m_requestCounter;
 };

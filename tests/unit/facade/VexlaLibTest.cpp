@@ -4,6 +4,7 @@
 #include "support/LogCapture.h"
 #include "Network/AttrChunk.h"
 #include "Network/AttrKey.h"
+#include "Utils/IWakeup.h"
 #include "Utils/Utils.h"
 
 using namespace VexlaLib;
@@ -28,6 +29,12 @@ public:
     bool m_removeResult = true;
 };
 
+class CCountingWakeup : public IWakeup {
+public:
+    void Wakeup() override { ++m_count; }
+    int m_count = 0;
+};
+
 CTestPacket Connected()
 {
     return CTestPacket(CHUNK_CONNECTED);
@@ -48,6 +55,25 @@ TEST_F(CFacadeTest, SeveralListPacketsInOneStepGiveOneListUpdate)
     EXPECT_EQ("OnContactListUpdated", m_listener.m_events.back());
     Step();
     EXPECT_EQ(1u, m_listener.Count("OnContactListUpdated"));
+}
+
+TEST_F(CFacadeTest, HeldReceivingLeavesPacketsWaitingAndReleasingWakesTheStep)
+{
+    CCountingWakeup wakeup;
+    m_lib.SetWakeup(&wakeup);
+    SignIn();
+    m_lib.HoldReceiving(true);
+    Receive(BuddyList(0, {BuddyRecord(1, L"bob")}));
+    m_listener.Clear();
+    Step();
+    EXPECT_EQ(0u, m_listener.CountNamed("OnContactAdded"));
+    const int woken = wakeup.m_count;
+    m_lib.HoldReceiving(false);
+    EXPECT_EQ(woken + 1, wakeup.m_count);
+    Step();
+    EXPECT_EQ(1u, m_listener.CountNamed("OnContactAdded"));
+    m_lib.HoldReceiving(false);
+    EXPECT_EQ(woken + 1, wakeup.m_count) << "nothing was held";
 }
 
 TEST_F(CFacadeTest, ListenerListIsFixedDuringNotificationAndRejectsDuplicates)

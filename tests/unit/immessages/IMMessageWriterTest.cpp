@@ -218,3 +218,31 @@ TEST_F(IMMessageWriterTest, ACallbackThatHandsOverAnotherWriteKeepsTheOrder)
     ExpectPut({"third"});
     EXPECT_EQ(m_written, (std::vector<std::string>{"first", "second", "third"}));
 }
+
+TEST_F(IMMessageWriterTest, AFullBacklogIsToldUntilItEasesAndAKeyOverfullByTheBurstIsAskedAgainAfterIt)
+{
+    NewWriter(50, CIMMessageIndex::DEFAULT_MAX_KEYS, 10);
+    std::vector<bool> told;
+    m_writer->SetBacklogListener([&told](bool full) { told.push_back(full); });
+    for (size_t i = 0; i + 1 < CIMMessageWriter::BACKLOG_FULL; ++i)
+        Write(FromBob(L"m" + std::to_wstring(i)));
+    EXPECT_TRUE(told.empty());
+    Write(FromBob(L"last"));
+    EXPECT_EQ(told, std::vector<bool>{true});
+    m_bus.Next(FIND).Answer(NOTHING);
+    // Each put of 50 leaves fewer waiting: eased once no more than BACKLOG_EASED wait.
+    while (m_written.size() + CIMMessageWriter::BACKLOG_EASED < CIMMessageWriter::BACKLOG_FULL) {
+        EXPECT_EQ(told, std::vector<bool>{true});
+        m_bus.Next(PUT).Answer(PUT_DONE);
+    }
+    EXPECT_EQ(told, (std::vector<bool>{true, false}));
+    while (!m_bus.calls.empty())
+        m_bus.Next(PUT).Answer(PUT_DONE);
+    EXPECT_EQ(m_written.size(), CIMMessageWriter::BACKLOG_FULL);
+    EXPECT_EQ(told, (std::vector<bool>{true, false}));
+
+    // The burst's key holds more fingerprints than the bound: once all is written, it is forgotten.
+    Write(FromBob(L"m0"));
+    m_bus.Next(FIND).Answer(Holding(FromBob(L"m0")));
+    EXPECT_TRUE(m_bus.calls.empty());
+}

@@ -50,6 +50,7 @@ public:
     void OnPacketReceived(VexlaLib::TPacketSPtr packet) override { received.push_back(packet); }
     void OnConnecting() override { ++connecting; }
     void OnNetworkError(VexlaLib::TNetworkErrorReason reason) override { errors.push_back(reason); }
+    bool TakesReceivedPackets() override { return takesReceived; }
 
     static int CountOf(const std::vector<VexlaLib::TPacketSPtr>& packets, int chunk) {
         int count = 0;
@@ -80,6 +81,7 @@ public:
     std::wstring interfaceName;
     int interfaceRequests = 0;
     int connecting = 0;
+    bool takesReceived = true;
     std::vector<VexlaLib::TPacketSPtr> sent;
     std::vector<VexlaLib::TPacketSPtr> received;
     std::vector<VexlaLib::TNetworkErrorReason> errors;

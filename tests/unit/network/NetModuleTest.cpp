@@ -7,6 +7,8 @@
 
 #include "FakeServer.h"
 #include "NetHarness.h"
+#include "Network/PacketReceiver.h"
+#include "Utils/IWakeup.h"
 #include "support/LogCapture.h"
 
 using namespace VexlaLib;
@@ -92,6 +94,28 @@ bool ReturnsPromptly(CNetModule& module, const std::function<void()>& call)
     return false;
 }
 
+// Counts the wake-ups of the network threads (one per packet put on the receive queue).
+class CCountingWakeup : public IWakeup
+{
+public:
+    void Wakeup() override
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        ++m_count;
+        m_changed.notify_all();
+    }
+    bool WaitFor(size_t count, std::chrono::milliseconds limit)
+    {
+        std::unique_lock<std::mutex> guard(m_lock);
+        return m_changed.wait_for(guard, limit, [this, count] { return m_count >= count; });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    size_t m_count = 0;
+};
+
 class NetModuleTest : public ::testing::Test
 {
 protected:
@@ -139,6 +163,35 @@ TEST_F(NetModuleTest, FrameWithABadChecksumIsDroppedAndTheNextOneRead)
     EXPECT_EQ(0, CRecordingNetListener::CountOf(harness.listener.received, CHUNK_BALANCE));
     server.Write(CFakeServer::Make(CHUNK_BALANCE));
     EXPECT_TRUE(harness.PumpUntilReceived(CHUNK_BALANCE));
+}
+
+TEST_F(NetModuleTest, HeldPacketsWaitOnABoundedQueueAndTheRestInTheSocketThenArriveInOrder)
+{
+    Start();
+    LogIn();
+    CCountingWakeup queued;
+    harness.module.SetWakeup(&queued);
+    harness.listener.takesReceived = false;
+    const size_t bound = CPacketReceiver::MAX_WAITING_PACKETS;
+    for (size_t i = 0; i < bound + 4; ++i) {
+        TPacketSPtr packet = CFakeServer::Make(CHUNK_CHATMESSAGES);
+        packet->AddAttr(std::make_shared<CAttribute>(KEY_REQUEST_ID, TYPE_INT32, static_cast<int>(i)));
+        server.Write(packet);
+    }
+    ASSERT_TRUE(queued.WaitFor(bound, std::chrono::seconds(20)));
+    EXPECT_FALSE(harness.module.Process());
+    EXPECT_FALSE(queued.WaitFor(bound + 1, std::chrono::milliseconds(200))) << "the receiver read past the bound";
+
+    harness.listener.takesReceived = true;
+    ASSERT_TRUE(harness.PumpUntilReceived(CHUNK_CHATMESSAGES, static_cast<int>(bound + 4)));
+    int expected = 0;
+    for (const TPacketSPtr& packet : harness.listener.received) {
+        int number = -1;
+        if (ChunkKindOf(packet) == CHUNK_CHATMESSAGES && packet->GetAttrInt32(KEY_REQUEST_ID, &number)) {
+            EXPECT_EQ(expected++, number);
+        }
+    }
+    harness.module.SetWakeup(nullptr);
 }
 
 TEST_F(NetModuleTest, LogoutWhileNotConnectedIsAnsweredLocally)

@@ -150,3 +150,22 @@ TEST(PacketQueueTest, ChunkKindOfAPacketWithoutOneIsMinusOne)
     EXPECT_EQ(-1, ChunkKindOf(TPacketSPtr()));
     EXPECT_EQ(-1, ChunkKindOf(std::make_shared<CPacket>(CPacket::INCOMING)));
 }
+
+TEST(PacketQueueTest, AWaitForRoomEndsWhenAPacketIsTakenOrTheWaitIsStopped)
+{
+    CPacketQueue queue;
+    queue.WaitForRoom(1, queue.WaitTicket());  // room already: returns at once
+    queue.Push(Chunk(CHUNK_SENDCHATMESSAGE));
+    queue.Push(Chunk(CHUNK_LOGOUT));
+    auto waiter = std::async(std::launch::async, [&queue] { queue.WaitForRoom(2, queue.WaitTicket()); });
+    EXPECT_EQ(std::future_status::timeout, waiter.wait_for(std::chrono::milliseconds(50)));
+    EXPECT_EQ(CHUNK_SENDCHATMESSAGE, ChunkKindOf(queue.Pop()));
+    ASSERT_EQ(std::future_status::ready, waiter.wait_for(WAIT_LIMIT));
+
+    queue.Push(Chunk(CHUNK_SENDCHATMESSAGE));
+    const CPacketQueue::TWaitTicket ticket = queue.WaitTicket();
+    queue.SignalStopWait();  // made after the ticket: ends the wait even before it began
+    auto stopped = std::async(std::launch::async, [&queue, ticket] { queue.WaitForRoom(2, ticket); });
+    ASSERT_EQ(std::future_status::ready, stopped.wait_for(WAIT_LIMIT));
+    EXPECT_EQ(2u, queue.Size());
+}

@@ -13,7 +13,8 @@
 namespace VexlaTest {
 
 // A network side without sockets: keeps what the library sends, and hands the packets a test
-// queued to the library, one per Process call, as the real module does. A forced disconnect queues
+// queued to the library, one per Process call while the library takes them, as the real module does. A
+// forced disconnect queues
 // the internal CHUNK_FORCED_DISCONNECT when a login or registration was waiting, like the real one.
 class CScriptedNetModule : public VexlaLib::INetworkModule {
 public:
@@ -36,7 +37,7 @@ public:
     }
     bool Process() override
     {
-        if (m_incoming.empty())
+        if (m_incoming.empty() || !m_listener->TakesReceivedPackets())
             return false;
         VexlaLib::TPacketSPtr packet = m_incoming.front();
         m_incoming.pop_front();

@@ -74,11 +74,14 @@ CIMChatTransport::CIMChatTransport(VexlaLib::CVexlaLib* library, VexlaLib::IPers
       m_commands(library, bus, m_userName, m_handles, m_queue)
 {
     m_queue.Start(m_pLibrary->CreateTimer(&m_queue));
+    // A burst of messages waits in the socket and with the server while the database catches up.
+    m_writer.SetBacklogListener([this](bool full) { m_pLibrary->HoldReceiving(full); });
     m_pLibrary->AddListener(this);
 }
 
 CIMChatTransport::~CIMChatTransport()
 {
+    m_pLibrary->HoldReceiving(false);
     m_pLibrary->RemoveListener(this);
 }
 

@@ -71,8 +71,13 @@ void CIMMessageIndex::Erase(std::map<TKey, SEntry>::iterator entry)
     m_keys.erase(entry);
 }
 
-void CIMMessageIndex::Trim()
+void CIMMessageIndex::Shrink()
 {
-    while (m_uses.size() > 1 && (m_keys.size() > m_maxKeys || m_fingerprintCount > m_maxFingerprints))
+    Trim(0);
+}
+
+void CIMMessageIndex::Trim(size_t keep)
+{
+    while (m_uses.size() > keep && (m_keys.size() > m_maxKeys || m_fingerprintCount > m_maxFingerprints))
         Erase(m_keys.find(m_uses.back()));
 }

@@ -38,6 +38,8 @@ public:
     // The key of `record` is asked for again next time.
     void Forget(const CIMMessageRecord& record);
     void Clear();
+    // Both bounds hold again, also for the most recent key: nothing is in use any more.
+    void Shrink();
 
     size_t KeyCount() const { return m_keys.size(); }
 
@@ -52,8 +54,8 @@ private:
     static TKey KeyOf(const CIMMessageRecord& record) { return TKey(record.serverTime, record.from); }
     void Touch(SEntry* entry);
     void Erase(std::map<TKey, SEntry>::iterator entry);
-    // Forgets the least recently used keys, never the most recent one, until both bounds hold.
-    void Trim();
+    // Forgets the least recently used keys, down to `keep` of them at least, until both bounds hold.
+    void Trim(size_t keep = 1);
 
     const size_t m_maxKeys;
     const size_t m_maxFingerprints;

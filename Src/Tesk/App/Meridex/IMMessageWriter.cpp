@@ -20,6 +20,16 @@ void CIMMessageWriter::Write(const CIMMessageRecord& record, std::function<void(
     Pump();
 }
 
+void CIMMessageWriter::TellBacklog()
+{
+    const bool full = m_backlogFull ? m_writes.size() > BACKLOG_EASED : m_writes.size() >= BACKLOG_FULL;
+    if (full == m_backlogFull)
+        return;
+    m_backlogFull = full;
+    if (m_backlogListener)
+        m_backlogListener(full);
+}
+
 void CIMMessageWriter::Pump()
 {
     // A callback that hands over another write, or a reply that comes at once, lands in the loop below.
@@ -45,11 +55,21 @@ void CIMMessageWriter::Pump()
             progress = true;
     }
     m_pumping = false;
+    TellBacklog();
     if (m_writes.empty()) {
         if (m_backlogPeak >= RELEASE_AFTER_BACKLOG)
-            VexlaLib::CMemoryRelease::ReturnFreePages();
+            ReleaseBurst();
         m_backlogPeak = 0;
     }
+}
+
+void CIMMessageWriter::ReleaseBurst()
+{
+    // A key the burst filled beyond the bounds is only asked for again. An empty deque keeps the block
+    // map its longest backlog needed; a new one starts small.
+    m_index.Shrink();
+    std::deque<SWrite>().swap(m_writes);
+    VexlaLib::CMemoryRelease::ReturnFreePages();
 }
 
 bool CIMMessageWriter::SendNext()

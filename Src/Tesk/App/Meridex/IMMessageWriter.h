@@ -19,12 +19,17 @@ class IIMChatBus;
 // what is written after it), and the records found new are put together, at most a batch of them per
 // call. One database call is out at a time, and every find waits for the records settled before it to
 // be put, so that what the database answers includes them. Once a backlog of at least
-// RELEASE_AFTER_BACKLOG writes is done, the memory the burst took goes back to the system. Main-loop
-// thread only.
+// RELEASE_AFTER_BACKLOG writes is done, the memory the burst took goes back to the system. The backlog
+// listener hears when BACKLOG_FULL writes wait and when they are down to BACKLOG_EASED again, so that
+// the caller can stop handing over more in between. Main-loop thread only.
 class CIMMessageWriter {
 public:
     static const size_t DEFAULT_MAX_BATCH = 50;
     static const size_t RELEASE_AFTER_BACKLOG = 200;
+    static constexpr size_t BACKLOG_FULL = 200;
+    static constexpr size_t BACKLOG_EASED = 100;
+    // true: the backlog is full; false: it eased again.
+    typedef std::function<void(bool full)> TBacklogListener;
 
     explicit CIMMessageWriter(IIMChatBus* bus, size_t maxBatch = DEFAULT_MAX_BATCH,
                               size_t maxKeys = CIMMessageIndex::DEFAULT_MAX_KEYS,
@@ -40,6 +45,7 @@ public:
     // What the database was found to hold may no longer be true (another session, another account):
     // every key is asked for again.
     void Forget() { m_index.Clear(); }
+    void SetBacklogListener(TBacklogListener listener) { m_backlogListener = std::move(listener); }
 
 private:
     enum TState { UNCHECKED, TO_PUT, PUTTING, DONE };
@@ -52,6 +58,9 @@ private:
     // Runs the callbacks of the leading writes that are done and sends the next call when none is out.
     void Pump();
     bool SendNext();
+    void TellBacklog();
+    // After a backlog: the index and the queue give back what the burst made them hold.
+    void ReleaseBurst();
     // Decides the unchecked writes whose key is known, until a batch is full.
     void Settle();
     void Settle(SWrite* write);
@@ -68,4 +77,6 @@ private:
     bool m_busy = false;          // a database call is out
     bool m_pumping = false;
     size_t m_backlogPeak = 0;     // the most writes waiting at once since the queue was last empty
+    bool m_backlogFull = false;   // the listener was told that it is
+    TBacklogListener m_backlogListener;
 };
