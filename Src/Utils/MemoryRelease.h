@@ -7,6 +7,10 @@ namespace VexlaLib {
 class CMemoryRelease
 {
 public:
+    // Fixes the allocator's thresholds for a long-running process, before any thread starts. Left
+    // dynamic, freeing one large buffer raises them to its size: from then on allocations that large
+    // come from the arenas, and each arena keeps up to twice that much free memory at its top.
+    static void Configure();
     static void ReturnFreePages();
 };
 

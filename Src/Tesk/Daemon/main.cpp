@@ -2,9 +2,11 @@
 
 #include "Tesk/App/DaemonOptions.h"
 #include "Tesk/Daemon/VexlaServiceApplication.h"
+#include "Utils/MemoryRelease.h"
 
 int main(int argc, char** argv)
 {
+    VexlaLib::CMemoryRelease::Configure();
     CDaemonOptions options;
     switch (options.Parse(argc, argv, std::cout, std::cerr)) {
     case CDaemonOptions::PARSE_DONE:

@@ -65,17 +65,3 @@ TEST(IMMessageIndexTest, TheLeastRecentlyUsedKeysGoFirstAndTheKeyInUseStays)
     index.Clear();
     EXPECT_EQ(index.KeyCount(), 0u);
 }
-
-TEST(IMMessageIndexTest, ShrinkingAppliesTheBoundsToTheMostRecentKeyToo)
-{
-    CIMMessageIndex index(2, 3);
-    const CIMMessageRecord small = Message(L"bob", 1, L"a");
-    index.Learn(small, {});
-    index.Shrink();
-    EXPECT_TRUE(index.Knows(small)) << "within the bounds";
-    for (const wchar_t* text : {L"a", L"b", L"c", L"d"})
-        index.Add(Message(L"bob", 1, text));
-    EXPECT_TRUE(index.Knows(small)) << "in use: kept however full";
-    index.Shrink();
-    EXPECT_EQ(index.KeyCount(), 0u);
-}

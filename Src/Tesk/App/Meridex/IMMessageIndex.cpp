@@ -22,7 +22,7 @@ void CIMMessageIndex::Learn(const CIMMessageRecord& record, const std::vector<CJ
     entry.use = m_uses.begin();
     for (const CJSONObject& one : stored) {
         CIMMessageRecord::TFingerprint fingerprint;
-        if (CIMMessageRecord::FingerprintOf(one, &fingerprint) && entry.fingerprints.insert(fingerprint).second)
+        if (CIMMessageRecord::FingerprintOf(one, &fingerprint) && entry.fingerprints.Insert(fingerprint))
             ++m_fingerprintCount;
     }
     Trim();
@@ -31,7 +31,7 @@ void CIMMessageIndex::Learn(const CIMMessageRecord& record, const std::vector<CJ
 bool CIMMessageIndex::Holds(const CIMMessageRecord& record) const
 {
     auto entry = m_keys.find(KeyOf(record));
-    return entry != m_keys.end() && entry->second.fingerprints.count(record.Fingerprint()) != 0;
+    return entry != m_keys.end() && entry->second.fingerprints.Contains(record.Fingerprint());
 }
 
 void CIMMessageIndex::Add(const CIMMessageRecord& record)
@@ -40,7 +40,7 @@ void CIMMessageIndex::Add(const CIMMessageRecord& record)
     if (entry == m_keys.end())
         return;
     Touch(&entry->second);
-    if (entry->second.fingerprints.insert(record.Fingerprint()).second)
+    if (entry->second.fingerprints.Insert(record.Fingerprint()))
         ++m_fingerprintCount;
     Trim();
 }
@@ -59,6 +59,12 @@ void CIMMessageIndex::Clear()
     m_fingerprintCount = 0;
 }
 
+void CIMMessageIndex::Compact()
+{
+    for (auto& entry : m_keys)
+        entry.second.fingerprints.Compact();
+}
+
 void CIMMessageIndex::Touch(SEntry* entry)
 {
     m_uses.splice(m_uses.begin(), m_uses, entry->use);
@@ -66,18 +72,13 @@ void CIMMessageIndex::Touch(SEntry* entry)
 
 void CIMMessageIndex::Erase(std::map<TKey, SEntry>::iterator entry)
 {
-    m_fingerprintCount -= entry->second.fingerprints.size();
+    m_fingerprintCount -= entry->second.fingerprints.Size();
     m_uses.erase(entry->second.use);
     m_keys.erase(entry);
 }
 
-void CIMMessageIndex::Shrink()
+void CIMMessageIndex::Trim()
 {
-    Trim(0);
-}
-
-void CIMMessageIndex::Trim(size_t keep)
-{
-    while (m_uses.size() > keep && (m_keys.size() > m_maxKeys || m_fingerprintCount > m_maxFingerprints))
+    while (m_uses.size() > 1 && (m_keys.size() > m_maxKeys || m_fingerprintCount > m_maxFingerprints))
         Erase(m_keys.find(m_uses.back()));
 }

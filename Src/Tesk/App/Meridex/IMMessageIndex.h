@@ -3,11 +3,11 @@
 #include <cstddef>
 #include <list>
 #include <map>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "Tesk/App/Meridex/IMFingerprintSet.h"
 #include "Tesk/App/Meridex/IMMessageRecord.h"
 
 // What the message database is known to hold, by the key the duplicate check asks it for: a record's
@@ -38,8 +38,8 @@ public:
     // The key of `record` is asked for again next time.
     void Forget(const CIMMessageRecord& record);
     void Clear();
-    // Both bounds hold again, also for the most recent key: nothing is in use any more.
-    void Shrink();
+    // Gives the spare room of the kept fingerprints back, once a burst that grew them is written.
+    void Compact();
 
     size_t KeyCount() const { return m_keys.size(); }
 
@@ -47,15 +47,15 @@ private:
     using TKey = std::pair<long long, std::wstring>;
     struct SEntry
     {
-        std::set<CIMMessageRecord::TFingerprint> fingerprints;
+        CIMFingerprintSet fingerprints;
         std::list<TKey>::iterator use;  // its place in m_uses
     };
 
     static TKey KeyOf(const CIMMessageRecord& record) { return TKey(record.serverTime, record.from); }
     void Touch(SEntry* entry);
     void Erase(std::map<TKey, SEntry>::iterator entry);
-    // Forgets the least recently used keys, down to `keep` of them at least, until both bounds hold.
-    void Trim(size_t keep = 1);
+    // Forgets the least recently used keys, never the most recent one, until both bounds hold.
+    void Trim();
 
     const size_t m_maxKeys;
     const size_t m_maxFingerprints;

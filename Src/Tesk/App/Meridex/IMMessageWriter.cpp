@@ -65,9 +65,8 @@ void CIMMessageWriter::Pump()
 
 void CIMMessageWriter::ReleaseBurst()
 {
-    // A key the burst filled beyond the bounds is only asked for again. An empty deque keeps the block
-    // map its longest backlog needed; a new one starts small.
-    m_index.Shrink();
+    // An empty deque keeps the block map its longest backlog needed; a new one starts small.
+    m_index.Compact();
     std::deque<SWrite>().swap(m_writes);
     VexlaLib::CMemoryRelease::ReturnFreePages();
 }
