@@ -160,8 +160,10 @@ def test_no_message_is_lost_stuck_or_repeated_across_kills_restarts_and_drops(tm
         successful = [text for text, status in outbox.items() if status == "successful"]
         errors = [text for text, status in outbox.items() if status == "error"]
         unconfirmed = [text for text in successful if text not in on_server]
+        error_but_sent = [text for text in errors if text in on_server]
         print(f"fault journey figures: seed {seed}; incoming {len(journey.incoming)} written once each; "
-              f"outgoing {len(journey.outgoing)}: {len(successful)} successful, {len(errors)} error; "
+              f"outgoing {len(journey.outgoing)}: {len(successful)} successful, {len(errors)} error "
+              f"({len(error_but_sent)} of them on the server: {error_but_sent}); "
               f"successful but not on the server: {len(unconfirmed)}; faults {journey.faults}")
         assert not unconfirmed, f"seed {seed}: marked successful, never reached the server: {unconfirmed}"
     finally:

@@ -18,6 +18,15 @@ std::wstring CIMMarkers::MessageMarker(long long serverTimestamp, const std::wst
            std::to_wstring(messageType);
 }
 
+long long CIMMarkers::MarkerTime(const std::wstring& marker)
+{
+    long long time = 0;
+    size_t digits = 0;
+    for (; digits < marker.size() && digits < 12 && marker[digits] >= L'0' && marker[digits] <= L'9'; ++digits)
+        time = time * 10 + (marker[digits] - L'0');
+    return digits > 0 && digits < marker.size() && marker[digits] == L':' ? time : 0;
+}
+
 std::wstring CIMMarkers::VoicemailId(long long serverTimestamp, int duration, const std::wstring& caller)
 {
     if (serverTimestamp == 0)

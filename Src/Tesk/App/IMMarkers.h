@@ -12,6 +12,9 @@ public:
     static uint32_t BodyHash(const std::wstring& body);
     // "<server timestamp>:<body hash>:<message type>"; empty without a server timestamp.
     static std::wstring MessageMarker(long long serverTimestamp, const std::wstring& body, int messageType);
+    // The server timestamp a message marker begins with; 0 for anything else (CHAT_START, a damaged
+    // value read from the store, nothing).
+    static long long MarkerTime(const std::wstring& marker);
     // The marker of a chat none of whose messages was handled yet, stored when its first messages are
     // handed over: a crash before they are written must not leave the chat without a marker (which would
     // skip everything older than the next start). No message has it.

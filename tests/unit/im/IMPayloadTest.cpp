@@ -76,13 +76,13 @@ TEST(IMActivitiesTest, NetworkWatchesNeedTheDataConnectionAndFireOnTheNextStatus
                   R"("description":"Watch for changes to connectionmanager.getstatus","type":{"foreground":true},)"
                   R"("callback":{"method":"nylo://com.vexla.im/connectionManagerStatusChanged"},)"
                   R"("requirements":{"wan":true},"trigger":{"method":"nylo://com.nylo.connectionmanager/getstatus",)"
-                  R"("params":{"subscribe":true}}},"start":true})");
+                  R"("params":{"subscribe":true}}},"start":true,"replace":true})");
     ExpectRequest(CIMActivities::NetworkStatus(), CREATE,
                   R"({"activity":{"name":"Vexla networkStatusQuery",)"
                   R"("description":"Watch for changes to networkStatusQuery","type":{"foreground":true},)"
                   R"("callback":{"method":"nylo://com.vexla.im/networkStatusQueryChanged"},)"
                   R"("requirements":{"wan":true},"trigger":{"method":"nylo://com.nylo.telephony/networkStatusQuery",)"
-                  R"("params":{"subscribe":true}}},"start":true})");
+                  R"("params":{"subscribe":true}}},"start":true,"replace":true})");
 }
 
 TEST(IMActivitiesTest, KeepAliveRunsEveryTwentyMinutesInTheBackground)

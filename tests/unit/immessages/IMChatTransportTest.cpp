@@ -9,6 +9,7 @@
 #include "Model/AuthRequest.h"
 #include "Model/Chat.h"
 #include "Model/Voicemail.h"
+#include "Tesk/App/IMMarkers.h"
 #include "Tesk/App/Meridex/IMChatTransport.h"
 #include "Tesk/Core/JSONArray.h"
 #include "Tesk/Core/JSONObject.h"
@@ -309,6 +310,14 @@ TEST_F(IMChatTransportTest, AnOutboxRecordStaysPendingUntilTheEchoAndIsSentOnce)
     Drain();
     CRecordedCall status = m_bus.Next(MERGE);
     EXPECT_TRUE(status.Contains("\"_id\":\"m1\"") && status.Contains("\"status\":\"successful\"")) << status.payload;
+
+    // Each later session fetches the history again: the server's copy is known as this run's every time.
+    for (const wchar_t* name : {L"#bob/$me;8", L"#bob/$me;9"}) {
+        auto copy = Chat(name, {L"bob"});
+        Say(*copy, L"me", L"hi", START + 5);
+        m_transport->OnChatMessagesAdded(*copy, 1);
+        EXPECT_TRUE(m_bus.calls.empty()) << "written again as a message sent elsewhere";
+    }
 }
 
 TEST_F(IMChatTransportTest, AMessageThatCanNoLongerBeSentTurnsItsRecordToError)
@@ -364,6 +373,59 @@ TEST_F(IMChatTransportTest, AfterTheMarkerEveryMessageIsNewHoweverOldAndTheMarke
     EXPECT_TRUE(m_bus.calls.empty()) << "a record already there is not written again";
     m_storage.GetString(L"#bob/$me;5", &stored);
     EXPECT_NE(stored, marker);
+}
+
+TEST_F(IMChatTransportTest, AStoredMarkerNoneOfTheMessagesHasStillTellsWhereDeliveryStands)
+{
+    auto chat = Chat(L"#bob/$me;10", {L"bob"});
+    Say(*chat, L"bob", L"seen", START - 100);
+    m_transport->OnChatMessagesAdded(*chat, 1);
+    ASSERT_TRUE(m_bus.calls.empty());
+
+    // The next run's chat holds what the server sent since, not the marked message: the one written
+    // while the daemon was down is after the marker, the other one before it.
+    auto later = Chat(L"#bob/$me;10", {L"bob"});
+    Say(*later, L"bob", L"older than the marker", START - 150);
+    Say(*later, L"bob", L"while down", START - 50);
+    NewTransport();
+    m_transport->OnChatMessagesAdded(*later, 2);
+    EXPECT_TRUE(Write().Contains("\"messageText\":\"while down\""));
+    EXPECT_TRUE(m_bus.calls.empty());
+    std::wstring stored;
+    m_storage.GetString(L"#bob/$me;10", &stored);
+    EXPECT_EQ(stored, CIMMarkers::MessageMarker(START - 50, L"while down", 3));
+}
+
+TEST_F(IMChatTransportTest, AMessagePushedAheadOfTheHistoryIsNewThoughTheMarkedMessageIsListedAfterIt)
+{
+    auto chat = Chat(L"#bob/$me;11", {L"bob"});
+    Say(*chat, L"bob", L"marked", START + 1);
+    m_transport->OnChatMessagesAdded(*chat, 1);
+    EXPECT_TRUE(Write().Contains("\"messageText\":\"marked\""));
+
+    // The next run's chat: a message the server pushed before the answer to the chat's fetch, then the
+    // history that answer brings.
+    auto later = Chat(L"#bob/$me;11", {L"bob"});
+    Say(*later, L"bob", L"pushed", START + 30);
+    Say(*later, L"bob", L"marked", START + 1);
+    Say(*later, L"bob", L"while down", START + 20);
+    NewTransport();
+    m_transport->OnChatMessagesAdded(*later, 3);
+    const std::string first = Write().payload;
+    const std::string second = Write().payload;
+    EXPECT_NE(first.find("\"messageText\":\"pushed\""), std::string::npos) << first;
+    EXPECT_NE(second.find("\"messageText\":\"while down\""), std::string::npos) << second;
+    EXPECT_TRUE(m_bus.calls.empty());
+    std::wstring stored;
+    m_storage.GetString(L"#bob/$me;11", &stored);
+    EXPECT_EQ(stored, CIMMarkers::MessageMarker(START + 30, L"pushed", 3)) << "the latest message, not the last listed";
+
+    // Listed after the marked message, the older ones are looked at again: the database has them.
+    m_transport->OnChatMessagesAdded(*later, 0);
+    m_bus.Next(FIND).Answer("{\"returnValue\":true,\"results\":[{\"_id\":\"x\",\"timestamp\":" +
+                            std::to_string((START + 1) * 1000) +
+                            ",\"from\":{\"addr\":\"bob\"},\"to\":[{\"addr\":\"me\"}],\"messageText\":\"marked\"}]}");
+    EXPECT_TRUE(m_bus.calls.empty()) << "written again";
 }
 
 TEST_F(IMChatTransportTest, MessagesOfAChatWhoseNameIsStillAskedForWaitForItAndResumeAfterTheMarker)

@@ -19,6 +19,14 @@ TEST(IMMarkersTest, MessageMarkerJoinsTimestampHashAndType)
     EXPECT_EQ(CIMMarkers::MessageMarker(0, L"abc", 3), L"");
 }
 
+TEST(IMMarkersTest, MarkerTimeReadsOnlyAMessageMarkersTimestamp)
+{
+    EXPECT_EQ(CIMMarkers::MarkerTime(CIMMarkers::MessageMarker(1700000000, L"abc", 3)), 1700000000);
+    // The chat-start marker, nothing, and damaged store values have none.
+    for (const wchar_t* value : {CIMMarkers::CHAT_START, L"", L"1700000000", L":5:3", L"x1:5:3", L"1234567890123:5:3"})
+        EXPECT_EQ(CIMMarkers::MarkerTime(value), 0) << value;
+}
+
 TEST(IMMarkersTest, VoicemailIdAndKeyNeedAServerTimestamp)
 {
     std::wstring id = CIMMarkers::VoicemailId(1700000000, 12, L"abc");

@@ -40,14 +40,15 @@ CJSONObject DbWatch(const wchar_t* name, const wchar_t* description, const CJSON
 }
 
 // A foreground activity needing the data connection that fires on the next change of a phone
-// service's status subscription.
+// service's status subscription. It takes the place of one a killed daemon left running, which would
+// never fire again and keep the daemon waiting for the network for good.
 CPlatformRequest StatusWatch(const wchar_t* name, const wchar_t* description, const wchar_t* method,
                              const wchar_t* statusUri)
 {
     CJSONObject activity = CActivityRequest::Activity(name, description, Flags({"foreground"}), Callback(method));
     activity.SetObject("requirements", Flags({"wan"}));
     activity.SetObject("trigger", CActivityRequest::SubscriptionTrigger(statusUri, Flags({"subscribe"})));
-    return CActivityRequest::Create(activity, false);
+    return CActivityRequest::Create(activity, true);
 }
 
 }  // namespace

@@ -116,49 +116,64 @@ void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
     }
     m_waitingForName.erase(chat.GetHandle());
     const std::wstring handled = m_markers.Handled(uniqueName);
+    const long long handledTime = CIMMarkers::MarkerTime(handled);
 
+    // The library lists a chat's messages in the order they came, not the server's: what was pushed ahead
+    // of a fetch stands before the history the fetch brings. New are the messages after the marked one
+    // and those newer than it (the server's times never go back); without the marked message among
+    // them, the stored marker still tells until when delivery went.
     const CChat::TMsgList& messages = chat.GetMsgList();
     size_t firstNew = 0;
     bool resumed = handled == CIMMarkers::CHAT_START;
-    std::wstring newest;
-    std::wstring lastBeforeStart;  // where delivery stands when no marker matches
+    std::wstring newest = handled;  // the marker of the latest message, which delivery reaches next
+    long long newestTime = handledTime;
+    std::wstring lastBeforeStart;  // where delivery stands when the chat has no marker
     for (size_t i = messages.size(); i-- > 0;) {
-        std::wstring marker = Marker(*messages[i]);
+        const std::wstring marker = Marker(*messages[i]);
         if (marker.empty())
             continue;
-        if (newest.empty())
+        const long long time = messages[i]->GetServerTimestamp();
+        if (time > newestTime || newest.empty()) {
             newest = marker;
-        if (lastBeforeStart.empty() && messages[i]->GetServerTimestamp() < m_lastNotifiedTime)
+            newestTime = time;
+        }
+        if (lastBeforeStart.empty() && time < m_lastNotifiedTime)
             lastBeforeStart = marker;
-        if (marker == handled) {
+        if (!resumed && marker == handled) {
             firstNew = i + 1;
             resumed = true;
-            break;
         }
     }
+    std::vector<const CChatMsg*> candidates;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        if (i >= firstNew || (handledTime > 0 && messages[i]->GetServerTimestamp() > handledTime))
+            candidates.push_back(messages[i].get());
+    }
     LogInfo() << "CIMHandler::OnChatMessagesAdded chat=" << uniqueName << ", itemCount=" << count
-              << ", messages=" << messages.size() << ", new=" << (messages.size() - firstNew)
+              << ", messages=" << messages.size() << ", new=" << candidates.size()
               << (resumed ? ", after " : ", no marker matched ") << handled << std::endl;
-    if (newest.empty() || newest == handled)
+    if (newest.empty() || candidates.empty())
         return;
-    if (!resumed && !uniqueName.empty())
+    // Only a chat without a stored marker starts from this run's start.
+    const long long writtenFrom = handledTime > 0 ? handledTime : m_lastNotifiedTime;
+    if (!resumed && handledTime == 0 && !uniqueName.empty())
         m_markers.Anchor(uniqueName, lastBeforeStart.empty() ? CIMMarkers::CHAT_START : lastBeforeStart);
 
     const int batch = m_markers.Open(uniqueName, newest);
-    for (size_t i = firstNew; i < messages.size(); ++i) {
-        const CChatMsg& message = *messages[i];
+    for (const CChatMsg* candidate : candidates) {
+        const CChatMsg& message = *candidate;
         if (message.IsOwnMsg() || message.GetMember() == nullptr || message.GetServerTimestamp() == 0)
             continue;
-        // Where the marker shows where delivery stopped, everything after it is new however old; without
-        // one (first sign-in) the history before the start is not written. What the user wrote elsewhere
-        // is written only when later than the start (in local time, to the second): copies from before
-        // are this phone's own messages of an earlier run, and those of this run are known.
+        // What the user wrote elsewhere is written only when later than the start (in local time, to
+        // the second): copies from before are this phone's own messages of an earlier run, and those of
+        // this run are known.
         const bool fromUser = message.GetMember()->GetVexlaName() == m_userName;
         if (fromUser ? message.GetTimestamp() <= m_lastNotifiedTime || m_outbox.ClaimSent(chat, message.GetMsgBody())
-                     : !resumed && message.GetServerTimestamp() < m_lastNotifiedTime) {
+                     : !resumed && message.GetServerTimestamp() < writtenFrom) {
             if (!fromUser)
                 LogInfo() << "-- message from " << message.GetMember()->GetVexlaName() << " at "
-                          << message.GetServerTimestamp() << " is from before the start; not written" << std::endl;
+                          << message.GetServerTimestamp() << " is older than where delivery stands; not written"
+                          << std::endl;
             continue;
         }
         if (IsGroupMessage(chat, message))

@@ -117,7 +117,7 @@ void CIMOutbox::SendOutboxRecord(const std::wstring& messageId, const std::wstri
     int sendId = 0;
     if (handle != 0 && m_pLibrary->SendChatMsg(handle, text, &sendId) && sendId != 0) {
         m_outboxSending[sendId] = messageId;
-        m_sent.push_back({messageId, chatName, text, false});
+        m_sent.push_back({messageId, chatName, text, false, false});
         if (m_sent.size() > SENT_REMEMBERED)
             m_sent.pop_front();
     } else {
@@ -134,16 +134,28 @@ bool CIMOutbox::ClaimSent(const CChat& chat, const std::wstring& text)
             break;
         }
     }
-    for (auto sent = m_sent.begin(); sent != m_sent.end(); ++sent) {
-        if (sent->text != text || (sent->chatName != chat.GetUniqueName() && sent->chatName != partner))
+    // A copy claims a message of its own first; a later fetch of the same history finds it claimed.
+    SSentMessage* match = nullptr;
+    for (SSentMessage& sent : m_sent) {
+        if (sent.text != text || (sent.chatName != chat.GetUniqueName() && sent.chatName != partner))
             continue;
-        // The server has it after all: a record given up with its session is corrected.
-        if (sent->failed)
-            OutboxSettled(sent->id, L"successful");
-        m_sent.erase(sent);
-        return true;
+        if (!sent.claimed) {
+            match = &sent;
+            break;
+        }
+        if (match == nullptr)
+            match = &sent;
     }
-    return false;
+    if (match == nullptr)
+        return false;
+    if (!match->claimed) {
+        match->claimed = true;
+        // The server has it after all: a record given up with its session is corrected.
+        if (match->failed)
+            OutboxSettled(match->id, L"successful");
+        match->failed = false;
+    }
+    return true;
 }
 
 void CIMOutbox::OutboxSettled(const std::wstring& messageId, const wchar_t* status)
@@ -184,7 +196,7 @@ void CIMOutbox::OutboxOutcome(int sendId, const wchar_t* status)
     OutboxSettled(messageId, status);
     for (SSentMessage& sent : m_sent) {
         if (sent.id == messageId)
-            sent.failed = std::wstring(status) == L"error";
+            sent.failed = !sent.claimed && std::wstring(status) == L"error";
     }
 }
 

@@ -47,7 +47,8 @@ public:
     // The group chat is listed now: the messages waiting for it go.
     void GroupChatOpened(const std::wstring& uniqueName);
     // A message of the user from the server that this run sent from the outbox (its copy after a new
-    // session): it is not written again, and a record marked error with its session becomes successful.
+    // session, as often as the history is fetched again): it is not written again, and a record marked
+    // error with its session becomes successful.
     bool ClaimSent(const VexlaLib::CChat& chat, const std::wstring& text);
 
 private:
@@ -89,6 +90,7 @@ private:
         std::wstring chatName;  // the partner, or the group chat's unique name
         std::wstring text;
         bool failed;
+        bool claimed;  // its copy came from the server
     };
     std::deque<SSentMessage> m_sent;
     long long m_outboxRevision = 0;
