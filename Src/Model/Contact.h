@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Model/ContactDetails.h"
 #include "Model/ObjectBase.h"
 
 #include <cstdint>
@@ -9,7 +10,8 @@ namespace VexlaLib {
 
 // One entry of the buddy list: a network user, or a telephone number reached through Vexla-out.
 // Copyable: the platform side keeps copies. Every setter assigns only a differing value and reports
-// whether it changed, so the handlers can build the contact change mask (eContactChange).
+// whether it changed, so the handlers can build the contact change mask (eContactChange). The profile
+// texts take memory only once one of them is set (CContactDetails).
 class CContact : public CObjectBase
 {
 public:
@@ -43,19 +45,19 @@ public:
     const std::wstring& GetDisplayName() const { return m_displayName; }
     const std::wstring& GetMoodText() const { return m_moodText; }
     const std::wstring& GetAuthMsg() const { return m_authMsg; }
-    const std::wstring& GetPhoneHome() const { return m_phoneHome; }
-    const std::wstring& GetPhoneOffice() const { return m_phoneOffice; }
-    const std::wstring& GetPhoneMobile() const { return m_phoneMobile; }
-    const std::wstring& GetCountry() const { return m_country; }
-    const std::wstring& GetCity() const { return m_city; }
-    const std::wstring& GetProvince() const { return m_province; }
-    const std::wstring& GetLanguages() const { return m_languages; }
+    const std::wstring& GetPhoneHome() const { return m_details.Get(&TTexts::phoneHome); }
+    const std::wstring& GetPhoneOffice() const { return m_details.Get(&TTexts::phoneOffice); }
+    const std::wstring& GetPhoneMobile() const { return m_details.Get(&TTexts::phoneMobile); }
+    const std::wstring& GetCountry() const { return m_details.Get(&TTexts::country); }
+    const std::wstring& GetCity() const { return m_details.Get(&TTexts::city); }
+    const std::wstring& GetProvince() const { return m_details.Get(&TTexts::province); }
+    const std::wstring& GetLanguages() const { return m_details.Get(&TTexts::languages); }
     eGender GetGender() const { return m_gender; }
     int GetBirthday() const { return m_birthday; }
     int GetAvatarCrc() const { return m_avatarCrc; }
-    const std::wstring& GetEmails() const { return m_emails; }
-    const std::wstring& GetHomepage() const { return m_homepage; }
-    const std::wstring& GetAbout() const { return m_about; }
+    const std::wstring& GetEmails() const { return m_details.Get(&TTexts::emails); }
+    const std::wstring& GetHomepage() const { return m_details.Get(&TTexts::homepage); }
+    const std::wstring& GetAbout() const { return m_details.Get(&TTexts::about); }
     int GetNrOfContacts() const { return m_nrOfContacts; }
 
     bool SetAvailability(int availability);
@@ -79,6 +81,8 @@ public:
     bool SetNrOfContacts(int nrOfContacts);
 
 private:
+    using TTexts = CContactDetails::STexts;
+
     int m_index;
     int m_availability;
     std::wstring m_vexlaName;
@@ -87,20 +91,11 @@ private:
     std::wstring m_displayName;
     std::wstring m_moodText;
     std::wstring m_authMsg;
-    std::wstring m_phoneHome;
-    std::wstring m_phoneOffice;
-    std::wstring m_phoneMobile;
-    std::wstring m_country;
-    std::wstring m_city;
-    std::wstring m_province;
-    std::wstring m_languages;
     eGender m_gender = GENDER_UNKNOWN;
     int m_birthday = 0;
     int m_avatarCrc = 0;
-    std::wstring m_emails;
-    std::wstring m_homepage;
-    std::wstring m_about;
     int m_nrOfContacts = 0;
+    CContactDetails m_details;
 };
 
 }  // namespace VexlaLib

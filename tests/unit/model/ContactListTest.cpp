@@ -269,3 +269,26 @@ TEST_F(ContactListTest, BookmarksAndCompletion)
 }
 
 }  // namespace
+
+TEST(ContactTest, ProfileTextsChangeOnlyWhenTheyDifferAndEachCopyHasItsOwn)
+{
+    CContact contact(1, 1, CAvailability::ONLINE, L"bob", L"");
+    EXPECT_FALSE(contact.SetCity(L"")) << "an empty text on a contact without any is no change";
+    EXPECT_TRUE(contact.SetCity(L"Oslo"));
+    EXPECT_FALSE(contact.SetCity(L"Oslo"));
+    EXPECT_TRUE(contact.SetAbout(L"hi"));
+    EXPECT_EQ(L"", contact.GetCountry());
+
+    CContact copy(contact);
+    EXPECT_TRUE(copy.SetCity(L"Bergen"));
+    EXPECT_EQ(L"Oslo", contact.GetCity());
+    EXPECT_EQ(L"hi", copy.GetAbout());
+    CContact other(2, 2, CAvailability::ONLINE, L"carol", L"");
+    other = copy;
+    EXPECT_EQ(L"Bergen", other.GetCity());
+    EXPECT_EQ(L"bob", other.GetVexlaName());
+    other = CContact(3, 3, CAvailability::ONLINE, L"dave", L"");
+    EXPECT_EQ(L"", other.GetCity()) << "assigning a contact without texts drops them";
+    EXPECT_TRUE(contact.SetCity(L"")) << "cleared";
+    EXPECT_EQ(L"", contact.GetCity());
+}
