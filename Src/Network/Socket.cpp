@@ -56,6 +56,11 @@ CSocket::CSocket(TSocketType type)
     s_networkDown = false;
 }
 
+CSocket::CSocket(int connectedDescriptor) : CSocket(SOCKET_TYPE_CLIENT)
+{
+    m_descriptor = connectedDescriptor;
+}
+
 CSocket::~CSocket()
 {
     Close();

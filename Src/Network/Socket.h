@@ -34,6 +34,9 @@ public:
     static constexpr int MAX_TIMEOUT_SECONDS = 2147483;
 
     explicit CSocket(TSocketType type);
+    // A client socket over a stream descriptor that is already connected (one end of a socketpair,
+    // say); the socket owns it from now on and never connects again.
+    explicit CSocket(int connectedDescriptor);
     ~CSocket();
 
     CSocket(const CSocket&) = delete;

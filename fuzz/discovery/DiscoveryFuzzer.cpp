@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,47 +59,77 @@ void ParseAnswer(const std::string& answer, const std::vector<size_t>& pieces)
     }
 }
 
-// Answers each connection with the next answer until `stop` becomes readable; drains what the client
-// sent so that closing never resets the connection before the client has read the answer.
-void Serve(const FuzzSupport::CLoopbackListener& listener, const std::vector<std::string>& answers, int stop)
-{
-    size_t next = 0;
-    for (;;) {
-        pollfd ready[2] = {{listener.Descriptor(), POLLIN, 0}, {stop, POLLIN, 0}};
-        if (poll(ready, 2, -1) <= 0)
-            continue;
-        if (ready[1].revents != 0)
-            return;
-        const int peer = listener.Accept();
-        if (peer < 0)
-            continue;
-        if (next < answers.size()) {
-            const std::string& answer = answers[next++];
+// The loopback server: one thread for the whole run answers each connection with the next answer of
+// the current input (nothing once they are used up). It drains what the client sent so that closing
+// never resets the connection before the client has read the answer.
+class CAnswerServer {
+public:
+    CAnswerServer() : m_stop(eventfd(0, EFD_CLOEXEC)), m_thread([this] { Serve(); }) {}
+
+    ~CAnswerServer()
+    {
+        const uint64_t one = 1;
+        if (write(m_stop, &one, sizeof(one)) != sizeof(one))
+            abort();
+        m_thread.join();
+        close(m_stop);
+    }
+
+    std::wstring Address() const { return m_listener.Address(); }
+
+    void Play(const std::vector<std::string>& answers)
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_answers = answers;
+        m_next = 0;
+    }
+
+private:
+    void Serve()
+    {
+        for (;;) {
+            pollfd ready[2] = {{m_listener.Descriptor(), POLLIN, 0}, {m_stop, POLLIN, 0}};
+            if (poll(ready, 2, -1) <= 0)
+                continue;
+            if (ready[1].revents != 0)
+                return;
+            const int peer = m_listener.Accept();
+            if (peer < 0)
+                continue;
+            std::string answer;
+            {
+                std::lock_guard<std::mutex> guard(m_mutex);
+                if (m_next < m_answers.size())
+                    answer = m_answers[m_next++];
+            }
             FuzzSupport::CLoopbackListener::WriteAll(
                 peer, reinterpret_cast<const unsigned char*>(answer.data()), answer.size());
+            shutdown(peer, SHUT_WR);
+            char sink[4096];
+            while (read(peer, sink, sizeof(sink)) > 0) {
+            }
+            close(peer);
         }
-        shutdown(peer, SHUT_WR);
-        char sink[4096];
-        while (read(peer, sink, sizeof(sink)) > 0) {
-        }
-        close(peer);
     }
-}
 
+    const FuzzSupport::CLoopbackListener m_listener;
+    std::mutex m_mutex;
+    std::vector<std::string> m_answers;
+    size_t m_next = 0;
+    const int m_stop;
+    std::thread m_thread;
+};
+
+// The client reads each answer to its end before it opens the next connection or returns, so an
+// input's answers go to its own connections.
 void AskDiscoveryServer(const std::vector<std::string>& answers)
 {
-    static const FuzzSupport::CLoopbackListener listener;
-    const int stop = eventfd(0, EFD_CLOEXEC);
-    std::thread server(Serve, std::cref(listener), std::cref(answers), stop);
+    static CAnswerServer server;
+    server.Play(answers);
     CSDFHandler handler;
     std::wstring sessionId;
     int operatorId = 0;
-    handler.GetSessionID(listener.Address() + L"/sdf", L"", L"+15550100", &sessionId, &operatorId);
-    const uint64_t one = 1;
-    if (write(stop, &one, sizeof(one)) != sizeof(one))
-        abort();
-    server.join();
-    close(stop);
+    handler.GetSessionID(server.Address() + L"/sdf", L"", L"+15550100", &sessionId, &operatorId);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Frames as they come off the server's connection: the receiver the handshake and the session read
-// through (a real loopback socket, optionally RC4-decrypted, checked with or without the checksum
-// key), and the frame reader of vexla-dump over the same bytes. The input picks the cipher and key;
-// the rest is the plain stream, which the harness encrypts when the cipher is on.
+// through (a real socket, one end of a socketpair, optionally RC4-decrypted, checked with or without
+// the checksum key), and the frame reader of vexla-dump over the same bytes. The input picks the
+// cipher and key; the rest is the plain stream, which the harness encrypts when the cipher is on.
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <sys/socket.h>
@@ -22,7 +22,7 @@ using namespace VexlaLib;
 
 namespace {
 
-// More than the loopback socket buffers take without a reader would block the harness.
+// More than the socket buffers take without a reader would block the harness.
 const size_t kMaxStream = 64 * 1024;
 const size_t kMaxKey = 32;
 
@@ -33,15 +33,13 @@ TByteArray OptionalKey(FuzzedDataProvider& input)
     return input.ConsumeBytes<unsigned char>(input.ConsumeIntegralInRange<size_t>(1, kMaxKey));
 }
 
-void ReadThroughSocket(const FuzzSupport::CLoopbackListener& listener, const TByteArray& rc4Key,
-                       const TByteArraySPtr& checksumKey, TByteArray stream)
+void ReadThroughSocket(const TByteArray& rc4Key, const TByteArraySPtr& checksumKey, TByteArray stream)
 {
-    const TSocketSPtr socket = std::make_shared<CSocket>(CSocket::SOCKET_TYPE_CLIENT);
-    if (!socket->Connect(listener.Address(), L""))
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         abort();
-    const int peer = listener.Accept();
-    if (peer < 0)
-        abort();
+    const int peer = ends[1];
+    const TSocketSPtr socket = std::make_shared<CSocket>(ends[0]);
     if (!rc4Key.empty()) {
         CARC4 sender(rc4Key);
         sender.EncryptBytes(stream.data(), 0, static_cast<int>(stream.size()));
@@ -73,7 +71,6 @@ void ReadWithFrameReader(const TByteArraySPtr& checksumKey, const TByteArray& st
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzSupport::InstallDiscardingLog();
-    static const FuzzSupport::CLoopbackListener listener;
 
     FuzzedDataProvider input(data, size);
     const TByteArray rc4Key = OptionalKey(input);
@@ -84,6 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         stream.resize(kMaxStream);
 
     ReadWithFrameReader(checksumKey, stream);
-    ReadThroughSocket(listener, rc4Key, checksumKey, std::move(stream));
+    ReadThroughSocket(rc4Key, checksumKey, std::move(stream));
     return 0;
 }
