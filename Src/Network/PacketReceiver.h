@@ -20,7 +20,7 @@ public:
     static const int MAX_FRAME_BODY = 16 * 1024 * 1024;
     // The most received packets waiting to be taken: while the library holds them back, what the server
     // sends on stays in the socket's buffer and with the server rather than in memory.
-    static const size_t MAX_WAITING_PACKETS = 16;
+    static const size_t MAX_WAITING_PACKETS = 64;
 
     explicit CPacketReceiver(CSession* session);
     ~CPacketReceiver() override;

@@ -428,6 +428,27 @@ TEST_F(IMChatTransportTest, AMessagePushedAheadOfTheHistoryIsNewThoughTheMarkedM
     EXPECT_TRUE(m_bus.calls.empty()) << "written again";
 }
 
+TEST_F(IMChatTransportTest, InABurstOfOneSecondTheMarkerFollowsTheLastListedAndOnlyNewMessagesAreHandedOver)
+{
+    auto chat = Chat(L"#bob/$me;12", {L"bob"});
+    Say(*chat, L"bob", L"one", START + 1);
+    Say(*chat, L"bob", L"two", START + 1);
+    m_transport->OnChatMessagesAdded(*chat, 2);
+    Write();
+    std::wstring stored;
+    m_storage.GetString(L"#bob/$me;12", &stored);
+    EXPECT_EQ(stored, CIMMarkers::MessageMarker(START + 1, L"two", 3));
+
+    Say(*chat, L"bob", L"three", START + 1);
+    m_transport->OnChatMessagesAdded(*chat, 1);
+    CRecordedCall put = m_bus.Next(PUT);
+    EXPECT_TRUE(put.Contains("\"messageText\":\"three\"") && !put.Contains("\"messageText\":\"one\"")) << put.payload;
+    put.Answer(PUT_DONE);
+    EXPECT_TRUE(m_bus.calls.empty());
+    m_storage.GetString(L"#bob/$me;12", &stored);
+    EXPECT_EQ(stored, CIMMarkers::MessageMarker(START + 1, L"three", 3));
+}
+
 TEST_F(IMChatTransportTest, MessagesOfAChatWhoseNameIsStillAskedForWaitForItAndResumeAfterTheMarker)
 {
     auto chat = Chat(L"#bob/$me;7", {L"bob"});

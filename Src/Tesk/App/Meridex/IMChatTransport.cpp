@@ -125,15 +125,17 @@ void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
     const CChat::TMsgList& messages = chat.GetMsgList();
     size_t firstNew = 0;
     bool resumed = handled == CIMMarkers::CHAT_START;
-    std::wstring newest = handled;  // the marker of the latest message, which delivery reaches next
-    long long newestTime = handledTime;
+    // The marker delivery reaches next: the latest message's, of those of one second the last listed;
+    // the stored one while every listed message is older.
+    std::wstring newest;
+    long long newestTime = 0;
     std::wstring lastBeforeStart;  // where delivery stands when the chat has no marker
     for (size_t i = messages.size(); i-- > 0;) {
         const std::wstring marker = Marker(*messages[i]);
         if (marker.empty())
             continue;
         const long long time = messages[i]->GetServerTimestamp();
-        if (time > newestTime || newest.empty()) {
+        if (newest.empty() || time > newestTime) {
             newest = marker;
             newestTime = time;
         }
@@ -154,6 +156,8 @@ void CIMChatTransport::OnChatMessagesAdded(const CChat& chat, int count)
               << (resumed ? ", after " : ", no marker matched ") << handled << std::endl;
     if (newest.empty() || candidates.empty())
         return;
+    if (handledTime > newestTime)
+        newest = handled;
     // Only a chat without a stored marker starts from this run's start.
     const long long writtenFrom = handledTime > 0 ? handledTime : m_lastNotifiedTime;
     if (!resumed && handledTime == 0 && !uniqueName.empty())

@@ -26,8 +26,8 @@ class CIMMessageWriter {
 public:
     static const size_t DEFAULT_MAX_BATCH = 50;
     static const size_t RELEASE_AFTER_BACKLOG = 200;
-    static constexpr size_t BACKLOG_FULL = 200;
-    static constexpr size_t BACKLOG_EASED = 100;
+    static constexpr size_t BACKLOG_FULL = 1000;
+    static constexpr size_t BACKLOG_EASED = 500;
     // true: the backlog is full; false: it eased again.
     typedef std::function<void(bool full)> TBacklogListener;
 
