@@ -169,6 +169,9 @@ TEST_F(NetModuleTest, HeldPacketsWaitOnABoundedQueueAndTheRestInTheSocketThenArr
 {
     Start();
     LogIn();
+    // The sender reports the login sent once it is written, which can be after its answer came: that
+    // report is taken first, so that every wake-up counted below is a packet put on the receive queue.
+    ASSERT_TRUE(harness.Pump([this] { return CRecordingNetListener::CountOf(harness.listener.sent, CHUNK_LOGIN) > 0; }));
     CCountingWakeup queued;
     harness.module.SetWakeup(&queued);
     harness.listener.takesReceived = false;
