@@ -62,49 +62,19 @@ bool CContact::SetFullName(const std::wstring& fullName) { return AssignIfChange
 bool CContact::SetDisplayName(const std::wstring& displayName) { return AssignIfChanged(m_displayName, displayName); }
 bool CContact::SetMoodText(const std::wstring& moodText) { return AssignIfChanged(m_moodText, moodText); }
 bool CContact::SetAuthMsg(const std::wstring& authMsg) { return AssignIfChanged(m_authMsg, authMsg); }
-bool CContact::SetPhoneHome(const std::wstring& phone)
-{
-    return m_details.Set(&TTexts::phoneHome, phone);
-}
-bool CContact::SetPhoneOffice(const std::wstring& phone)
-{
-    return m_details.Set(&TTexts::phoneOffice, phone);
-}
-bool CContact::SetPhoneMobile(const std::wstring& phone)
-{
-    return m_details.Set(&TTexts::phoneMobile, phone);
-}
-bool CContact::SetCountry(const std::wstring& country)
-{
-    return m_details.Set(&TTexts::country, country);
-}
-bool CContact::SetCity(const std::wstring& city)
-{
-    return m_details.Set(&TTexts::city, city);
-}
-bool CContact::SetProvince(const std::wstring& province)
-{
-    return m_details.Set(&TTexts::province, province);
-}
-bool CContact::SetLanguages(const std::wstring& languages)
-{
-    return m_details.Set(&TTexts::languages, languages);
-}
+bool CContact::SetPhoneHome(const std::wstring& phone) { return m_details.Set(&TTexts::phoneHome, phone); }
+bool CContact::SetPhoneOffice(const std::wstring& phone) { return m_details.Set(&TTexts::phoneOffice, phone); }
+bool CContact::SetPhoneMobile(const std::wstring& phone) { return m_details.Set(&TTexts::phoneMobile, phone); }
+bool CContact::SetCountry(const std::wstring& country) { return m_details.Set(&TTexts::country, country); }
+bool CContact::SetCity(const std::wstring& city) { return m_details.Set(&TTexts::city, city); }
+bool CContact::SetProvince(const std::wstring& province) { return m_details.Set(&TTexts::province, province); }
+bool CContact::SetLanguages(const std::wstring& languages) { return m_details.Set(&TTexts::languages, languages); }
 bool CContact::SetGender(eGender gender) { return AssignIfChanged(m_gender, gender); }
 bool CContact::SetBirthday(int birthday) { return AssignIfChanged(m_birthday, birthday); }
 bool CContact::SetAvatarCrc(int avatarCrc) { return AssignIfChanged(m_avatarCrc, avatarCrc); }
-bool CContact::SetEmails(const std::wstring& emails)
-{
-    return m_details.Set(&TTexts::emails, emails);
-}
-bool CContact::SetHomepage(const std::wstring& homepage)
-{
-    return m_details.Set(&TTexts::homepage, homepage);
-}
-bool CContact::SetAbout(const std::wstring& about)
-{
-    return m_details.Set(&TTexts::about, about);
-}
+bool CContact::SetEmails(const std::wstring& emails) { return m_details.Set(&TTexts::emails, emails); }
+bool CContact::SetHomepage(const std::wstring& homepage) { return m_details.Set(&TTexts::homepage, homepage); }
+bool CContact::SetAbout(const std::wstring& about) { return m_details.Set(&TTexts::about, about); }
 bool CContact::SetNrOfContacts(int nrOfContacts) { return AssignIfChanged(m_nrOfContacts, nrOfContacts); }
 
 }  // namespace VexlaLib
